@@ -1,0 +1,40 @@
+# Front door: `make test`, `make run`, `make bench`.
+BUILD_TYPE ?= RelWithDebInfo
+SANITIZE ?= 0
+ifeq ($(SANITIZE),1)
+BUILD_DIR ?= build-asan
+CMAKE_EXTRA += -DTQ_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+else
+BUILD_DIR ?= build
+CMAKE_EXTRA += -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+endif
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build test run bench format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DTQ_WERROR=ON $(CMAKE_EXTRA) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+run: build
+	@cd $(BUILD_DIR)/bin && ./tq5800 --simulate
+
+bench: build
+	@cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
+	@QT_QPA_PLATFORM=offscreen scripts/run-benchmarks $(BUILD_DIR)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	@rm -rf build build-asan
