@@ -1,0 +1,71 @@
+#include "app/AppDate.h"
+
+#include <cmath>
+
+namespace {
+const QDate kEpoch(1899, 12, 30);
+constexpr double kSecondsPerDay = 86400.0;
+} // namespace
+
+AppDate AppDate::fromDateTime(const QDateTime& dt) {
+    const double day = double(kEpoch.daysTo(dt.date()));
+    const double frac = dt.time().msecsSinceStartOfDay() / (kSecondsPerDay * 1000.0);
+    return AppDate(day >= 0 ? day + frac : day - frac);
+}
+
+AppDate AppDate::now() {
+    return fromDateTime(QDateTime::currentDateTime());
+}
+
+bool AppDate::isValid() const {
+    if (!std::isfinite(m_days))
+        return false;
+    // Years 100 to 9999.
+    return m_days >= -657434.0 && m_days < 2958466.0;
+}
+
+double AppDate::serial() const {
+    const double whole = std::trunc(m_days);
+    const double frac = std::fabs(m_days - whole);
+    return whole + frac;
+}
+
+AppDate AppDate::fromSerial(double s) {
+    const double whole = std::floor(s);
+    const double frac = s - whole;
+    return AppDate(whole >= 0 ? whole + frac : whole - frac);
+}
+
+QDateTime AppDate::toDateTime() const {
+    if (!isValid())
+        return QDateTime();
+    const double whole = std::trunc(m_days);
+    const double frac = std::fabs(m_days - whole);
+    qint64 msecs = qint64(std::llround(frac * kSecondsPerDay * 1000.0));
+    // Round to whole seconds as the day-count form carries no finer time.
+    msecs = (msecs + 500) / 1000 * 1000;
+    QDate d = kEpoch.addDays(qint64(whole));
+    if (msecs >= qint64(kSecondsPerDay) * 1000) {
+        msecs -= qint64(kSecondsPerDay) * 1000;
+        d = d.addDays(1);
+    }
+    return QDateTime(d, QTime::fromMSecsSinceStartOfDay(int(msecs)));
+}
+
+QString AppDate::general() const {
+    return format(QString::fromLatin1(GeneralDateFormat));
+}
+
+QString AppDate::format(const QString& qtFormat) const {
+    const QDateTime dt = toDateTime();
+    return dt.isValid() ? dt.toString(qtFormat) : QString();
+}
+
+QString FormatElapsed(qint64 seconds) {
+    if (seconds < 0)
+        seconds = 0;
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
