@@ -1,0 +1,372 @@
+#include "ui/common/FlexGrid.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
+    m_fixedColor = palette().color(QPalette::Button);
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    connect(this, &QTableWidget::currentCellChanged, this,
+            [this](int, int, int, int) { emit RowColChange(); });
+}
+
+void FlexGrid::setRows(int n) {
+    setRowCount(qMax(0, n));
+    paintFixed();
+}
+
+void FlexGrid::setCols(int n) {
+    setColumnCount(qMax(0, n));
+    paintFixed();
+}
+
+void FlexGrid::setFixedRows(int n) {
+    m_fixedRows = qMax(0, n);
+    paintFixed();
+}
+
+void FlexGrid::setFixedCols(int n) {
+    m_fixedCols = qMax(0, n);
+    paintFixed();
+}
+
+void FlexGrid::setBackColorFixed(const QColor& c) {
+    m_fixedColor = c;
+    paintFixed();
+}
+
+void FlexGrid::paintFixed() {
+    for (int r = 0; r < rowCount(); ++r)
+        for (int c = 0; c < columnCount(); ++c)
+            if (r < m_fixedRows || c < m_fixedCols)
+                cell(r, c)->setBackground(m_fixedColor);
+}
+
+void FlexGrid::Clear() {
+    if (isEditing())
+        closeEditor();
+    clearSpans();
+    for (int r = 0; r < rowCount(); ++r)
+        for (int c = 0; c < columnCount(); ++c)
+            delete takeItem(r, c);
+    paintFixed();
+}
+
+QTableWidgetItem* FlexGrid::cell(int row, int col) {
+    QTableWidgetItem* it = item(row, col);
+    if (!it && row >= 0 && col >= 0 && row < rowCount() && col < columnCount()) {
+        it = new QTableWidgetItem;
+        it->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        setItem(row, col, it);
+    }
+    return it;
+}
+
+const QTableWidgetItem* FlexGrid::cellOrNull(int row, int col) const {
+    return item(row, col);
+}
+
+QString FlexGrid::TextMatrix(int row, int col) const {
+    const QTableWidgetItem* it = cellOrNull(row, col);
+    return it ? it->text() : QString();
+}
+
+void FlexGrid::setTextMatrix(int row, int col, const QString& text) {
+    if (QTableWidgetItem* it = cell(row, col))
+        it->setText(text);
+}
+
+QColor FlexGrid::CellBackColor(int row, int col) const {
+    const QTableWidgetItem* it = cellOrNull(row, col);
+    if (it && it->background().style() != Qt::NoBrush)
+        return it->background().color();
+    return palette().color(QPalette::Base);
+}
+
+void FlexGrid::setCellBackColor(int row, int col, const QColor& c) {
+    if (QTableWidgetItem* it = cell(row, col))
+        it->setBackground(c);
+}
+
+QColor FlexGrid::CellForeColor(int row, int col) const {
+    const QTableWidgetItem* it = cellOrNull(row, col);
+    if (it && it->foreground().style() != Qt::NoBrush)
+        return it->foreground().color();
+    return palette().color(QPalette::Text);
+}
+
+void FlexGrid::setCellForeColor(int row, int col, const QColor& c) {
+    if (QTableWidgetItem* it = cell(row, col))
+        it->setForeground(c);
+}
+
+void FlexGrid::setCellAlignment(int row, int col, Qt::Alignment a) {
+    if (QTableWidgetItem* it = cell(row, col))
+        it->setTextAlignment(a | Qt::AlignVCenter);
+}
+
+void FlexGrid::setColAlignment(int col, Qt::Alignment a) {
+    for (int r = 0; r < rowCount(); ++r)
+        setCellAlignment(r, col, a);
+}
+
+void FlexGrid::setCellFont(int row, int col, const QFont& f) {
+    if (QTableWidgetItem* it = cell(row, col))
+        it->setFont(f);
+}
+
+void FlexGrid::setMergeCells(int row, int col, int rowSpan, int colSpan) {
+    if (rowSpan > 1 || colSpan > 1)
+        setSpan(row, col, rowSpan, colSpan);
+}
+
+FlexGrid::CheckMark FlexGrid::CellChecked(int row, int col) const {
+    const QTableWidgetItem* it = cellOrNull(row, col);
+    if (!it || !it->data(Qt::CheckStateRole).isValid())
+        return NoCheckBox;
+    return it->checkState() == Qt::Checked ? Checked : Unchecked;
+}
+
+void FlexGrid::setCellChecked(int row, int col, CheckMark m) {
+    QTableWidgetItem* it = cell(row, col);
+    if (!it)
+        return;
+    if (m == NoCheckBox)
+        it->setData(Qt::CheckStateRole, QVariant());
+    else
+        it->setCheckState(m == Checked ? Qt::Checked : Qt::Unchecked);
+}
+
+bool FlexGrid::isReadOnlyCell(int row, int col) const {
+    if (row < m_fixedRows || col < m_fixedCols)
+        return true;
+    return CellBackColor(row, col) == m_fixedColor;
+}
+
+QString FlexGrid::EditText() const {
+    if (m_line)
+        return m_line->text();
+    if (m_combo)
+        return m_combo->currentText();
+    return QString();
+}
+
+void FlexGrid::setEditText(const QString& text) {
+    if (m_line) {
+        m_line->setText(text);
+    } else if (m_combo) {
+        const int i = m_combo->findText(text);
+        if (i >= 0)
+            m_combo->setCurrentIndex(i);
+        else
+            m_combo->setEditText(text);
+    }
+}
+
+bool FlexGrid::startEdit(int row, int col) {
+    if (isEditing() && !commitEdit())
+        return false;
+    if (row < 0 || col < 0 || row >= rowCount() || col >= columnCount())
+        return false;
+    if (isReadOnlyCell(row, col))
+        return false;
+    bool cancel = false;
+    emit BeforeEdit(row, col, &cancel);
+    if (cancel)
+        return false;
+    setCurrentCell(row, col);
+    m_editRow = row;
+    m_editCol = col;
+    const QString current = TextMatrix(row, col);
+    if (!m_comboList.isEmpty()) {
+        m_combo = new QComboBox;
+        m_combo->addItems(m_comboList.split(u'|'));
+        const int i = m_combo->findText(current);
+        m_combo->setCurrentIndex(i >= 0 ? i : 0);
+        connect(m_combo, &QComboBox::currentTextChanged, this, [this] { emit ChangeEdit(); });
+        m_editor = m_combo;
+    } else {
+        m_line = new QLineEdit(current);
+        m_line->selectAll();
+        connect(m_line, &QLineEdit::textEdited, this, [this] { emit ChangeEdit(); });
+        m_editor = m_line;
+    }
+    m_editor->setFont(font());
+    m_editor->installEventFilter(this);
+    setCellWidget(row, col, m_editor);
+    m_editor->setFocus();
+    return true;
+}
+
+bool FlexGrid::commitEdit() {
+    if (!isEditing() || m_committing)
+        return !isEditing();
+    m_committing = true;
+    const int row = m_editRow, col = m_editCol;
+    bool cancel = false;
+    emit ValidateEdit(row, col, &cancel);
+    if (cancel || !isEditing()) {
+        m_committing = false;
+        if (m_editor)
+            m_editor->setFocus();
+        return false;
+    }
+    setTextMatrix(row, col, EditText());
+    closeEditor();
+    m_committing = false;
+    emit AfterEdit(row, col);
+    return true;
+}
+
+void FlexGrid::cancelEdit() {
+    if (isEditing())
+        closeEditor();
+}
+
+void FlexGrid::closeEditor() {
+    const int row = m_editRow, col = m_editCol;
+    QWidget* ed = m_editor;
+    m_editor = nullptr;
+    m_line = nullptr;
+    m_combo = nullptr;
+    m_editRow = m_editCol = -1;
+    if (ed) {
+        ed->removeEventFilter(this);
+        removeCellWidget(row, col); // deletes the editor later
+    }
+    setFocus();
+}
+
+void FlexGrid::toggleCheck(int row, int col) {
+    if (CellChecked(row, col) == NoCheckBox || isReadOnlyCell(row, col))
+        return;
+    bool cancel = false;
+    emit BeforeEdit(row, col, &cancel);
+    if (cancel)
+        return;
+    setCellChecked(row, col, CellChecked(row, col) == Checked ? Unchecked : Checked);
+    emit AfterEdit(row, col);
+}
+
+bool FlexGrid::handleEditorKey(QKeyEvent* ke) {
+    switch (ke->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+        commitEdit();
+        return true;
+    case Qt::Key_Escape:
+        cancelEdit();
+        return true;
+    default:
+        break;
+    }
+    if (!m_line)
+        return false;
+    int key = 0;
+    if (ke->key() == Qt::Key_Backspace)
+        key = 8;
+    else if (!ke->text().isEmpty() && ke->text().at(0).isPrint())
+        key = ke->text().at(0).unicode();
+    else
+        return false;
+    const int original = key;
+    emit KeyPressEdit(m_editRow, m_editCol, &key);
+    if (key == 0)
+        return true;
+    if (key == original)
+        return false;
+    // The handler changed the key (upper case, for instance): type the new one instead.
+    if (key == 8)
+        m_line->backspace();
+    else
+        m_line->insert(QString(QChar(key)));
+    emit ChangeEdit();
+    return true;
+}
+
+bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_editor) {
+        if (event->type() == QEvent::KeyPress)
+            return handleEditorKey(static_cast<QKeyEvent*>(event));
+        if (event->type() == QEvent::FocusOut && !m_committing) {
+            // Leaving the editor commits; a refused edit takes the focus back.
+            QTimer::singleShot(0, this, [this] {
+                if (isEditing() && m_editor && !m_editor->hasFocus() &&
+                    QApplication::activePopupWidget() == nullptr)
+                    commitEdit();
+            });
+        }
+    }
+    return QTableWidget::eventFilter(watched, event);
+}
+
+void FlexGrid::keyPressEvent(QKeyEvent* event) {
+    if (isEditing() && m_editor) {
+        // Keys reaching the grid while it edits belong to the editor.
+        QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text());
+        QCoreApplication::sendEvent(m_editor, &copy);
+        return;
+    }
+    const int row = currentRow(), col = currentColumn();
+    if (!isEditing() && row >= 0 && col >= 0) {
+        if (event->key() == Qt::Key_F2 || event->key() == Qt::Key_Return) {
+            if (CellChecked(row, col) == NoCheckBox)
+                startEdit(row, col);
+            return;
+        }
+        if (event->key() == Qt::Key_Space && CellChecked(row, col) != NoCheckBox) {
+            toggleCheck(row, col);
+            return;
+        }
+        if (!event->text().isEmpty() && event->text().at(0).isPrint() &&
+            CellChecked(row, col) == NoCheckBox) {
+            if (startEdit(row, col) && m_line) {
+                m_line->clear();
+                QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text());
+                if (!handleEditorKey(&copy))
+                    m_line->insert(event->text());
+            }
+            return;
+        }
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+void FlexGrid::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex idx = indexAt(event->position().toPoint());
+    QTableWidget::mousePressEvent(event);
+    if (!idx.isValid())
+        return;
+    emit MouseDown(idx.row(), idx.column());
+    if (CellChecked(idx.row(), idx.column()) != NoCheckBox)
+        toggleCheck(idx.row(), idx.column());
+}
+
+void FlexGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QModelIndex idx = indexAt(event->position().toPoint());
+    if (idx.isValid() && CellChecked(idx.row(), idx.column()) == NoCheckBox)
+        startEdit(idx.row(), idx.column());
+    else
+        QTableWidget::mouseDoubleClickEvent(event);
+}
+
+void FlexGrid::focusInEvent(QFocusEvent* event) {
+    QTableWidget::focusInEvent(event);
+    emit GridGotFocus();
+}
+
+void FlexGrid::focusOutEvent(QFocusEvent* event) {
+    QTableWidget::focusOutEvent(event);
+    if (!isEditing())
+        emit GridLostFocus();
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "ui/common/UiServices.h"
+
+#include <QList>
+#include <QQueue>
+
+// Answers questions and file dialogs from a script and records everything it was asked.
+// A question without a scripted answer is answered No (and a file dialog is cancelled), so a
+// test that forgot a step sends nothing rather than something.
+class ScriptedUiServices : public UiServices {
+public:
+    struct Asked {
+        QString text;
+        QString title;
+        Icon icon;
+        Buttons buttons;
+    };
+
+    QQueue<Answer> answers;
+    QQueue<QString> fileNames;
+    QList<Asked> asked;
+    int beeps = 0;
+    int busyDepth = 0;
+    int maxBusyDepth = 0;
+
+    Answer message(QWidget*, const QString& text, const QString& title, Icon icon,
+                   Buttons buttons) override {
+        asked.append({text, title, icon, buttons});
+        if (buttons == Ok)
+            return AnswerOk;
+        return answers.isEmpty() ? AnswerNo : answers.dequeue();
+    }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QStringList&,
+                         int) override {
+        return fileNames.isEmpty() ? QString() : fileNames.dequeue();
+    }
+    QString openFileName(QWidget*, const QString&, const QStringList&, int) override {
+        return fileNames.isEmpty() ? QString() : fileNames.dequeue();
+    }
+    void beep() override { ++beeps; }
+    void setBusy(bool busy) override {
+        busyDepth += busy ? 1 : -1;
+        maxBusyDepth = qMax(maxBusyDepth, busyDepth);
+    }
+
+    QStringList texts() const {
+        QStringList out;
+        for (const Asked& a : asked)
+            out << a.text;
+        return out;
+    }
+};
+
+// Installs a scripted UiServices for the lifetime of the guard.
+class ScopedScriptedUi {
+public:
+    ScopedScriptedUi() { setUiServices(&services); }
+    ~ScopedScriptedUi() { setUiServices(nullptr); }
+    ScriptedUiServices services;
+};

@@ -1,0 +1,155 @@
+// FlexGrid: the edit event chain driven by real key events, read-only cells, check boxes.
+#include "ui/common/FlexGrid.h"
+
+#include <QLineEdit>
+#include <QtTest>
+
+class TestFlexGrid : public QObject {
+    Q_OBJECT
+
+    struct Log {
+        QStringList events;
+    };
+
+    static void wire(FlexGrid& g, Log& log) {
+        QObject::connect(&g, &FlexGrid::BeforeEdit, &g, [&log](int r, int c, bool*) {
+            log.events << QStringLiteral("before %1,%2").arg(r).arg(c);
+        });
+        QObject::connect(&g, &FlexGrid::ValidateEdit, &g, [&log](int r, int c, bool*) {
+            log.events << QStringLiteral("validate %1,%2").arg(r).arg(c);
+        });
+        QObject::connect(&g, &FlexGrid::AfterEdit, &g, [&log](int r, int c) {
+            log.events << QStringLiteral("after %1,%2").arg(r).arg(c);
+        });
+    }
+
+private slots:
+    void typingGoesThroughTheEvents() {
+        FlexGrid g;
+        g.setRows(3);
+        g.setCols(3);
+        g.setFixedRows(1);
+        g.setFixedCols(1);
+        g.show();
+        Log log;
+        wire(g, log);
+        // Upper-case every letter, drop digits.
+        connect(&g, &FlexGrid::KeyPressEdit, &g, [](int, int, int* key) {
+            if (*key >= 'a' && *key <= 'z')
+                *key -= 32;
+            else if (*key >= '0' && *key <= '9')
+                *key = 0;
+        });
+        g.setCurrentCell(1, 1);
+        QTest::keyClicks(&g, QStringLiteral("ab1c"));
+        QVERIFY(g.isEditing());
+        QCOMPARE(g.EditText(), QStringLiteral("ABC"));
+        QTest::keyClick(g.editor(), Qt::Key_Return);
+        QVERIFY(!g.isEditing());
+        QCOMPARE(g.TextMatrix(1, 1), QStringLiteral("ABC"));
+        QCOMPARE(log.events, (QStringList{"before 1,1", "validate 1,1", "after 1,1"}));
+    }
+
+    void validateCanRefuseAndReplace() {
+        FlexGrid g;
+        g.setRows(2);
+        g.setCols(2);
+        g.show();
+        int refusals = 0;
+        connect(&g, &FlexGrid::ValidateEdit, &g, [&](int, int, bool* cancel) {
+            bool ok = false;
+            const int v = g.EditText().toInt(&ok);
+            if (!ok || v > 10) {
+                ++refusals;
+                *cancel = true;
+                return;
+            }
+            g.setEditText(QString::number(v * 2));
+        });
+        QVERIFY(g.startEdit(1, 1));
+        auto* line = qobject_cast<QLineEdit*>(g.editor());
+        QVERIFY(line);
+        QTest::keyClicks(line, QStringLiteral("99"));
+        QVERIFY(!g.commitEdit());
+        QVERIFY(g.isEditing());
+        QCOMPARE(g.EditText(), QStringLiteral("99")); // the typed text stays
+        QCOMPARE(refusals, 1);
+        line->setText(QStringLiteral("4"));
+        QVERIFY(g.commitEdit());
+        QCOMPARE(g.TextMatrix(1, 1), QStringLiteral("8"));
+    }
+
+    void readOnlyCellsRefuseEditing() {
+        FlexGrid g;
+        g.setRows(3);
+        g.setCols(3);
+        g.setFixedRows(1);
+        g.setFixedCols(1);
+        Log log;
+        wire(g, log);
+        QVERIFY(!g.startEdit(0, 1)); // fixed row
+        QVERIFY(!g.startEdit(1, 0)); // fixed column
+        g.setCellBackColor(2, 2, g.BackColorFixed());
+        QVERIFY(g.isReadOnlyCell(2, 2));
+        QVERIFY(!g.startEdit(2, 2));
+        QVERIFY(log.events.isEmpty());
+        connect(&g, &FlexGrid::BeforeEdit, &g, [](int r, int, bool* cancel) { *cancel = r == 1; });
+        QVERIFY(!g.startEdit(1, 1));
+        QVERIFY(g.startEdit(2, 1));
+        g.cancelEdit();
+        QVERIFY(!g.isEditing());
+        QCOMPARE(g.TextMatrix(2, 1), QString());
+    }
+
+    void checkBoxesToggleThroughEvents() {
+        FlexGrid g;
+        g.setRows(2);
+        g.setCols(2);
+        g.resize(300, 200);
+        g.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&g));
+        Log log;
+        wire(g, log);
+        g.setCellChecked(1, 1, FlexGrid::Unchecked);
+        const QRect r = g.visualItemRect(g.item(1, 1));
+        QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, r.center());
+        QCOMPARE(g.CellChecked(1, 1), FlexGrid::Checked);
+        QCOMPARE(log.events, (QStringList{"before 1,1", "after 1,1"}));
+        g.setCellBackColor(1, 1, g.BackColorFixed());
+        g.toggleCheck(1, 1);
+        QCOMPARE(g.CellChecked(1, 1), FlexGrid::Checked);
+        QCOMPARE(g.CellChecked(0, 0), FlexGrid::NoCheckBox);
+    }
+
+    void comboEditorOffersTheList() {
+        FlexGrid g;
+        g.setRows(2);
+        g.setCols(2);
+        g.setTextMatrix(1, 1, QStringLiteral("Latch"));
+        g.setComboList(QStringLiteral("Reset|Latch"));
+        QVERIFY(g.startEdit(1, 1));
+        QCOMPARE(g.EditText(), QStringLiteral("Latch"));
+        g.setEditText(QStringLiteral("Reset"));
+        QVERIFY(g.commitEdit());
+        QCOMPARE(g.TextMatrix(1, 1), QStringLiteral("Reset"));
+    }
+
+    void clearKeepsSizeAndFixedColour() {
+        FlexGrid g;
+        g.setRows(3);
+        g.setCols(2);
+        g.setFixedRows(1);
+        g.setTextMatrix(2, 1, QStringLiteral("x"));
+        g.setCellForeColor(2, 1, Qt::red);
+        g.setMergeCells(0, 0, 1, 2);
+        g.Clear();
+        QCOMPARE(g.Rows(), 3);
+        QCOMPARE(g.TextMatrix(2, 1), QString());
+        QVERIFY(g.CellForeColor(2, 1) != QColor(Qt::red));
+        QCOMPARE(g.CellBackColor(0, 1), g.BackColorFixed());
+        QCOMPARE(g.columnSpan(0, 0), 1);
+    }
+};
+
+QTEST_MAIN(TestFlexGrid)
+#include "test_flexgrid.moc"
