@@ -1,0 +1,143 @@
+#include "ui/calibration/frmGasSel.h"
+
+#include "app/AppState.h"
+#include "app/ReadingFormat.h"
+#include "ui/common/FontHelpers.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+frmGasSel::frmGasSel(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmGasSel"));
+    setWindowTitle(QStringLiteral("Gas Select"));
+    m_fraGasSel = new QGroupBox(QStringLiteral("Select List"), this);
+    m_optionGrid = new QGridLayout(m_fraGasSel);
+    for (int i = 0; i < OptionCount; ++i) {
+        m_options[i] = new QRadioButton(m_fraGasSel);
+        connect(m_options[i], &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on)
+                m_selNum = i;
+        });
+    }
+    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    connect(m_ok, &QPushButton::clicked, this, [this] { cmdGasSel_Click(0); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { cmdGasSel_Click(1); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+    auto* lay = new QVBoxLayout(this);
+    lay->addWidget(m_fraGasSel);
+    lay->addLayout(buttons);
+    ApplyAppFont(this);
+    buildList();
+}
+
+void frmGasSel::setGasNo(int slot) {
+    m_gasNo = slot;
+    buildList();
+}
+
+void frmGasSel::buildList() {
+    const AppState& s = appState();
+    const clsInstrument& r = s.Instrument;
+    for (QRadioButton* o : m_options) {
+        o->setAutoExclusive(false);
+        o->setChecked(false);
+        o->setAutoExclusive(true);
+        o->setVisible(false);
+    }
+    m_selNum = -1;
+    const int g = m_gasNo;
+    if (g == 0 || g == 4) {
+        const int base = g == 4 ? 15 : 0;
+        QString userName;
+        try {
+            userName = r.LS_Name(0).trimmed();
+        } catch (const std::exception&) {
+        }
+        bool userListed = false;
+        for (int e = 1; e <= 15; ++e) {
+            const int i = base + e;
+            const QString name = r.LI_Name(i).trimmed();
+            if (name.isEmpty() || name.contains(QLatin1String("---")))
+                continue;
+            m_options[e - 1]->setText(
+                GasTitleText(name, r.LI_Unit(i), r.LI_FullScale(i), r.LI_Point(i)));
+            m_options[e - 1]->setVisible(true);
+            if (!userName.isEmpty() && name == userName)
+                userListed = true;
+        }
+        if (!userName.isEmpty() && !userListed) {
+            const int k = g == 4 ? 1 : 0;
+            m_options[15]->setText(GasTitleText(r.LS_Name(k).trimmed(), r.LS_Unit(k),
+                                                r.LS_FullScale(k), r.LS_Point(k)));
+            m_options[15]->setVisible(true);
+        }
+        m_rows = 4;
+        m_cols = 4;
+    } else {
+        int count = 0;
+        for (int row = 0; row < OptionCount; ++row) {
+            if (!GasDefaultTable::inRange(row, g))
+                continue;
+            const GasDefaultEntry& e = s.GasDefaults.at(row, g);
+            if (!e.Enabled)
+                continue;
+            m_options[row]->setText(GasTitleText(e.Name, e.Unit, e.FullScale, e.Point));
+            m_options[row]->setVisible(true);
+            ++count;
+        }
+        // Only the first eight rows can be offered; the layout still counts the others.
+        for (int row = 8; row < OptionCount; ++row)
+            m_options[row]->setVisible(false);
+        if (count < 5) {
+            m_cols = 1;
+            m_rows = qMax(count, 1);
+        } else {
+            m_cols = 2;
+            m_rows = (count + 1) / 2;
+        }
+    }
+    layoutOptions();
+}
+
+void frmGasSel::layoutOptions() {
+    for (QRadioButton* o : m_options)
+        m_optionGrid->removeWidget(o);
+    const bool fixedPlaces = m_gasNo == 0 || m_gasNo == 4;
+    int placed = 0;
+    for (int i = 0; i < OptionCount; ++i) {
+        if (m_options[i]->isHidden())
+            continue;
+        // The gas table keeps each entry in its own place; default gases fill column by column.
+        const int slot = fixedPlaces ? i : placed;
+        const int row = slot % m_rows;
+        const int col = slot / m_rows;
+        m_optionGrid->addWidget(m_options[i], row, col);
+        ++placed;
+    }
+    adjustSize();
+}
+
+QPair<int, int> frmGasSel::optionCell(int i) const {
+    const int idx = m_optionGrid->indexOf(m_options.at(i));
+    if (idx < 0 || m_options.at(i)->isHidden())
+        return {-1, -1};
+    int row = 0, col = 0, rs = 0, cs = 0;
+    m_optionGrid->getItemPosition(idx, &row, &col, &rs, &cs);
+    return {row, col};
+}
+
+void frmGasSel::cmdGasSel_Click(int index) {
+    m_flags = index == 0;
+    if (m_flags)
+        accept();
+    else
+        reject();
+}
