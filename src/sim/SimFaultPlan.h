@@ -1,0 +1,58 @@
+#pragma once
+
+#include "sim/SimReply.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <random>
+
+// Misbehaviour on purpose, switched on by a text such as "drop=3,delay=200":
+//   drop=N        drop every Nth reply
+//   delay=MS      hold every reply back MS milliseconds more
+//   corrupt=N     corrupt one byte of every Nth reply (a framed reply gets a command letter
+//                 changed, so both its checksum and its key are wrong; a raw block one byte)
+//   split=N:MS    send replies in chunks of N bytes, MS milliseconds apart
+//   garbage=N     send N bytes of printable garbage without any terminator instead of the
+//                 next reply, once; garbage=N:K does it for every Kth reply
+//   silent=N      answer N replies, then nothing more
+//   withhold=B    withhold memory block B once: the first "EP" request for it gets only half
+//                 its bytes, the first time listing block B is due it is not sent
+//   failfirst     ignore the first try of every distinct command; answer its repeats
+// Every Nth counts the replies the instrument would have sent, from 1.
+class SimFaultPlan {
+public:
+    static bool parse(const QString& faults, SimFaultPlan* out, QString* error = nullptr);
+    static QString syntaxHelp();
+
+    bool isEmpty() const;
+
+    struct Outcome {
+        QList<QByteArray> chunks; // empty: nothing is sent
+        qint64 delayUs = 0;       // before the first chunk
+        qint64 gapUs = 0;         // between chunks
+    };
+    Outcome apply(const SimRequest& request, const SimReply& reply, std::mt19937& rng);
+
+    // Forget what has been counted and done so far (the settings stay).
+    void restart();
+
+private:
+    int m_drop = 0;
+    int m_delayMs = 0;
+    int m_corrupt = 0;
+    int m_splitBytes = 0;
+    int m_splitGapMs = 0;
+    int m_garbageBytes = 0;
+    int m_garbageEvery = 0; // 0: once
+    int m_silentAfter = -1;
+    int m_withhold = -1;
+    bool m_failFirst = false;
+
+    int m_replies = 0; // replies produced, counted for "every Nth"
+    int m_sent = 0;    // replies that went out, for "silent"
+    bool m_garbageDone = false;
+    bool m_withholdDone = false;
+    QSet<QByteArray> m_tried;
+};

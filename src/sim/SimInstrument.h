@@ -1,0 +1,60 @@
+#pragma once
+
+#include "sim/SimDeviceState.h"
+#include "sim/SimFaultPlan.h"
+#include "sim/SimFrame.h"
+#include "sim/SimPacer.h"
+#include "sim/SimResponder.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <random>
+
+struct SimOptions {
+    int baud = 0;     // 0: answer at once; otherwise pace at this line speed
+    QString faults;   // SimFaultPlan syntax
+    quint32 seed = 1; // makes faults and readings repeatable
+};
+
+// The simulated instrument as the PC sees it through a port: bytes in, bytes out.
+class SimInstrument : public QObject {
+    Q_OBJECT
+public:
+    explicit SimInstrument(const SimOptions& opts = {}, QObject* parent = nullptr);
+
+    // Bytes the PC wrote. Replies leave later through transmit(), never from inside this call.
+    void receive(const QByteArray& fromPc);
+    // Opening the port ends the silence after a power off; closing it drops unsent bytes.
+    void portOpened();
+    void portClosed();
+
+    SimDeviceState& state() { return m_state; }
+    SimResponder& responder() { return m_responder; }
+    SimPacer& pacer() { return m_pacer; }
+
+    // Well-formed frames received per command key ("XS,R"); block acknowledgements count as
+    // "ACK" and "NAK".
+    int commandCount(const QString& key) const;
+    QStringList receivedPayloads() const;
+    void clearCounters();
+
+    bool setFaults(const QString& faults, QString* error = nullptr);
+
+    static constexpr int MaxPayloadsKept = 100000;
+
+signals:
+    void transmit(const QByteArray& toPc);
+
+private:
+    void handleFrame(const QByteArray& frame);
+
+    SimDeviceState m_state;
+    SimResponder m_responder;
+    SimPacer m_pacer;
+    SimFaultPlan m_faults;
+    SimFrameReader m_reader;
+    std::mt19937 m_rng;
+    QHash<QString, int> m_counts;
+    QStringList m_payloads;
+};

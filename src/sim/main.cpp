@@ -1,0 +1,128 @@
+// tq5800-sim: a simulated TQ-5800 served on a pseudo-terminal.
+
+#include "sim/SimFaultPlan.h"
+#include "sim/SimInstrument.h"
+#include "sim/SimLoggerMemory.h"
+#include "sim/SimPtyServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSaveFile>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+// SIGINT and SIGTERM end the event loop, so the pseudo-terminal is closed properly.
+bool installQuitOnSignal(QCoreApplication& app) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return false;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+        char c = 0;
+        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        app.quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
+}
+
+int writeCheckImage(const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(SimLoggerMemory::checkImage()) != SimLoggerMemory::Size || !file.commit()) {
+        std::fprintf(stderr, "tq5800-sim: cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tq5800-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Simulated TQ-5800 gas detector on a pseudo-terminal.\n"
+                       "Prints the device path of the pseudo-terminal as the first line of\n"
+                       "standard output and answers as the instrument until stopped.\n\n") +
+        SimFaultPlan::syntaxHelp());
+    parser.addHelpOption();
+    const QCommandLineOption pty(QStringLiteral("pty"),
+                                 QStringLiteral("Serve on a pseudo-terminal."));
+    const QCommandLineOption baud(QStringLiteral("baud"),
+                                  QStringLiteral("Pace replies at B bits per second (10 bits a "
+                                                 "byte); without it replies leave at once."),
+                                  QStringLiteral("B"));
+    const QCommandLineOption faults(QStringLiteral("faults"),
+                                    QStringLiteral("Misbehave as LIST says (see above)."),
+                                    QStringLiteral("LIST"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Seed for faults and readings (default 1)."),
+                                  QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption checkImage(
+        QStringLiteral("write-check-image"),
+        QStringLiteral("Write the memory image that check data leaves (524288 bytes) to PATH "
+                       "and exit."),
+        QStringLiteral("PATH"));
+    parser.addOptions({pty, baud, faults, seed, checkImage});
+    parser.process(app);
+
+    if (parser.isSet(checkImage))
+        return writeCheckImage(parser.value(checkImage));
+    if (!parser.isSet(pty)) {
+        std::fprintf(stderr, "tq5800-sim: nothing to do; use --pty (see --help)\n");
+        return 2;
+    }
+
+    SimOptions opts;
+    bool ok = true;
+    if (parser.isSet(baud)) {
+        opts.baud = parser.value(baud).toInt(&ok);
+        if (!ok || opts.baud <= 0) {
+            std::fprintf(stderr, "tq5800-sim: bad --baud value\n");
+            return 2;
+        }
+    }
+    opts.seed = parser.value(seed).toUInt(&ok);
+    if (!ok) {
+        std::fprintf(stderr, "tq5800-sim: bad --seed value\n");
+        return 2;
+    }
+    opts.faults = parser.value(faults);
+    QString error;
+    SimFaultPlan probe;
+    if (!SimFaultPlan::parse(opts.faults, &probe, &error)) {
+        std::fprintf(stderr, "tq5800-sim: %s\n", qPrintable(error));
+        return 2;
+    }
+
+    SimInstrument instrument(opts);
+    SimPtyServer server(&instrument);
+    if (!server.open(&error)) {
+        std::fprintf(stderr, "tq5800-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (!installQuitOnSignal(app))
+        std::fprintf(stderr, "tq5800-sim: signals will not stop the simulator cleanly\n");
+
+    std::printf("%s\n", qPrintable(server.slavePath()));
+    std::fflush(stdout);
+    return app.exec();
+}
