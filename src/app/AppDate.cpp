@@ -3,12 +3,13 @@
 #include <cmath>
 
 namespace {
-const QDate kEpoch(1899, 12, 30);
+// Day 0; a function so that dates made during static initialisation elsewhere see it set.
+QDate epoch() { return QDate(1899, 12, 30); }
 constexpr double kSecondsPerDay = 86400.0;
 } // namespace
 
 AppDate AppDate::fromDateTime(const QDateTime& dt) {
-    const double day = double(kEpoch.daysTo(dt.date()));
+    const double day = double(epoch().daysTo(dt.date()));
     const double frac = dt.time().msecsSinceStartOfDay() / (kSecondsPerDay * 1000.0);
     return AppDate(day >= 0 ? day + frac : day - frac);
 }
@@ -44,7 +45,7 @@ QDateTime AppDate::toDateTime() const {
     qint64 msecs = qint64(std::llround(frac * kSecondsPerDay * 1000.0));
     // Round to whole seconds as the day-count form carries no finer time.
     msecs = (msecs + 500) / 1000 * 1000;
-    QDate d = kEpoch.addDays(qint64(whole));
+    QDate d = epoch().addDays(qint64(whole));
     if (msecs >= qint64(kSecondsPerDay) * 1000) {
         msecs -= qint64(kSecondsPerDay) * 1000;
         d = d.addDays(1);

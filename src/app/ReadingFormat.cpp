@@ -58,7 +58,7 @@ float ParseReadingText(const QString& text) {
     double d = 0;
     if (ParseNumber(text, &d))
         return float(d);
-    const QString head = text.left(3).trimmed().toUpper();
+    const QString head = text.trimmed().left(3).toUpper();
     if (head == QLatin1String("OVE"))
         return -107.0f;
     if (head == QLatin1String("WAR"))
@@ -124,12 +124,12 @@ void ApplyGasInfoRecord(const QString& r, clsInstrument& record, int i) {
     record.setGasName(i, r.mid(0, 10).trimmed());
     record.setGasEnabled(i, true);
     double fs = 0;
-    if (!ParseNumber(r.mid(11, 5), &fs))
+    if (!ParseNumber(r.mid(11, 5), &fs) || !std::isfinite(float(fs)))
         throw ConversionError("gas record: full scale is not a number");
     record.setGasFullScale(i, float(fs));
     const QString step = r.mid(16, 5);
     double digit = 0;
-    if (!ParseNumber(step, &digit))
+    if (!ParseNumber(step, &digit) || !std::isfinite(float(digit)))
         throw ConversionError("gas record: resolution is not a number");
     record.setGasDesit(i, float(digit));
     record.setGasPoint(i, qint16(DecimalsOfText(step.trimmed())));

@@ -10,7 +10,8 @@ class clsInstrument;
 // The display text of a reading: the state's word, or the number with 0 to 3 decimals
 // (multiplied by ConvParam in single precision when `convert`).
 QString FormatReading(float value, int decimals, bool convert = false);
-// A number gives its value; otherwise the first three letters decide the state code
+// A number gives its value; otherwise the first three characters after any leading blanks
+// decide the state code
 // ("OVE" -107, "WAR" -103, "ALR" -104, "STE" -105, "TWA" -106, "NOR" -102), anything else -101.
 float ParseReadingText(const QString& text);
 // "#0" for 0, "#0.0" ... "#0.000000000" for 1..9, the empty (general) format otherwise.
@@ -25,7 +26,8 @@ QString GasTitleText(const QString& name, const QString& unit, float fullScale, 
 int DecimalsOfText(const QString& text);
 // Applies a 25-character gas information record (name 1-10, full scale 12-16, resolution
 // 17-21, unit 22-25; 25 "*" for no gas) through the record's setters. Throws ConversionError
-// when full scale or resolution are not numbers; fields written before stay written.
+// when full scale or resolution are not numbers (or beyond a single's range); fields written
+// before stay written.
 void ApplyGasInfoRecord(const QString& text, clsInstrument& record, int gas);
 // List position of an interval trend time: 10, 20, 30, 60, 180, 600 their own, else 5 (300).
 int IntervalIndex(int seconds);

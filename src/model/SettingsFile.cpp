@@ -1,0 +1,251 @@
+#include "model/SettingsFile.h"
+
+#include "app/Conversions.h"
+#include "app/Errors.h"
+#include "app/FilePaths.h"
+#include "app/NumberFormat.h"
+#include "app/ReadingFormat.h"
+#include "app/TextLineReader.h"
+#include "app/clsToken.h"
+#include "model/Payloads.h"
+#include "model/clsInstrument.h"
+
+#include <QFile>
+#include <QHash>
+#include <QStringList>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+namespace {
+
+template <typename T> T wholeNumber(const QString& text) {
+    double d = 0;
+    if (!ParseNumber(text, &d))
+        throw ConversionError("not a number");
+    const double r = RoundHalfEven(d);
+    if (r < double(std::numeric_limits<T>::min()) || r > double(std::numeric_limits<T>::max()))
+        throw ConversionError("number outside the range of its field");
+    return T(r);
+}
+
+float realNumber(const QString& text) {
+    double d = 0;
+    if (!ParseNumber(text, &d))
+        throw ConversionError("not a number");
+    const float f = float(d);
+    if (!std::isfinite(f))
+        throw ConversionError("number outside the range of a single");
+    return f;
+}
+
+int hexDigit(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return -1;
+}
+
+// Hexadecimal digits as the writer's two's-complement form of a 16- or 32-bit field
+// ("FFFF" in a 16-bit field is -1).
+template <typename T> T hexNumber(const QString& text) {
+    const QString digits = text.trimmed();
+    qsizetype first = 0;
+    while (first + 1 < digits.size() && digits.at(first) == u'0')
+        ++first;
+    const qsizetype count = digits.size() - first;
+    if (count == 0 || count > 8)
+        throw ConversionError("not a hexadecimal number");
+    quint64 u = 0;
+    for (qsizetype i = first; i < digits.size(); ++i) {
+        const int v = hexDigit(digits.at(i));
+        if (v < 0)
+            throw ConversionError("not a hexadecimal number");
+        u = u * 16 + quint64(v);
+    }
+    using U = std::make_unsigned_t<T>;
+    if (u > quint64(std::numeric_limits<U>::max()))
+        throw ConversionError("hexadecimal number outside the range of its field");
+    return T(U(u));
+}
+
+// A level: a number, "*****" (not used) or a state word.
+float levelValue(const QString& text) {
+    double d = 0;
+    if (ParseNumber(text, &d) && !std::isfinite(float(d)))
+        throw ConversionError("number outside the range of a single");
+    return ParseReadingText(text);
+}
+
+using Setter = void (clsInstrument::*)(const qint16&);
+using Handler = std::function<void(clsInstrument&, const clsToken&)>;
+
+Handler decimalInto(Setter set) {
+    return
+        [set](clsInstrument& r, const clsToken& t) { (r.*set)(wholeNumber<qint16>(t.Tokens(2))); };
+}
+Handler hexInto(Setter set) {
+    return [set](clsInstrument& r, const clsToken& t) { (r.*set)(hexNumber<qint16>(t.Tokens(2))); };
+}
+
+void readUserGases(clsInstrument& r, const clsToken& t) {
+    for (int e = 0; e < clsInstrument::UserGasCount; ++e) {
+        const int b = 7 * e;
+        r.setLS_Name(e, t.Tokens(b + 3));
+        r.setLS_FullScale(e, realNumber(t.Tokens(b + 4)));
+        r.setLS_Digit(e, realNumber(t.Tokens(b + 5)));
+        r.setLS_Point(e, qint16(DecimalsOfText(t.Tokens(b + 5))));
+        r.setLS_Unit(e, t.Tokens(b + 6));
+        r.setLS_elem_vol(e, hexNumber<qint32>(t.Tokens(b + 7)));
+        r.setLS_Ratio(e, HexToSingle(t.Tokens(b + 8)));
+    }
+}
+
+const QHash<QString, Handler>& handlers() {
+    static const QHash<QString, Handler> table = {
+        {QStringLiteral("BS"),
+         [](clsInstrument& r, const clsToken& t) { r.setSpecNo(t.Tokens(2).trimmed()); }},
+        {QStringLiteral("GJ"),
+         [](clsInstrument& r, const clsToken& t) {
+             for (int s = 0; s < clsInstrument::GasCount; ++s)
+                 ApplyGasInfoRecord(t.Tokens(s + 2), r, s);
+         }},
+        {QStringLiteral("AP"), decimalInto(&clsInstrument::setAlarmMode)},
+        {QStringLiteral("SD"), decimalInto(&clsInstrument::setDispCalLimit)},
+        {QStringLiteral("XW"), decimalInto(&clsInstrument::setLogOverWrite)},
+        {QStringLiteral("UQ"), decimalInto(&clsInstrument::setautoBackLight)},
+        {QStringLiteral("AF"), decimalInto(&clsInstrument::setAlarmOnOff)},
+        {QStringLiteral("AT"), decimalInto(&clsInstrument::setAlarmO2)},
+        {QStringLiteral("SJ"), decimalInto(&clsInstrument::setAutoZero)},
+        {QStringLiteral("SG"), decimalInto(&clsInstrument::setDemandZero)},
+        {QStringLiteral("SM"), decimalInto(&clsInstrument::setCalCheck)},
+        // Read in decimal, as it is written: the instrument answers XB in hexadecimal, but a
+        // file holds the write command, and reading it as hex turned 10 into 16.
+        {QStringLiteral("XB"), decimalInto(&clsInstrument::setConfirmation)},
+        {QStringLiteral("XT"), hexInto(&clsInstrument::setLcdBackLight)},
+        {QStringLiteral("HF"), hexInto(&clsInstrument::setpressOffset)},
+        {QStringLiteral("SC"), hexInto(&clsInstrument::setCalLimit)},
+        {QStringLiteral("XP"), hexInto(&clsInstrument::setIntervals)},
+        {QStringLiteral("CP"),
+         [](clsInstrument& r, const clsToken& t) {
+             r.setFlowLevel(hexNumber<qint32>(t.Tokens(2)));
+         }},
+        {QStringLiteral("UJ"),
+         [](clsInstrument& r, const clsToken& t) { r.setSpecType(t.Tokens(2)); }},
+        {QStringLiteral("A1"),
+         [](clsInstrument& r, const clsToken& t) {
+             for (int s = 0; s < clsInstrument::GasCount; ++s)
+                 r.setWarning(s, levelValue(t.Tokens(s + 2)));
+         }},
+        {QStringLiteral("A2"),
+         [](clsInstrument& r, const clsToken& t) {
+             for (int s = 0; s < clsInstrument::GasCount; ++s)
+                 r.setAlarm(s, levelValue(t.Tokens(s + 2)));
+         }},
+        {QStringLiteral("LS"), readUserGases},
+    };
+    return table;
+}
+
+QString dec(qint64 v) {
+    return QString::number(v);
+}
+
+} // namespace
+
+QByteArray SettingsFileText(const clsInstrument& r) {
+    const auto line = [](const char* code, const QString& fields) {
+        return QLatin1String(code) + QStringLiteral(",W,") + fields;
+    };
+    QStringList out;
+    out << line("BS", TextN(r.SpecNo(), 10) + u',');
+    out << line("GJ", GasRecordsPayload(r) + u',');
+    out << line("AP", dec(r.AlarmMode()) + u',');
+    out << line("SD", (r.DispCalLimit() != 0 ? QStringLiteral("1") : QStringLiteral("0")) + u',');
+    out << line("SM", dec(r.CalCheck()) + u',');
+    out << line("XB", dec(r.Confirmation()) + u',');
+    out << line("XW", dec(r.LogOverWrite()) + u',');
+    out << line("XT", HexN(r.LcdBackLight(), 4) + u',');
+    out << line("UQ", dec(r.autoBackLight()) + u',');
+    out << line("AF", dec(r.AlarmOnOff()) + u',');
+    out << line("CP", HexN(r.FlowLevel(), 4) + u',');
+    out << line("HF", HexN(r.pressOffset(), 2) + u',');
+    out << line("AT", dec(r.AlarmO2()) + u',');
+    out << line("A1", LevelsPayload(r, false) + u',');
+    out << line("A2", LevelsPayload(r, true) + u',');
+    out << line("SC", HexN(r.CalLimit(), 4) + u',');
+    out << line("XP", HexN(r.Intervals(), 4) + u',');
+    out << line("UJ", r.SpecType() + u',');
+    out << line("SJ", dec(r.AutoZero()) + u',');
+    out << line("SG", dec(r.DemandZero()) + u',');
+    out << line("LS", LsFileRecord(r, 0) + LsFileRecord(r, 1));
+    return (out.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLocal8Bit();
+}
+
+bool WriteSettingsFile(const clsInstrument& r, const QString& path, QString* error) {
+    return WriteFileAtomically(path, SettingsFileText(r), error);
+}
+
+SettingsReadResult ReadSettings(clsInstrument& r, QIODevice& in,
+                                const UnknownSettingsLine& onUnknown) {
+    SettingsReadResult result;
+    clsToken t;
+    t.AddComments(QStringLiteral(";"));
+    t.AddDelimiters(QStringLiteral(","));
+    TextLineReader reader(in);
+    QString text;
+    bool cut = false;
+    const auto unknown = [&] {
+        ++result.unknownLines;
+        if (onUnknown)
+            onUnknown(text);
+    };
+    while (reader.next(&text, &cut)) {
+        if (cut) {
+            unknown();
+            continue;
+        }
+        try {
+            // Token slots are not cleared between lines, and the reader does not look at
+            // TokenCount: a blank line repeats the line before, a comment lands in token 0.
+            t.setSource(text);
+            const auto it = handlers().constFind(t.Tokens(0).toUpper());
+            if (it == handlers().constEnd())
+                unknown();
+            else
+                (*it)(r, t);
+        } catch (const std::exception& e) {
+            result.ok = false;
+            result.line = reader.lineNumber();
+            result.message = QString::fromLocal8Bit(e.what());
+            break;
+        }
+    }
+    return result;
+}
+
+SettingsReadResult ReadSettingsFile(clsInstrument& r, const QString& path,
+                                    const UnknownSettingsLine& onUnknown) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        SettingsReadResult result;
+        result.ok = false;
+        result.message = f.errorString();
+        return result;
+    }
+    return ReadSettings(r, f, onUnknown);
+}
+
+SettingsReadResult ImportSettingsFile(clsInstrument& r, const QString& path,
+                                      const UnknownSettingsLine& onUnknown) {
+    SettingsReadResult result = ReadSettingsFile(r, path, onUnknown);
+    if (result.ok) {
+        r.SetChangeFlags(true, false);
+        r.setImportFlag(-1);
+    }
+    return result;
+}

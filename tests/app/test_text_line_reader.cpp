@@ -1,0 +1,89 @@
+// Bounded line reading: line ends, chunk boundaries, cut lines, file paths.
+#include "app/FilePaths.h"
+#include "app/TextLineReader.h"
+
+#include <QBuffer>
+#include <QtTest>
+
+namespace {
+
+struct Line {
+    QString text;
+    bool cut;
+};
+
+QList<Line> readAll(const QByteArray& bytes, qsizetype limit = TextLineReader::DefaultLineLimit) {
+    QBuffer b;
+    b.setData(bytes);
+    b.open(QIODevice::ReadOnly);
+    TextLineReader reader(b, limit);
+    QList<Line> out;
+    QString text;
+    bool cut = false;
+    while (reader.next(&text, &cut)) {
+        out.append({text, cut});
+        if (reader.lineNumber() != out.size())
+            return {};
+    }
+    return out;
+}
+
+QStringList texts(const QList<Line>& lines) {
+    QStringList out;
+    for (const Line& l : lines)
+        out << l.text;
+    return out;
+}
+
+} // namespace
+
+class TestTextLineReader : public QObject {
+    Q_OBJECT
+private slots:
+    void lineEnds() {
+        QCOMPARE(texts(readAll("a\r\nb\nc\rd")), (QStringList{"a", "b", "c", "d"}));
+        QCOMPARE(texts(readAll("a\r\n")), QStringList{"a"});
+        QCOMPARE(texts(readAll("\r\n\r\n")), (QStringList{"", ""}));
+        QCOMPARE(texts(readAll("a\r\r\nb")), (QStringList{"a", "", "b"}));
+        QCOMPARE(texts(readAll("a\n\rb")), (QStringList{"a", "", "b"}));
+        QVERIFY(readAll("").isEmpty());
+        QCOMPARE(texts(readAll(QByteArray("a\0b\n", 4))),
+                 QStringList{QString("a") + QChar(0) + "b"});
+    }
+
+    void crLfAcrossChunks() {
+        // The reader takes 64 KiB at a time: a CR ending one chunk and its LF opening the next
+        // are one line end.
+        QByteArray bytes(64 * 1024 - 1, 'x');
+        bytes += "\r\nnext\r\n";
+        const QList<Line> lines = readAll(bytes, 128 * 1024);
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0].text.size(), 64 * 1024 - 1);
+        QVERIFY(!lines[0].cut);
+        QCOMPARE(lines[1].text, QStringLiteral("next"));
+    }
+
+    void longLinesAreCut() {
+        QByteArray bytes = "short\r\n" + QByteArray(300000, 'y') + "\r\nafter";
+        const QList<Line> lines = readAll(bytes, 1000);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(!lines[0].cut);
+        QVERIFY(lines[1].cut);
+        QCOMPARE(lines[1].text, QString(1000, u'y'));
+        QCOMPARE(lines[2].text, QStringLiteral("after"));
+        QVERIFY(!lines[2].cut);
+        QVERIFY(!readAll(QByteArray(1000, 'z'), 1000)[0].cut);
+        QVERIFY(readAll(QByteArray(1001, 'z'), 1000)[0].cut);
+    }
+
+    void pathsInFolders() {
+        QCOMPARE(PathInFolder("/a/b", "f.txt"), QStringLiteral("/a/b/f.txt"));
+        QCOMPARE(PathInFolder("/a/b/", "f.txt"), QStringLiteral("/a/b/f.txt"));
+        QCOMPARE(PathInFolder("C:\\x\\", "f.txt"), QStringLiteral("C:\\x\\f.txt"));
+        QCOMPARE(PathInFolder("C:\\x", "f.txt"), QStringLiteral("C:\\x/f.txt"));
+        QCOMPARE(PathInFolder("", "f.txt"), QStringLiteral("f.txt"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextLineReader)
+#include "test_text_line_reader.moc"
