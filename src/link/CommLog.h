@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The communication log, "SerialLog.log" in the start-up folder: one line per call,
+// "hh:mm:ss text" CR LF, in the local 8-bit encoding. The file is opened, appended and closed
+// for every line so that it can be moved or deleted between lines; a line that cannot be
+// written is lost without a word.
+QString SerialLogPath();
+void WriteSerialLog(const QString& text);
+
+// A message of the table with parameters inserted as they are: wire text that happens to hold
+// "~c" or "~1" stays literal instead of being expanded as an escape.
+QString LiteralMessage(int number, const QStringList& params);

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "app/AppDate.h"
+
+#include <QString>
+#include <QStringView>
+#include <array>
+#include <span>
+
+class clsInstrument;
+
+// The instrument's command vocabulary as data: each family of commands is one table that both
+// the reply decoder and the payload builders read, so a code, its property and its field
+// encodings are written down once.
+
+// How a field is written on the wire.
+enum class FieldEncoding {
+    Decimal,       // digits, format "0"
+    Hex,           // upper-case hex digits, zero-padded to the setting's width
+    FlagDigit,     // "1" for a non-zero value, "0" otherwise
+    FirstCharFlag, // read: 1 when the first character is "1", else 0
+    Text,          // the stored text as it is (the destination code)
+};
+
+// Identity texts: "IN", "HN", "XZ", "BS".
+struct IdentityCommand {
+    const char* code;
+    QString (clsInstrument::*get)() const;
+    void (clsInstrument::*set)(const QString&);
+    void (clsInstrument::*setFlag)(bool);
+    int width;
+};
+
+// Numeric settings ("AP" ... "SG"); "UJ" is the one text among them (Text encodings, no
+// numeric accessors).
+struct NumericSetting {
+    const char* code;
+    qint32 (*get)(const clsInstrument&);
+    void (*set)(clsInstrument&, qint32);
+    void (*setFlag)(clsInstrument&, bool);
+    FieldEncoding read;
+    FieldEncoding write;
+    int hexDigits; // width of a Hex write
+    qint32 min;    // range of the property's type: a wider value is refused, not wrapped
+    qint32 max;
+};
+
+// Five per-sensor levels: "A1", "A2", "AS", "AW", and the automatic-calibration values "SA".
+struct LevelCommand {
+    const char* code;
+    float (*get)(const clsInstrument&, int);
+    void (*set)(clsInstrument&, int, float);
+    void (*setFlag)(clsInstrument&, int, bool);
+};
+
+// Per-sensor switches, four digit characters: "UZ", "AO".
+struct SwitchCommand {
+    const char* code;
+    void (*set)(clsInstrument&, int, qint16);
+    void (*setFlag)(clsInstrument&, int, bool);
+};
+
+// Bump and backlight groups: integer fields with accepted ranges.
+struct RangedField {
+    void (*set)(clsInstrument&, qint16);
+    void (*setFlag)(clsInstrument&, bool);
+    qint16 min;
+    qint16 max;
+};
+struct RangedGroupCommand {
+    const char* code;
+    int fieldCount;
+    bool logCountError; // a wrong field count is logged as a format error
+    std::array<RangedField, 4> fields;
+};
+
+// Compensation coefficients and raw sensor texts, stored as the instrument sends them.
+struct CoefficientCommand {
+    static constexpr int MaxFields = 8;
+    const char* code;
+    int count;
+    bool numeric; // a single numeric field (the span terms)
+    std::array<QString (clsInstrument::*)() const, MaxFields> get;
+    std::array<void (clsInstrument::*)(const QString&), MaxFields> set;
+    void (clsInstrument::*setFlag)(bool); // null: the group has no change flag
+};
+
+std::span<const IdentityCommand> IdentityCommands();
+std::span<const NumericSetting> NumericSettings();
+std::span<const LevelCommand> LevelCommands();
+std::span<const SwitchCommand> SwitchCommands();
+std::span<const RangedGroupCommand> RangedGroupCommands();
+std::span<const CoefficientCommand> CoefficientCommands();
+
+// Lookups by two-letter code; null when the family has no such code.
+const IdentityCommand* FindIdentityCommand(QStringView code);
+const NumericSetting* FindNumericSetting(QStringView code);
+const LevelCommand* FindLevelCommand(QStringView code);
+const CoefficientCommand* FindCoefficientCommand(QStringView code);
+
+// Payloads (the text between "0001" and ETX). Codes that a family does not hold give an empty
+// payload.
+QString ReadPayload(QStringView code); // "VP,R,"
+QString IdentityWritePayload(QStringView code, const clsInstrument& record);
+QString SettingWritePayload(QStringView code, const clsInstrument& record);
+QString LevelsWritePayload(QStringView code, const clsInstrument& record);
+QString StationIdReadPayload();        // "XS,R,****"
+QString StationReadPayload(int index); // "XS,R,001F"
+QString StationIdWritePayload(const clsInstrument& record);
+QString StationWritePayload(const clsInstrument& record, int index);
+QString GasTableWritePayload(const clsInstrument& record);
+QString UserGasWritePayload(const clsInstrument& record);
+QString LibraryReadPayload(int table);          // "LI,R,0F"
+QString ClockWritePayload(const AppDate& when); // "HC,W,YYMMDDhhnnss"
+QString MemoryBlockReadPayload(int block);      // "EP,R,03FF"
+// The value of a numeric setting in its write encoding.
+QString EncodeSetting(const NumericSetting& setting, const clsInstrument& record);

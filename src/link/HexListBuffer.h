@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <functional>
+
+// The 16-line buffer that a dump listing's blocks are decoded into. Each line is a 24-bit
+// address and 16 bytes. When the 16th line is filled the group goes to the full handler (the
+// hex list writer) and the buffer starts again.
+class HexListBuffer {
+public:
+    static constexpr int Lines = 16;
+    static constexpr int BytesPerLine = 16;
+    static constexpr int BlockSpan = 128; // address distance between listing blocks
+
+    struct Line {
+        quint32 address = 0;
+        QByteArray bytes; // always BytesPerLine long
+    };
+    using FullHandler = std::function<void(const QList<Line>&)>;
+
+    void setFullHandler(FullHandler h) { m_full = std::move(h); }
+    void clear() { m_lines.clear(); }
+    const QList<Line>& lines() const { return m_lines; }
+
+    // Whether a listing block with this number and data can be taken: block 1 and up with
+    // its lines inside the 24-bit address range, data all hex digits.
+    static bool isValidBlock(qint64 blockNumber, const QByteArray& hex);
+    // Cuts the data into 32-digit lines (the last one padded with "F") addressed from
+    // (block - 1) x 128. The caller has checked isValidBlock.
+    void addBlock(qint64 blockNumber, const QByteArray& hex);
+
+private:
+    QList<Line> m_lines;
+    FullHandler m_full;
+};

@@ -1,0 +1,170 @@
+#include "link/SerialPortControl.h"
+
+#include <QSerialPort>
+
+namespace {
+
+QSerialPort::Parity parityOf(char p) {
+    switch (p) {
+    case 'e':
+        return QSerialPort::EvenParity;
+    case 'o':
+        return QSerialPort::OddParity;
+    case 'm':
+        return QSerialPort::MarkParity;
+    case 's':
+        return QSerialPort::SpaceParity;
+    default:
+        return QSerialPort::NoParity;
+    }
+}
+
+QSerialPort::StopBits stopBitsOf(int s) {
+    switch (s) {
+    case 2:
+        return QSerialPort::TwoStop;
+    case 15:
+        return QSerialPort::OneAndHalfStop;
+    default:
+        return QSerialPort::OneStop;
+    }
+}
+
+QSerialPort::FlowControl flowOf(int mode) {
+    switch (mode) {
+    case Handshake::XonXoff:
+        return QSerialPort::SoftwareControl;
+    case Handshake::RtsCts:
+    case Handshake::RtsCtsXonXoff:
+        return QSerialPort::HardwareControl;
+    default:
+        return QSerialPort::NoFlowControl;
+    }
+}
+
+} // namespace
+
+SerialPortControl::SerialPortControl(QObject* parent)
+    : PortControl(parent), m_port(new QSerialPort(this)) {
+    connect(m_port, &QSerialPort::readyRead, this,
+            [this] { emit portEvent(PortEvent::Received, 0); });
+    connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::NoError || m_quiet || !m_port->isOpen())
+            return;
+        // A device that is gone (unplugged, hung up) fails every read from then on: close it
+        // at once so it cannot report the same failure in a loop.
+        const bool lost = e == QSerialPort::ResourceError || e == QSerialPort::ReadError;
+        if (lost)
+            m_port->close();
+        m_port->clearError();
+        // Errors can surface inside write(); the link hears of them from the event loop.
+        QMetaObject::invokeMethod(
+            this, [this, e, lost] { portError(int(e), lost); }, Qt::QueuedConnection);
+    });
+}
+
+SerialPortControl::~SerialPortControl() = default;
+
+bool SerialPortControl::open() {
+    if (m_port->isOpen())
+        return true;
+    const auto s = PortSettings::parse(settings());
+    if (!s)
+        return false;
+    m_quiet = true;
+    m_port->setPortName(portName());
+    bool ok = m_port->open(QIODevice::ReadWrite);
+    ok = ok && m_port->setBaudRate(s->baud) &&
+         m_port->setDataBits(QSerialPort::DataBits(s->dataBits)) &&
+         m_port->setParity(parityOf(s->parity)) && m_port->setStopBits(stopBitsOf(s->stopBits)) &&
+         m_port->setFlowControl(flowOf(Handshaking()));
+    if (ok)
+        applyLines();
+    m_port->clearError();
+    m_quiet = false;
+    if (!ok) {
+        m_port->close();
+        return false;
+    }
+    m_linesUnreadable = false;
+    resetModemLines();
+    opened();
+    return true;
+}
+
+void SerialPortControl::close() {
+    resetModemLines();
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+bool SerialPortControl::isOpen() const {
+    return m_port->isOpen();
+}
+
+qint64 SerialPortControl::write(const QByteArray& bytes) {
+    if (!m_port->isOpen())
+        return -1;
+    return m_port->write(bytes);
+}
+
+QByteArray SerialPortControl::readAll() {
+    return m_port->isOpen() ? m_port->readAll() : QByteArray();
+}
+
+int SerialPortControl::modemStatus() {
+    if (!m_port->isOpen())
+        return 0;
+    if (m_linesUnreadable)
+        return ModemCts | ModemDsr;
+    m_quiet = true;
+    const QSerialPort::PinoutSignals pins = m_port->pinoutSignals();
+    const bool failed = m_port->error() != QSerialPort::NoError;
+    m_port->clearError();
+    m_quiet = false;
+    if (failed) {
+        m_linesUnreadable = true;
+        return ModemCts | ModemDsr;
+    }
+    int status = 0;
+    if (pins & QSerialPort::ClearToSendSignal)
+        status |= ModemCts;
+    if (pins & QSerialPort::DataSetReadySignal)
+        status |= ModemDsr;
+    return status;
+}
+
+void SerialPortControl::setDTREnable(bool on) {
+    PortControl::setDTREnable(on);
+    applyLines();
+}
+
+void SerialPortControl::setRTSEnable(bool on) {
+    PortControl::setRTSEnable(on);
+    applyLines();
+}
+
+void SerialPortControl::applyLines() {
+    if (!m_port->isOpen())
+        return;
+    const bool quiet = m_quiet;
+    m_quiet = true;
+    m_port->setDataTerminalReady(DTREnable());
+    // With hardware handshaking RTS belongs to the driver.
+    if (m_port->flowControl() != QSerialPort::HardwareControl)
+        m_port->setRequestToSend(RTSEnable());
+    m_port->clearError();
+    m_quiet = quiet;
+}
+
+void SerialPortControl::portError(int error, bool lost) {
+    if (lost) {
+        raiseModemChanges(0);
+        return;
+    }
+    if (error == QSerialPort::WriteError)
+        emit portEvent(PortEvent::SendOverflow, 0);
+    else if (error == QSerialPort::UnknownError)
+        emit portEvent(PortEvent::DeviceControlError, 0);
+    // Time-outs are the link's business; the rest concern opening, which the host checks.
+}
