@@ -14,7 +14,7 @@ void SimPortControl::attach() {
     connect(
         m_sim, &SimInstrument::transmit, this,
         [this](const QByteArray& bytes) {
-            if (!m_open)
+            if (!m_open || !m_cable)
                 return;
             m_rx += bytes;
             emit portEvent(PortEvent::Received, 0);
@@ -43,7 +43,8 @@ void SimPortControl::close() {
 qint64 SimPortControl::write(const QByteArray& bytes) {
     if (!m_open)
         return -1;
-    m_sim->receive(bytes);
+    if (m_cable)
+        m_sim->receive(bytes);
     return bytes.size();
 }
 

@@ -20,12 +20,17 @@ public:
     bool isOpen() const override { return m_open; }
     qint64 write(const QByteArray& bytes) override;
     QByteArray readAll() override;
-    int modemStatus() override { return m_open ? (ModemCts | ModemDsr) : 0; }
+    int modemStatus() override { return m_open && m_cable ? (ModemCts | ModemDsr) : 0; }
+    // Unplugs or plugs the simulated cable: while unplugged both modem lines are down and no
+    // byte passes either way (a demonstration of losing the instrument, and a test seam).
+    void setCableConnected(bool connected) { m_cable = connected; }
+    bool cableConnected() const { return m_cable; }
 
 private:
     void attach();
 
     SimInstrument* m_sim;
     bool m_open = false;
+    bool m_cable = true;
     QByteArray m_rx;
 };

@@ -2,6 +2,7 @@
 
 #include "link/LinkState.h"
 #include "link/ResponseDecoder.h"
+#include "link/SequenceTimings.h"
 #include "model/clsInstrument.h"
 
 #include <QByteArray>
@@ -53,6 +54,9 @@ public:
     // Seconds; held as ticks of the link timer (value x 10).
     qint16 Timeout() const { return qint16(m_timeoutTicks / 10); }
     void setTimeout(qint16 seconds);
+    // The time-out in link ticks, for a time-out that is not a whole number of seconds.
+    qint16 TimeoutTickCount() const { return m_timeoutTicks; }
+    void setTimeoutTicks(qint16 ticks) { m_timeoutTicks = qMax<qint16>(ticks, 0); }
     qint16 Retry() const { return m_retry; }
     void setRetry(qint16 n) { m_retry = n; }
     qint16 RetryCount() const { return m_retryCount; }
@@ -120,6 +124,9 @@ public:
     void setDenstyInterval(int ms) { m_denstyTimer.setInterval(ms); }
     bool RunDensty() const { return m_denstyTimer.isActive(); }
     void setRunDensty(bool on);
+    // Waits and bounds of the read, write and dump sequences that run on this link.
+    SequenceTimings& Timings() { return m_timings; }
+    const SequenceTimings& Timings() const { return m_timings; }
 
     // Sends a whole frame; start marks the start of an exchange (RetryCount = 0).
     void DataSend(const QByteArray& frame, bool start);
@@ -188,6 +195,7 @@ private:
     PortControl* m_irda = nullptr;
     QTimer m_linkTimer;
     QTimer m_denstyTimer;
+    SequenceTimings m_timings;
 
     qint32 m_status = 0;
     bool m_serialComm = true;

@@ -1,0 +1,251 @@
+// What users wait for, as ratios to the line: a full read and a logger download against
+// tq5800-sim on a pseudo-terminal paced at 921600 baud, each compared with the time its bytes
+// need on the wire (10 bits a byte, request and reply bytes counted), and the link's own cost
+// per exchange against the unpaced simulator. Where the time goes is printed beside each
+// ratio: the instrument's turnaround (request written until the first reply bytes are read)
+// and the link's (last reply bytes read until the next request is written). Figures are
+// printed; nothing passes or fails.
+#include "app/AppState.h"
+#include "link/DumpSequences.h"
+#include "link/ReadSequences.h"
+#include "link/SerialPortControl.h"
+#include "link/SimPortControl.h"
+#include "link/uclHbif.h"
+#include "model/clsInstrument.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int Baud = 921600;
+constexpr int StartLimitMs = 5000;
+constexpr int ReadRuns = 7;
+constexpr int DownloadRuns = 3;
+constexpr int Exchanges = 2000;
+
+// The serial port with the bytes each way and the turnaround times of both sides.
+class MeasuredPort : public SerialPortControl {
+public:
+    explicit MeasuredPort(QObject* parent) : SerialPortControl(parent) { m_clock.start(); }
+
+    qint64 write(const QByteArray& bytes) override {
+        const qint64 now = m_clock.nsecsElapsed();
+        if (m_lastRead >= 0 && m_lastRead > m_lastWrite)
+            m_linkNs += now - m_lastRead;
+        m_lastWrite = now;
+        m_awaitingReply = true;
+        m_bytes += bytes.size();
+        ++m_requests;
+        return SerialPortControl::write(bytes);
+    }
+    QByteArray readAll() override {
+        const QByteArray b = SerialPortControl::readAll();
+        const qint64 now = m_clock.nsecsElapsed();
+        if (m_awaitingReply && !b.isEmpty()) {
+            m_instrumentNs += now - m_lastWrite;
+            m_awaitingReply = false;
+        }
+        m_lastRead = now;
+        m_bytes += b.size();
+        return b;
+    }
+
+    struct Counts {
+        qint64 bytes = 0;
+        qint64 requests = 0;
+        qint64 instrumentNs = 0;
+        qint64 linkNs = 0;
+    };
+    Counts take() {
+        const Counts c{m_bytes, m_requests, m_instrumentNs, m_linkNs};
+        m_bytes = m_requests = m_instrumentNs = m_linkNs = 0;
+        m_lastRead = -1;
+        return c;
+    }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_lastWrite = 0;
+    qint64 m_lastRead = -1;
+    bool m_awaitingReply = false;
+    qint64 m_bytes = 0;
+    qint64 m_requests = 0;
+    qint64 m_instrumentNs = 0;
+    qint64 m_linkNs = 0;
+};
+
+double wireMs(qint64 bytes, int baud) {
+    return double(bytes) * 10.0 * 1000.0 / baud;
+}
+
+struct Run {
+    double ms = 0;
+    MeasuredPort::Counts counts;
+    double ratio() const { return ms / wireMs(counts.bytes, Baud); }
+};
+
+void report(const char* what, std::vector<Run> runs, double target) {
+    std::sort(runs.begin(), runs.end(),
+              [](const Run& a, const Run& b) { return a.ratio() < b.ratio(); });
+    const Run& m = runs[runs.size() / 2];
+    const double n = double(std::max<qint64>(1, m.counts.requests));
+    std::printf("%s\n", what);
+    std::printf("  %.1f ms for %lld bytes in %lld requests; wire time %.1f ms\n", m.ms,
+                static_cast<long long>(m.counts.bytes), static_cast<long long>(m.counts.requests),
+                wireMs(m.counts.bytes, Baud));
+    std::printf("  ratio to wire time %.3f (median of %zu, best %.3f; target <= %.2f)\n", m.ratio(),
+                runs.size(), runs.front().ratio(), target);
+    std::printf("  per request: wire time %.3f ms, instrument turnaround %.3f ms (request "
+                "written to first reply bytes read), link turnaround %.3f ms (last reply bytes "
+                "read to next request written)\n",
+                wireMs(m.counts.bytes, Baud) / n, m.counts.instrumentNs / 1e6 / n,
+                m.counts.linkNs / 1e6 / n);
+}
+
+bool connectLink(uclHbif& link) {
+    QElapsedTimer t;
+    t.start();
+    link.setPortOpen(true);
+    link.waitWhile([&] { return !link.Connected() && t.elapsed() < StartLimitMs; });
+    return link.Connected();
+}
+
+// The simulator program on a pseudo-terminal and a link on it.
+class PtySession {
+public:
+    explicit PtySession(const QStringList& simArgs) {
+        m_sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tq5800-sim"),
+                    QStringList{QStringLiteral("--pty")} + simArgs);
+        if (!m_sim.waitForStarted(StartLimitMs) || !m_sim.waitForReadyRead(StartLimitMs))
+            return;
+        const QString pty = QString::fromLocal8Bit(m_sim.readLine()).trimmed();
+        port = new MeasuredPort(&link);
+        port->setPortName(pty);
+        link.setSerialControl(port);
+        link.setSettings(QStringLiteral("921600,n,8,1"));
+        link.setInstrument(&record);
+        m_ok = connectLink(link);
+    }
+    ~PtySession() {
+        link.setPortOpen(false);
+        m_sim.terminate();
+        m_sim.waitForFinished(StartLimitMs);
+    }
+    bool ok() const { return m_ok; }
+
+    std::vector<Run> measure(int runs, const std::function<bool()>& operation) {
+        std::vector<Run> out;
+        for (int i = 0; i < runs; ++i) {
+            port->take();
+            QElapsedTimer t;
+            t.start();
+            if (!operation())
+                return {};
+            const double ms = t.nsecsElapsed() / 1e6;
+            out.push_back({ms, port->take()});
+        }
+        return out;
+    }
+
+    clsInstrument record;
+    uclHbif link;
+    MeasuredPort* port = nullptr;
+
+private:
+    QProcess m_sim;
+    bool m_ok = false;
+};
+
+int pacedFigures(const QString& image) {
+    PtySession s({QStringLiteral("--baud"), QString::number(Baud)});
+    if (!s.ok()) {
+        std::fprintf(stderr, "bench_sequences: tq5800-sim --baud %d did not answer\n", Baud);
+        return 1;
+    }
+    ReadSequences reads(s.link);
+    const auto readRuns = s.measure(ReadRuns, [&] { return reads.GetInstrument(&s.record); });
+    DumpSequences dumps(s.link);
+    const auto dumpRuns = s.measure(
+        DownloadRuns, [&] { return dumps.GetBinDump(image, 0, DumpSequences::MemoryBlocks - 1); });
+    if (readRuns.empty() || dumpRuns.empty()) {
+        std::fprintf(stderr, "bench_sequences: a paced run failed\n");
+        return 1;
+    }
+    report("Full read, tq5800-sim --pty --baud 921600", readRuns, 1.2);
+    report("Logger download, tq5800-sim --pty --baud 921600", dumpRuns, 1.05);
+    return 0;
+}
+
+int unpacedPtyFigures(const QString& image) {
+    PtySession s({});
+    if (!s.ok()) {
+        std::fprintf(stderr, "bench_sequences: tq5800-sim did not answer\n");
+        return 1;
+    }
+    ReadSequences reads(s.link);
+    const auto readRuns = s.measure(ReadRuns, [&] { return reads.GetInstrument(&s.record); });
+    DumpSequences dumps(s.link);
+    const auto dumpRuns = s.measure(
+        DownloadRuns, [&] { return dumps.GetBinDump(image, 0, DumpSequences::MemoryBlocks - 1); });
+    if (readRuns.empty() || dumpRuns.empty())
+        return 1;
+    const Run& r = readRuns[readRuns.size() / 2];
+    const Run& d = dumpRuns[dumpRuns.size() / 2];
+    std::printf("Unpaced tq5800-sim --pty (link and pseudo-terminal without line time)\n");
+    std::printf("  full read %.1f ms, %.3f ms per request; download %.1f ms, %.3f ms per block\n",
+                r.ms, r.ms / double(r.counts.requests), d.ms, d.ms / double(d.counts.requests));
+    return 0;
+}
+
+int inProcessFigures() {
+    clsInstrument record;
+    uclHbif link;
+    link.setSerialControl(new SimPortControl(SimOptions{}, &link));
+    link.setInstrument(&record);
+    if (!connectLink(link)) {
+        std::fprintf(stderr, "bench_sequences: the in-process simulator did not answer\n");
+        return 1;
+    }
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < Exchanges; ++i) {
+        if (!link.Exchange(QStringLiteral("VP,R,"), 4))
+            return 1;
+    }
+    const double perExchange = t.nsecsElapsed() / 1e6 / Exchanges;
+    ReadSequences reads(link);
+    t.restart();
+    if (!reads.GetInstrument(&record))
+        return 1;
+    const double perRead = t.nsecsElapsed() / 1e6 / 190;
+    std::printf("Link cost per exchange, unpaced in-process simulator\n");
+    std::printf("  %.4f ms per \"VP,R,\" exchange (%d in a row), %.4f ms per exchange of a full "
+                "read (target <= 0.30)\n",
+                perExchange, Exchanges, perRead);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir folder;
+    resetAppState();
+    // The communication log is written as in the program: it is part of the cost.
+    appState().StartFolder = folder.path();
+    const QString image = folder.path() + QStringLiteral("/TQ5800.DAT");
+    int rc = pacedFigures(image);
+    if (rc == 0)
+        rc = unpacedPtyFigures(image);
+    if (rc == 0)
+        rc = inProcessFigures();
+    return rc;
+}

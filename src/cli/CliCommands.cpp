@@ -1,0 +1,192 @@
+// The commands of CliSession.
+#include "cli/CliSession.h"
+
+#include "app/AppState.h"
+#include "app/FilePaths.h"
+#include "app/MessageTable.h"
+#include "app/ReadingFormat.h"
+#include "link/ReadSequences.h"
+#include "link/uclHbif.h"
+#include "model/SettingRecord.h"
+#include "model/SettingsChecks.h"
+#include "model/SettingsFile.h"
+#include "model/clsInstrument.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTime>
+
+int CliSession::runCommand() {
+    switch (m_options.command) {
+    case CliCommand::Read:
+        return read();
+    case CliCommand::Write:
+        return write();
+    case CliCommand::SetClock:
+        return setClock();
+    case CliCommand::Download:
+        return download();
+    case CliCommand::FramDump:
+        return framDump();
+    case CliCommand::Live:
+        return live();
+    case CliCommand::PowerOff:
+        return powerOff();
+    case CliCommand::ClearLogger:
+        return maintenance(MaintenanceCommand::ClearLoggerData);
+    case CliCommand::ClearPower:
+        return maintenance(MaintenanceCommand::ClearPowerLog);
+    case CliCommand::Defaults:
+        return maintenance(MaintenanceCommand::Defaults);
+    case CliCommand::CheckData:
+        return checkData();
+    case CliCommand::None:
+        break;
+    }
+    return CliExit::Usage;
+}
+
+int CliSession::read() {
+    // A script wants a failed read reported as failed, so the diagnostic-mode rule applies.
+    const bool ok = ReadInstrumentFlow(*m_link, *m_record, output(), true,
+                                       [this] { ApplyLockedGases(*m_record); });
+    checkClockOffset();
+    if (!ok)
+        return CliExit::Failed;
+    QString error;
+    if (!m_options.seqFile.isEmpty() && !WriteSettingsFile(*m_record, m_options.seqFile, &error)) {
+        printError(QStringLiteral("tq5800-cli: cannot write %1: %2").arg(m_options.seqFile, error));
+        return CliExit::Failed;
+    }
+    if (m_options.recordSuffix) {
+        const QString path = SettingRecordPath(appState().StartFolder, *m_options.recordSuffix);
+        if (!AppendSettingRecord(path, *m_record, SettingRecordMode::Read, AppDate::now(),
+                                 &error)) {
+            printError(QStringLiteral("tq5800-cli: cannot write %1: %2").arg(path, error));
+            return CliExit::Failed;
+        }
+    }
+    return writeJson() ? CliExit::Done : CliExit::Failed;
+}
+
+int CliSession::write() {
+    const QFileInfo file(m_options.file);
+    if (!file.isFile() || !file.isReadable()) {
+        printError(QStringLiteral("tq5800-cli: cannot read %1").arg(m_options.file));
+        return CliExit::Usage;
+    }
+    // The settings a file does not carry (combustible mode, STEL and TWA, auto-calibration
+    // values, identity) are the instrument's own, as after "Instrument Information".
+    if (!ReadInstrumentFlow(*m_link, *m_record, output(), true,
+                            [this] { ApplyLockedGases(*m_record); }))
+        return CliExit::Failed;
+
+    const SettingsReadResult loaded =
+        ImportSettingsFile(*m_record, m_options.file, [this](const QString& line) {
+            printError(QStringLiteral("tq5800-cli: warning: unknown line skipped: %1").arg(line));
+        });
+    if (!loaded.ok) {
+        printError(QStringLiteral("tq5800-cli: %1: line %2: %3")
+                       .arg(m_options.file)
+                       .arg(loaded.line)
+                       .arg(loaded.message));
+        return CliExit::Failed;
+    }
+    m_link->setInstrument(m_record);
+    ApplyLockedGases(*m_record);
+
+    const UpdateCheck check = CheckBeforeUpdate(*m_record);
+    if (!check.ok) {
+        printError(LoadMessage(check.title) + QStringLiteral(": ") + LoadMessage(check.message));
+        return CliExit::Failed;
+    }
+    const UpdateResult result = UpdateFlow(*m_link, *m_record, UpdateKind::Settings, output());
+    if (!result.written)
+        return CliExit::Failed;
+    if (!result.recordSaved) {
+        printError(QStringLiteral("tq5800-cli: the setting record was not saved: %1")
+                       .arg(result.recordError));
+        return CliExit::Failed;
+    }
+    print(LoadMessage(5311), FlowColor::Progress);
+    return writeJson() ? CliExit::Done : CliExit::Failed;
+}
+
+int CliSession::setClock() {
+    const AppDate when = m_options.time ? AppDate::fromDateTime(*m_options.time) : AppDate::now();
+    const bool ok = DateTimeSetFlow(*m_link, *m_record, output(), when);
+    return ok ? CliExit::Done : CliExit::Failed;
+}
+
+int CliSession::download() {
+    const bool ok = DownloadLoggerDataFlow(*m_link, *m_record, m_options.file, output());
+    checkClockOffset();
+    if (!ok)
+        return CliExit::Failed;
+    return writeJson() ? CliExit::Done : CliExit::Failed;
+}
+
+int CliSession::framDump() {
+    return FramDumpFlow(*m_link, m_options.file, output()) ? CliExit::Done : CliExit::Failed;
+}
+
+int CliSession::powerOff() {
+    switch (PowerOffFlow(*m_link, *m_record, output(), true)) {
+    case PowerOffResult::Done:
+        return CliExit::Done;
+    case PowerOffResult::NotConnected:
+        return CliExit::NoInstrument;
+    case PowerOffResult::Failed:
+        break;
+    }
+    return CliExit::Failed;
+}
+
+int CliSession::maintenance(MaintenanceCommand command) {
+    return MaintenanceFlow(*m_link, command, output()) ? CliExit::Done : CliExit::Failed;
+}
+
+int CliSession::checkData() {
+    return WriteCheckDataFlow(*m_link, output()) ? CliExit::Done : CliExit::Failed;
+}
+
+int CliSession::live() {
+    uclHbif& link = *m_link;
+    // Names and decimals of the gases for the columns.
+    if (!ReadSequences(link).GetGasInfo(m_record))
+        return CliExit::Failed;
+    link.setInstrument(m_record);
+
+    constexpr int Width = 14;
+    QString header = QStringLiteral("Time    ");
+    for (int gas = 0; gas < clsInstrument::GasCount; ++gas)
+        header += GasTitle(*m_record, gas, false).rightJustified(Width);
+    print(header, FlowColor::Instrument);
+
+    int lines = 0;
+    QElapsedTimer sinceLast;
+    sinceLast.start();
+    const QMetaObject::Connection c = connect(
+        &link, &uclHbif::Densty, this, [&](float v0, float v1, float v2, float v3, float v4) {
+            if (lines >= m_options.count)
+                return;
+            const float values[] = {v0, v1, v2, v3, v4};
+            QString line = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+            for (int gas = 0; gas < clsInstrument::GasCount; ++gas) {
+                const QString text = m_record->GasEnabled(gas)
+                                         ? FormatReading(values[gas], m_record->GasPoint(gas))
+                                         : QStringLiteral("-----");
+                line += text.rightJustified(Width);
+            }
+            print(line, FlowColor::Instrument);
+            ++lines;
+            sinceLast.restart();
+        });
+    link.setRunDensty(true);
+    // Three polls without a reading mean the instrument has stopped answering.
+    const qint64 silenceMs = 3LL * link.DenstyInterval() + 1000;
+    link.waitWhile([&] { return lines < m_options.count && sinceLast.elapsed() < silenceMs; });
+    link.setRunDensty(false);
+    disconnect(c);
+    return lines >= m_options.count ? CliExit::Done : CliExit::Failed;
+}

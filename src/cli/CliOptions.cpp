@@ -1,0 +1,218 @@
+#include "cli/CliOptions.h"
+
+#include "app/MessageTable.h"
+#include "link/PortControl.h"
+#include "model/SettingRecord.h"
+
+#include <cmath>
+
+namespace {
+
+struct CommandName {
+    const char* name;
+    CliCommand command;
+    bool takesFile;
+};
+const CommandName kCommands[] = {
+    {"read", CliCommand::Read, false},
+    {"write", CliCommand::Write, true},
+    {"set-clock", CliCommand::SetClock, false},
+    {"download", CliCommand::Download, true},
+    {"fram-dump", CliCommand::FramDump, true},
+    {"live", CliCommand::Live, false},
+    {"power-off", CliCommand::PowerOff, false},
+    {"clear-logger", CliCommand::ClearLogger, false},
+    {"clear-power", CliCommand::ClearPower, false},
+    {"defaults", CliCommand::Defaults, false},
+    {"check-data", CliCommand::CheckData, false},
+};
+
+const CommandName* findCommand(const QString& name) {
+    for (const CommandName& c : kCommands)
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
+// The link counts time in ticks of 100 ms; the time-out is the one setting given in seconds.
+std::optional<qint16> timeoutTicks(const QString& text) {
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds < 0.1 || seconds > 3276.0)
+        return std::nullopt;
+    return qint16(std::lround(seconds * 10.0));
+}
+
+} // namespace
+
+QString CliUsageText() {
+    return QStringLiteral(
+        "Usage: tq5800-cli [options] COMMAND [arguments]\n"
+        "\n"
+        "Options:\n"
+        "  --port NAME       serial port of the instrument (default: the USB serial adapter\n"
+        "                    found by its hardware identifier)\n"
+        "  --irda NAME       IrCOMM port of the infrared adapter\n"
+        "  --simulate        the built-in simulated instrument\n"
+        "  --timeout S       reply time-out in seconds, in steps of 0.1 (default: configuration\n"
+        "                    file, else 3)\n"
+        "  --retry N         resends per exchange (default: configuration file, else 3)\n"
+        "  --settings TEXT   port settings (default \"921600,n,8,1\")\n"
+        "  --json FILE|-     also write the instrument record as JSON (after read, write and\n"
+        "                    download); with \"-\" the JSON alone goes to standard output and\n"
+        "                    the progress lines to standard error\n"
+        "  -h, --help        this text\n"
+        "\n"
+        "Commands:\n"
+        "  read [--seq FILE] [--record SUFFIX]   full read and calibration history; optionally\n"
+        "                                        store a settings file and append a setting\n"
+        "                                        record to TQ5800_Setting<SUFFIX>.csv\n"
+        "  write FILE                            read the instrument, load the settings file\n"
+        "                                        and write it as \"Load local file\" followed\n"
+        "                                        by \"Update\" does, checks included\n"
+        "  set-clock [--time YYYY-MM-DDThh:mm:ss]  set the instrument clock (default: now)\n"
+        "  download FILE                         logger data download into a memory image\n"
+        "  fram-dump FILE                        dump list into a hex list file\n"
+        "  live [--count N]                      print N lines of live readings (default 10)\n"
+        "  power-off | clear-logger | clear-power | defaults | check-data\n"
+        "\n"
+        "Progress lines go to standard output, failures to standard error. TQ5800Config.ini\n"
+        "is read from the current folder (never written). Each run writes a new SerialLog.log\n"
+        "there; with \"Serial Log File\" on in the configuration the earlier ones are kept as\n"
+        "SerialLog1.log to SerialLog9.log.\n"
+        "\n"
+        "Exit status: 0 done, 1 the operation failed, 2 usage error (also: more than one USB\n"
+        "serial adapter connected, choose one with --port), 3 no instrument answered\n");
+}
+
+CliParse ParseCliArguments(const QStringList& args) {
+    CliParse p;
+    CliOptions& o = p.options;
+    QStringList positional;
+    const auto fail = [&p](const QString& why) {
+        p.ok = false;
+        p.error = why;
+        return p;
+    };
+    int i = 0;
+    const auto value = [&](QString* out) {
+        if (i + 1 >= args.size())
+            return false;
+        *out = args.at(++i);
+        return true;
+    };
+    bool seenSeq = false, seenTime = false, seenCount = false;
+    for (; i < args.size(); ++i) {
+        const QString a = args.at(i);
+        QString v;
+        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+            o.help = true;
+        } else if (a == QLatin1String("--simulate")) {
+            o.simulate = true;
+        } else if (a == QLatin1String("--port")) {
+            if (!value(&o.port) || o.port.isEmpty())
+                return fail(QStringLiteral("--port needs a port name"));
+        } else if (a == QLatin1String("--irda")) {
+            if (!value(&o.irda) || o.irda.isEmpty())
+                return fail(QStringLiteral("--irda needs a port name"));
+        } else if (a == QLatin1String("--timeout")) {
+            if (!value(&v) || !(o.timeoutTicks = timeoutTicks(v)))
+                return fail(QStringLiteral("--timeout needs seconds from 0.1 to 3276"));
+        } else if (a == QLatin1String("--retry")) {
+            bool ok = false;
+            const int n = value(&v) ? v.toInt(&ok) : -1;
+            if (!ok || n < 0 || n > 1000)
+                return fail(QStringLiteral("--retry needs a count from 0 to 1000"));
+            o.retry = qint16(n);
+        } else if (a == QLatin1String("--settings")) {
+            if (!value(&o.settings) || !PortSettings::parse(o.settings))
+                return fail(QStringLiteral("--settings needs port settings such as "
+                                           "\"921600,n,8,1\""));
+        } else if (a == QLatin1String("--json")) {
+            if (!value(&o.json) || o.json.isEmpty())
+                return fail(QStringLiteral("--json needs a file name or \"-\""));
+        } else if (a == QLatin1String("--seq")) {
+            if (!value(&o.seqFile) || o.seqFile.isEmpty())
+                return fail(QStringLiteral("--seq needs a file name"));
+            seenSeq = true;
+        } else if (a == QLatin1String("--record")) {
+            if (!value(&v))
+                return fail(QStringLiteral("--record needs a suffix"));
+            if (!IsValidRecordSuffix(v))
+                return fail(LoadMessage(InvalidSuffixMessage));
+            o.recordSuffix = v;
+        } else if (a == QLatin1String("--time")) {
+            const QDateTime t = value(&v) ? QDateTime::fromString(v, Qt::ISODate) : QDateTime();
+            // The instrument keeps two digits of the year.
+            if (!t.isValid() || t.date().year() < 2000 || t.date().year() > 2099)
+                return fail(QStringLiteral("--time needs YYYY-MM-DDThh:mm:ss in 2000 to 2099"));
+            o.time = t;
+            seenTime = true;
+        } else if (a == QLatin1String("--count")) {
+            bool ok = false;
+            const int n = value(&v) ? v.toInt(&ok) : 0;
+            if (!ok || n < 1 || n > 1000000)
+                return fail(QStringLiteral("--count needs a number of lines from 1"));
+            o.count = n;
+            seenCount = true;
+        } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
+            return fail(QStringLiteral("unknown option %1").arg(a));
+        } else {
+            positional << a;
+        }
+    }
+    if (o.help) {
+        p.ok = true;
+        return p;
+    }
+    if (int(o.simulate) + int(!o.port.isEmpty()) + int(!o.irda.isEmpty()) > 1)
+        return fail(QStringLiteral("choose one of --port, --irda and --simulate"));
+    if (positional.isEmpty())
+        return fail(QStringLiteral("no command given"));
+    const CommandName* c = findCommand(positional.first());
+    if (!c)
+        return fail(QStringLiteral("unknown command %1").arg(positional.first()));
+    o.command = c->command;
+    o.commandName = positional.first();
+    const int wanted = c->takesFile ? 2 : 1;
+    if (positional.size() < wanted)
+        return fail(QStringLiteral("%1 needs a file name").arg(o.commandName));
+    if (positional.size() > wanted)
+        return fail(QStringLiteral("unexpected argument %1").arg(positional.at(wanted)));
+    if (c->takesFile)
+        o.file = positional.at(1);
+    if ((seenSeq || o.recordSuffix) && o.command != CliCommand::Read)
+        return fail(QStringLiteral("--seq and --record belong to read"));
+    if (seenTime && o.command != CliCommand::SetClock)
+        return fail(QStringLiteral("--time belongs to set-clock"));
+    if (seenCount && o.command != CliCommand::Live)
+        return fail(QStringLiteral("--count belongs to live"));
+    p.ok = true;
+    return p;
+}
+
+CliPortChoice ChooseCliPort(const CliOptions& o, const QList<PortDescriptor>& ports) {
+    CliPortChoice c;
+    if (o.simulate) {
+        c.kind = CliPortChoice::Simulated;
+    } else if (!o.port.isEmpty()) {
+        c.kind = CliPortChoice::Serial;
+        c.name = o.port;
+    } else if (!o.irda.isEmpty()) {
+        c.kind = CliPortChoice::IrDA;
+        c.name = o.irda;
+    } else {
+        const ConverterLookup found = FindConverterPort(ports);
+        if (found.matches > 1) {
+            c.exitCode = CliExit::Usage;
+            c.message = LoadMessage(20014) + QStringLiteral(" (choose one with --port NAME)");
+        } else if (found.matches == 1) {
+            c.kind = CliPortChoice::Serial;
+            c.name = found.portName;
+        } else {
+            c.exitCode = CliExit::NoInstrument;
+            c.message = LoadMessage(5760);
+        }
+    }
+    return c;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/Conversions.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// Exit status of tq5800-cli.
+namespace CliExit {
+enum : int { Done = 0, Failed = 1, Usage = 2, NoInstrument = 3 };
+}
+
+enum class CliCommand {
+    None,
+    Read,
+    Write,
+    SetClock,
+    Download,
+    FramDump,
+    Live,
+    PowerOff,
+    ClearLogger,
+    ClearPower,
+    Defaults,
+    CheckData,
+};
+
+// The command line, checked. Values not given stay empty; the session fills in the defaults
+// from the configuration file.
+struct CliOptions {
+    bool help = false;
+    QString port;
+    QString irda;
+    bool simulate = false;
+    std::optional<qint16> timeoutTicks; // --timeout in link ticks of 100 ms
+    std::optional<qint16> retry;
+    QString settings = QStringLiteral("921600,n,8,1");
+    QString json; // file, or "-" for standard output
+
+    CliCommand command = CliCommand::None;
+    QString commandName;
+    QString file;                        // write, download, fram-dump
+    QString seqFile;                     // read --seq
+    std::optional<QString> recordSuffix; // read --record
+    std::optional<QDateTime> time;       // set-clock --time
+    int count = 10;                      // live --count
+};
+
+struct CliParse {
+    bool ok = false;
+    QString error; // a usage error, for standard error
+    CliOptions options;
+};
+
+// `args` without the program name.
+CliParse ParseCliArguments(const QStringList& args);
+QString CliUsageText();
+
+// Which port to use: the named serial or infrared port, the simulator, or the USB serial
+// converter found by its identifier among `ports`.
+struct CliPortChoice {
+    enum Kind { Serial, IrDA, Simulated, None } kind = None;
+    QString name;
+    int exitCode = 0; // when kind is None
+    QString message;  // when kind is None
+};
+CliPortChoice ChooseCliPort(const CliOptions& options, const QList<PortDescriptor>& ports);

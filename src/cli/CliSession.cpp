@@ -1,0 +1,189 @@
+#include "cli/CliSession.h"
+
+#include "app/AppState.h"
+#include "app/ConfigFile.h"
+#include "app/FilePaths.h"
+#include "app/MessageTable.h"
+#include "link/CommLog.h"
+#include "link/IrCommPortControl.h"
+#include "link/SerialLogRotation.h"
+#include "link/SerialPortControl.h"
+#include "link/SimPortControl.h"
+#include "link/uclHbif.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+
+#include <cstdio>
+
+namespace {
+
+// The log pane's texts end in a line break of their own ("~c"); a terminal line needs none.
+QString terminalLine(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    while (text.endsWith(u'\n') || text.endsWith(u'\r'))
+        text.chop(1);
+    return text;
+}
+
+void writeTo(FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+CliSession::CliSession(const CliOptions& options, QObject* parent)
+    : QObject(parent), m_options(options), m_progressToStderr(options.json == u"-") {}
+
+CliSession::~CliSession() {
+    if (m_link)
+        m_link->setPortOpen(false);
+}
+
+void CliSession::print(const QString& text, quint32 rgb) {
+    const QString line = terminalLine(text);
+    if (rgb == FlowColor::Failure)
+        writeTo(stderr, line);
+    else
+        writeTo(m_progressToStderr ? stderr : stdout, line);
+}
+
+void CliSession::printError(const QString& text) {
+    writeTo(stderr, terminalLine(text));
+}
+
+FlowOutput CliSession::output() {
+    FlowOutput out;
+    out.addInfo = [this](const QString& text, quint32 rgb) { print(text, rgb); };
+    out.setProgressLabel = [this](const QString& text) { print(text, FlowColor::Progress); };
+    return out;
+}
+
+int CliSession::run() {
+    if (const int rc = setUp(); rc != CliExit::Done)
+        return rc;
+    if (const int rc = waitForConnect(); rc != CliExit::Done)
+        return rc;
+    const int rc = runCommand();
+    if (rc == CliExit::Failed)
+        printError(QStringLiteral("tq5800-cli: %1 failed").arg(m_options.commandName));
+    return rc;
+}
+
+int CliSession::setUp() {
+    AppState& s = appState();
+    s.StartFolder = QDir::currentPath();
+    ReadConfigFile(); // a missing file leaves the defaults
+    m_record = &s.Instrument;
+    // As the program does at start: each run has a communication log of its own.
+    if (s.SerialLogEnabled)
+        RotateSerialLogs(s.StartFolder);
+    QFile::remove(SerialLogPath());
+
+    const CliPortChoice choice = ChooseCliPort(m_options, SystemSerialPorts());
+    if (choice.kind == CliPortChoice::None) {
+        printError(choice.message);
+        return choice.exitCode;
+    }
+
+    m_link = std::make_unique<uclHbif>();
+    uclHbif& link = *m_link;
+    if (m_options.timeoutTicks)
+        link.setTimeoutTicks(*m_options.timeoutTicks);
+    else
+        link.setTimeout(s.CommTimeout);
+    link.setRetry(m_options.retry.value_or(s.CommRetry));
+    link.setInstrument(m_record);
+
+    PortControl* serial = nullptr;
+    if (choice.kind == CliPortChoice::Simulated) {
+        serial = new SimPortControl(SimOptions{}, &link);
+    } else {
+        serial = new SerialPortControl(&link);
+        if (choice.kind == CliPortChoice::Serial)
+            serial->setPortName(choice.name);
+    }
+    auto* irda = new IrCommPortControl(&link);
+    if (choice.kind == CliPortChoice::IrDA)
+        irda->setPortName(choice.name);
+    link.setSerialControl(serial);
+    link.setIrDAControl(irda);
+    if (choice.kind == CliPortChoice::IrDA) {
+        link.setSerialComm(false);
+    } else {
+        link.setSerialComm(true);
+        link.setRTSEnable(true);
+        link.setDTREnable(true);
+        link.setHandshaking(2);
+    }
+    link.setSettings(m_options.settings);
+
+    connect(&link, &uclHbif::OnConnect, this, [this] {
+        if (!m_link->Connected())
+            return;
+        m_connected = true;
+        print(LoadMessage(5432, {m_link->ConnectReply()}), FlowColor::Connected);
+    });
+    connect(&link, &uclHbif::AlarmMessage, this, [this](const QString& text) {
+        m_gaveUp = true;
+        print(text, FlowColor::Failure);
+    });
+    connect(&link, &uclHbif::ConnectRetry, this, [this](qint16 n) {
+        print(LoadMessage(5412, {QString::number(n)}), FlowColor::Progress);
+    });
+    connect(&link, &uclHbif::InstMessage, this,
+            [this](const QString& text) { print(text, FlowColor::Instrument); });
+    connect(&link, &uclHbif::InterMessage, this,
+            [this](const QString& text) { print(text, FlowColor::Instrument); });
+
+    link.setPortOpen(true);
+    if (!link.PortOpen()) {
+        const QString name = choice.kind == CliPortChoice::Simulated
+                                 ? QStringLiteral("simulator")
+                                 : link.ActivePort()->portName();
+        printError(QStringLiteral("tq5800-cli: cannot open port %1").arg(name));
+        printError(LoadMessage(5405));
+        return CliExit::NoInstrument;
+    }
+    return CliExit::Done;
+}
+
+int CliSession::waitForConnect() {
+    uclHbif& link = *m_link;
+    // The connect sequence gives up by itself after Retry attempts of about a second each;
+    // the bound covers a port whose lines never come up, where it would not even start.
+    const qint64 limitMs = (qint64(link.Retry()) + 3) * 1500;
+    QElapsedTimer clock;
+    clock.start();
+    link.waitWhile([&] { return !m_connected && !m_gaveUp && clock.elapsed() < limitMs; });
+    if (m_connected)
+        return CliExit::Done;
+    if (!m_gaveUp)
+        printError(LoadMessage(5405));
+    return CliExit::NoInstrument;
+}
+
+bool CliSession::writeJson() {
+    if (m_options.json.isEmpty())
+        return true;
+    const QByteArray text = QJsonDocument(m_record->ToJson()).toJson(QJsonDocument::Indented);
+    if (m_options.json == u"-") {
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        std::fflush(stdout);
+        return true;
+    }
+    QString error;
+    if (WriteFileAtomically(m_options.json, text, &error))
+        return true;
+    printError(QStringLiteral("tq5800-cli: cannot write %1: %2").arg(m_options.json, error));
+    return false;
+}
+
+void CliSession::checkClockOffset() {
+    if (std::abs(m_record->SysDateOffset().days()) > 1.0)
+        print(LoadMessage(5591), FlowColor::Failure);
+}

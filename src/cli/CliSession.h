@@ -1,0 +1,52 @@
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "link/InstrumentFlows.h"
+
+#include <QObject>
+#include <memory>
+
+class uclHbif;
+class clsInstrument;
+
+// One run of tq5800-cli: the configuration from the current folder, the link on the chosen
+// port, the connect sequence, one command, and its lines on standard output and error.
+class CliSession : public QObject {
+    Q_OBJECT
+public:
+    explicit CliSession(const CliOptions& options, QObject* parent = nullptr);
+    ~CliSession() override;
+
+    // Runs the whole session; returns the exit status.
+    int run();
+
+private:
+    int setUp();
+    int waitForConnect();
+    int runCommand();
+
+    int read();
+    int write();
+    int setClock();
+    int download();
+    int framDump();
+    int live();
+    int powerOff();
+    int maintenance(MaintenanceCommand command);
+    int checkData();
+
+    bool writeJson();
+    void checkClockOffset();
+
+    // A line as the log pane would show it: red lines go to standard error.
+    void print(const QString& text, quint32 rgb);
+    void printError(const QString& text);
+    FlowOutput output();
+
+    CliOptions m_options;
+    std::unique_ptr<uclHbif> m_link;
+    clsInstrument* m_record = nullptr;
+    bool m_connected = false;
+    bool m_gaveUp = false;
+    bool m_progressToStderr = false; // standard output carries the JSON
+};

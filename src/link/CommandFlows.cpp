@@ -1,0 +1,149 @@
+// The write, clock, maintenance, power-off and FRAM dump flows of InstrumentFlows.h.
+#include "link/InstrumentFlows.h"
+
+#include "app/AppState.h"
+#include "app/MessageTable.h"
+#include "link/DumpSequences.h"
+#include "link/OperationSequences.h"
+#include "link/WriteSequences.h"
+#include "link/uclHbif.h"
+#include "model/SettingRecord.h"
+#include "model/clsInstrument.h"
+
+#include <QDateTime>
+
+namespace {
+
+QString nowText() {
+    return AppDate::now().general();
+}
+
+void info(const FlowOutput& out, int message, quint32 rgb, const QStringList& params = {}) {
+    if (out.addInfo)
+        out.addInfo(LoadMessage(message, params), rgb);
+}
+
+// The start line every upload shares.
+void uploadStarted(uclHbif& link, const FlowOutput& out) {
+    link.AddLog(LoadMessage(5535, {nowText()}));
+    info(out, 5428, FlowColor::Progress);
+}
+
+void markGroups(clsInstrument& r, UpdateKind kind) {
+    if (kind == UpdateKind::Identity) {
+        r.SetChangeFlags(false, true);
+        return;
+    }
+    const bool userGasChanged = r.Change_LSData(0) || r.Change_LSData(1);
+    r.SetChangeFlags(true, false);
+    // The user gas tables go only when they changed and a combustible slot uses one of them.
+    const bool inUse = r.GasName(0).trimmed() == r.LS_Name(0).trimmed() ||
+                       r.GasName(4).trimmed() == r.LS_Name(1).trimmed();
+    r.setChange_LSData(0, userGasChanged && inUse);
+    r.setChange_LSData(1, userGasChanged && inUse);
+}
+
+} // namespace
+
+UpdateResult UpdateFlow(uclHbif& link, clsInstrument& record, UpdateKind kind,
+                        const FlowOutput& out) {
+    markGroups(record, kind);
+    uploadStarted(link, out);
+    UpdateResult result;
+    result.written = WriteSequences(link).SetInstrument(&record);
+    if (result.written) {
+        const SettingRecordMode mode =
+            kind == UpdateKind::Identity ? SettingRecordMode::WriteID : SettingRecordMode::Write;
+        result.recordSaved = AppendSettingRecord(record, mode, &result.recordError);
+    }
+    info(out, 5429, FlowColor::Progress);
+    return result;
+}
+
+bool DateTimeSetFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out,
+                     const AppDate& when) {
+    record.setSysDateOffset(AppDate());
+    uploadStarted(link, out);
+    const bool ok = WriteSequences(link).SetDateTime(when);
+    info(out, 5429, FlowColor::Progress);
+    return ok;
+}
+
+bool WriteCheckDataFlow(uclHbif& link, const FlowOutput& out) {
+    uploadStarted(link, out);
+    const bool ok = WriteSequences(link).SetCheckData();
+    info(out, 5429, FlowColor::Progress);
+    return ok;
+}
+
+bool MaintenanceFlow(uclHbif& link, MaintenanceCommand command, const FlowOutput& out) {
+    struct Lines {
+        int start, success, failure;
+    };
+    Lines lines{};
+    switch (command) {
+    case MaintenanceCommand::Defaults:
+        lines = {5466, 5467, 5468};
+        break;
+    case MaintenanceCommand::ClearPowerLog:
+        lines = {5470, 5471, 5472};
+        break;
+    case MaintenanceCommand::ClearLoggerData:
+        lines = {5433, 5434, 5435};
+        break;
+    }
+    if (!link.Connected()) {
+        info(out, 5436, FlowColor::Failure);
+        link.AddLog(LoadMessage(5559));
+        return false;
+    }
+    info(out, lines.start, FlowColor::Progress);
+    OperationSequences ops(link);
+    bool ok = false;
+    switch (command) {
+    case MaintenanceCommand::Defaults:
+        ok = ops.DefaultInstrument();
+        break;
+    case MaintenanceCommand::ClearPowerLog:
+        ok = ops.PowerDataClear();
+        break;
+    case MaintenanceCommand::ClearLoggerData:
+        ok = ops.BodyDataClear();
+        break;
+    }
+    // The window shows the outcome in its progress colour either way.
+    info(out, ok ? lines.success : lines.failure, FlowColor::Progress);
+    return ok;
+}
+
+PowerOffResult PowerOffFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out,
+                            bool debugMode) {
+    if (!link.Connected()) {
+        info(out, 5409, FlowColor::Failure);
+        return PowerOffResult::NotConnected;
+    }
+    info(out, 5406, FlowColor::Progress);
+    if (OperationSequences(link).BodyPowerOff()) {
+        info(out, 5407, FlowColor::Progress);
+        record.setCommFlags(0);
+        record.setImportFlag(0);
+        record.ClearDatas();
+        return PowerOffResult::Done;
+    }
+    if (!debugMode && appState().RxSeen)
+        info(out, 5407, FlowColor::Progress);
+    else
+        info(out, 5408, FlowColor::Failure);
+    return PowerOffResult::Failed;
+}
+
+bool FramDumpFlow(uclHbif& link, const QString& path, const FlowOutput& out) {
+    info(out, 5463, FlowColor::Dump, {QString()});
+    const QDateTime start = QDateTime::currentDateTime();
+    link.AddLog(LoadMessage(5569, {nowText()}));
+    const bool ok = DumpSequences(link).GetRomDump2(path);
+    const qint64 elapsed = start.secsTo(QDateTime::currentDateTime());
+    link.AddLog(LoadMessage(5570, {nowText(), FormatElapsed(elapsed)}));
+    info(out, 5464, FlowColor::Dump, {QString()});
+    return ok;
+}

@@ -1,0 +1,124 @@
+// The read and download flows; the write and maintenance flows are in CommandFlows.cpp.
+#include "link/InstrumentFlows.h"
+
+#include "app/AppState.h"
+#include "app/MessageTable.h"
+#include "app/NumberFormat.h"
+#include "link/DumpSequences.h"
+#include "link/ReadSequences.h"
+#include "link/uclHbif.h"
+#include "model/clsInstrument.h"
+
+#include <QDateTime>
+
+namespace {
+
+QString nowText() {
+    return AppDate::now().general();
+}
+
+void info(const FlowOutput& out, int message, quint32 rgb) {
+    if (out.addInfo)
+        out.addInfo(LoadMessage(message), rgb);
+}
+
+} // namespace
+
+bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out, bool debugMode,
+                        const std::function<void()>& enableLockedGases) {
+    if (!link.Connected()) {
+        info(out, 5417, FlowColor::Failure);
+        link.AddLog(LoadMessage(5522, {nowText()}));
+        return false;
+    }
+    info(out, 5414, FlowColor::Progress);
+    link.AddLog(LoadMessage(5517, {nowText()}));
+    const QDateTime start = QDateTime::currentDateTime();
+    const auto elapsed = [&start] {
+        return FormatElapsed(start.secsTo(QDateTime::currentDateTime()));
+    };
+
+    ReadSequences reads(link);
+    if (reads.GetInstrument(&record)) {
+        record.setCommFlags(-1);
+        record.setImportFlag(0);
+        if (enableLockedGases)
+            enableLockedGases();
+        reads.GetLatestHistory(&record);
+        ListAnalogValues(record, out);
+        info(out, 5415, FlowColor::Progress);
+        link.AddLog(LoadMessage(5519, {nowText(), elapsed()}));
+        return true;
+    }
+    if (link.Cancel()) {
+        info(out, 5462, FlowColor::Failure);
+        link.AddLog(LoadMessage(5589, {nowText()}));
+        return false;
+    }
+    // Outside diagnostic mode an instrument that is still answering counts as read.
+    if (!debugMode && appState().RxSeen)
+        info(out, 5415, FlowColor::Progress);
+    else
+        info(out, 5416, FlowColor::Failure);
+    link.AddLog(LoadMessage(5520));
+    if (record.FailLine() == QStringLiteral("HC,R"))
+        info(out, 5590, FlowColor::Failure);
+    link.AddLog(LoadMessage(5521, {nowText(), elapsed()}));
+    return false;
+}
+
+void ListAnalogValues(const clsInstrument& record, const FlowOutput& out) {
+    if (!out.addInfo)
+        return;
+    static const char* const labels[] = {"ch0 -         ", "ch1 PRES.     ", "ch2 O2 AMP    ",
+                                         "ch3 TEMP LEL  ", "ch4 RI LEL    ", "ch5 TEMP VOL  ",
+                                         "ch6 BATT.     ", "ch7 RI VOL    "};
+    out.addInfo(QStringLiteral("TQ-5800 Analog to Digital Converter Values List"),
+                FlowColor::Analog);
+    out.addInfo(QLatin1String(labels[0]), FlowColor::Analog);
+    for (int ch = 1; ch <= 7; ++ch) {
+        const double volts = record.AnalogValue(ch) / 1000.0;
+        out.addInfo(QLatin1String(labels[ch]) + QStringLiteral("\t: ") +
+                        FormatNumber(volts, QStringLiteral("0.000V")),
+                    FlowColor::Analog);
+    }
+}
+
+void ApplyLockedGases(clsInstrument& record) {
+    const AppState& s = appState();
+    for (int gas = 0; gas < 4; ++gas) {
+        if (!record.GasEnabled(gas) && s.GasLocked[std::size_t(gas)])
+            record.setGasEnabled(gas, true);
+    }
+}
+
+bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString& path,
+                            const FlowOutput& out) {
+    if (!link.Connected()) {
+        info(out, 5422, FlowColor::Failure);
+        link.AddLog(LoadMessage(5528, {nowText()}));
+        return false;
+    }
+    info(out, 5465, FlowColor::Progress);
+    link.AddLog(LoadMessage(5523, {nowText()}));
+
+    ReadSequences reads(link);
+    DumpSequences dumps(link);
+    for (bool retried = false;; retried = true) {
+        if (!reads.GetRomNo(&record)) {
+            info(out, 5469, FlowColor::Failure);
+            return false;
+        }
+        if (dumps.GetBinDump(path, 0, DumpSequences::MemoryBlocks - 1))
+            return true;
+        // The operator's cancel ends it quietly; only a block that timed out is tried again.
+        if (!link.BinaryRetry() && link.Cancel())
+            return false;
+        if (!link.BinaryRetry() || retried) {
+            info(out, 5469, FlowColor::Failure);
+            return false;
+        }
+        if (out.setProgressLabel)
+            out.setProgressLabel(QStringLiteral("One more time !"));
+    }
+}

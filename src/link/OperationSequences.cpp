@@ -1,0 +1,160 @@
+#include "link/OperationSequences.h"
+
+#include "app/AppDate.h"
+#include "app/MessageTable.h"
+#include "link/PortControl.h"
+#include "link/uclHbif.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+QString nowText() {
+    return AppDate::now().general();
+}
+
+} // namespace
+
+QString OperationSequences::PollLimitLogText(const QString& code) {
+    return QStringLiteral("= %1 poll limit reached =").arg(code);
+}
+
+QString OperationSequences::PollCancelledLogText(const QString& code) {
+    return QStringLiteral("= %1 poll cancelled =").arg(code);
+}
+
+bool OperationSequences::pause(int ticks) {
+    if (m_link.isWaiting())
+        return false;
+    m_link.resetTickCount();
+    m_link.waitWhile([this, ticks] { return m_link.TickCount() < ticks && !m_link.Cancel(); });
+    return !m_link.Cancel();
+}
+
+void OperationSequences::logGiveUp(PollEnd end, const QString& code) {
+    if (end == PollEnd::Limit)
+        m_link.AddLog(PollLimitLogText(code));
+    else if (end == PollEnd::Cancelled)
+        m_link.AddLog(PollCancelledLogText(code));
+}
+
+OperationSequences::PollEnd OperationSequences::startAndPoll(const QString& code, int pollStatus) {
+    // A Cancel left over from an earlier operation would end this one at its first reply.
+    m_link.setCancel(false);
+    if (!m_link.Exchange(code + QStringLiteral(",W,"), 5))
+        return PollEnd::Failed;
+    m_link.setCompletion(false);
+    QElapsedTimer clock;
+    clock.start();
+    const SequenceTimings& t = m_link.Timings();
+    for (;;) {
+        if (!pause(t.ClearPollTicks))
+            return PollEnd::Cancelled;
+        if (!m_link.Exchange(code + QStringLiteral(",C,"), pollStatus))
+            return m_link.Cancel() ? PollEnd::Cancelled : PollEnd::Failed;
+        if (m_link.Completion())
+            return PollEnd::Done;
+        if (clock.elapsed() >= t.PollLimitMs)
+            return PollEnd::Limit;
+    }
+}
+
+bool OperationSequences::clearSequence(const QString& code) {
+    m_link.AddLog(LoadMessage(5556));
+    const PollEnd end = startAndPoll(code, 5);
+    logGiveUp(end, code);
+    m_link.AddLog(LoadMessage(end == PollEnd::Done ? 5557 : 5558));
+    return end == PollEnd::Done;
+}
+
+bool OperationSequences::BodyDataClear() {
+    return clearSequence(QStringLiteral("XC"));
+}
+
+bool OperationSequences::PowerDataClear() {
+    return clearSequence(QStringLiteral("XY"));
+}
+
+bool OperationSequences::DefaultInstrument() {
+    const QString code = QStringLiteral("UX");
+    const PollEnd end = startAndPoll(code, 4);
+    logGiveUp(end, code);
+    m_link.AddLog(LoadMessage(end == PollEnd::Done ? 5375 : 5376));
+    return end == PollEnd::Done;
+}
+
+bool OperationSequences::BodyPowerOff() {
+    m_link.AddLog(LoadMessage(5506));
+    m_link.Exchange(QStringLiteral("RO,W,"), 5);
+    if (PortControl* serial = m_link.SerialControl(); serial && serial->isOpen())
+        serial->close();
+    if (PortControl* irda = m_link.IrDAControl())
+        irda->close();
+    if (!m_link.isWaiting()) {
+        m_link.resetTickCount();
+        const qint32 ticks = m_link.Timings().PowerOffTicks;
+        m_link.waitWhile([this, ticks] { return m_link.TickCount() < ticks; });
+    }
+    m_link.setLinkMode(0);
+    m_link.setStatus(0);
+    if (!m_link.SerialComm()) {
+        if (PortControl* irda = m_link.IrDAControl())
+            irda->open();
+    }
+    m_link.AddLog(LoadMessage(5507));
+    return true;
+}
+
+bool OperationSequences::SetPump(bool on) {
+    return m_link.Exchange(QStringLiteral("BP,W,") + (on ? u'1' : u'0'), 5);
+}
+
+bool OperationSequences::ZeroCal(const QString& data) {
+    m_link.setCancel(false);
+    if (!m_link.Exchange(QStringLiteral("SZ,W,") + data, 5)) {
+        m_link.AddLog(LoadMessage(5516, {nowText()}));
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const SequenceTimings& t = m_link.Timings();
+    PollEnd end = PollEnd::Failed;
+    for (;;) {
+        if (!pause(t.ZeroPollTicks)) {
+            end = PollEnd::Cancelled;
+            break;
+        }
+        if (!m_link.Exchange(QStringLiteral("SZ,C,"), 5)) {
+            end = m_link.Cancel() ? PollEnd::Cancelled : PollEnd::Failed;
+            break;
+        }
+        if (m_link.ZeroResult().size() == 5) {
+            end = PollEnd::Done;
+            break;
+        }
+        if (clock.elapsed() >= t.PollLimitMs) {
+            end = PollEnd::Limit;
+            break;
+        }
+    }
+    if (end == PollEnd::Limit || end == PollEnd::Cancelled) {
+        logGiveUp(end, QStringLiteral("SZ"));
+        m_link.AddLog(LoadMessage(5516, {nowText()}));
+    }
+    return end == PollEnd::Done;
+}
+
+bool OperationSequences::SpanCal(const QString& data) {
+    if (m_link.Exchange(QStringLiteral("S2,W,") + data, 5))
+        return true;
+    m_link.AddLog(LoadMessage(5516, {nowText()}));
+    return false;
+}
+
+bool OperationSequences::zCal(const QString& o2) {
+    m_link.setReturnedText(QString());
+    if (m_link.Exchange(QStringLiteral("SN,W,") + o2, 5))
+        return !m_link.ReturnedText().isEmpty();
+    m_link.AddLog(LoadMessage(5516, {nowText()}));
+    return false;
+}

@@ -1,0 +1,139 @@
+#include "link/ReadSequences.h"
+
+#include "app/ReadingFormat.h"
+#include "link/CommandSet.h"
+#include "link/Frame.h"
+#include "link/uclHbif.h"
+#include "model/clsInstrument.h"
+
+namespace {
+
+std::array<ReadSequences::ReadSlot, ReadSequences::ReadTableSize> buildReadTable() {
+    std::array<ReadSequences::ReadSlot, ReadSequences::ReadTableSize> t;
+    const auto put = [&t](int slot, const QString& payload) {
+        t[std::size_t(slot)].payload = payload;
+    };
+    struct Fixed {
+        int slot;
+        const char* code;
+    };
+    // Single reads by slot; the slots between them stay empty.
+    static constexpr Fixed fixed[] = {
+        {0, "VP"},   {1, "XZ"},   {3, "IN"},   {4, "HN"},   {5, "HC"},   {7, "AP"},   {8, "XP"},
+        {10, "SD"},  {11, "SM"},  {12, "SC"},  {15, "XB"},  {16, "XW"},  {17, "XT"},  {19, "HF"},
+        {20, "GJ"},  {21, "A1"},  {22, "A2"},  {25, "HA"},  {26, "VS"},  {30, "AT"},  {37, "UJ"},
+        {39, "SJ"},  {40, "SG"},  {43, "CP"},  {45, "UQ"},  {48, "AF"},  {49, "BS"},  {50, "LS"},
+        {194, "CN"}, {195, "OG"}, {196, "VG"}, {197, "V2"}, {199, "CC"}, {200, "CF"}, {201, "CM"},
+        {202, "CA"}, {203, "CD"}, {204, "CL"}, {205, "C3"}, {206, "C4"}, {207, "C5"}, {208, "CB"},
+        {209, "CE"}, {210, "CK"}, {211, "C2"}, {212, "C1"},
+    };
+    for (const Fixed& f : fixed)
+        put(f.slot, ReadPayload(QString::fromLatin1(f.code)));
+    put(2, StationIdReadPayload());
+    for (int table = 1; table <= 15; ++table)
+        put(50 + table, LibraryReadPayload(table));
+    for (int station = 0; station < clsInstrument::StationCount; ++station)
+        put(66 + station, StationReadPayload(station));
+    return t;
+}
+
+} // namespace
+
+const std::array<ReadSequences::ReadSlot, ReadSequences::ReadTableSize>&
+ReadSequences::ReadTable() {
+    static const auto table = buildReadTable();
+    return table;
+}
+
+bool ReadSequences::readExchange(const QString& payload, clsInstrument& record, bool history) {
+    const auto raise = [this, &record, history] {
+        const QString text = record.MessageString();
+        if (text.isEmpty())
+            return;
+        record.setMessageString(QString());
+        if (history)
+            emit m_link.InterMessage(text);
+        else
+            emit m_link.InstMessage(text);
+    };
+    if (m_link.isWaiting())
+        return false; // one exchange at a time: an operation started from inside a wait
+    m_link.setStatus(4);
+    m_link.DataSend(BuildFrame(payload, Ctl::EOT), true);
+    m_link.waitWhile([this, &raise] {
+        raise();
+        return m_link.Status() == 4;
+    });
+    raise();
+    return m_link.Status() == 6;
+}
+
+bool ReadSequences::readSlots(clsInstrument* record, int last) {
+    if (!record)
+        return false;
+    m_link.setCancel(false);
+    m_link.setInstrument(record);
+    const auto& table = ReadTable();
+    for (int slot = 0; slot <= last; ++slot) {
+        const QString& payload = table[std::size_t(slot)].payload;
+        if (!payload.isEmpty() && !readExchange(payload, *record, false))
+            return false;
+    }
+    return true;
+}
+
+bool ReadSequences::GetInstrument(clsInstrument* record) {
+    return readSlots(record, FullReadLastSlot);
+}
+
+bool ReadSequences::GetRomNo(clsInstrument* record) {
+    if (!record)
+        return false;
+    record->setFailLine(QString());
+    return readSlots(record, RomNoLastSlot);
+}
+
+bool ReadSequences::GetLatestHistory(clsInstrument* record) {
+    if (!record)
+        return false;
+    m_link.setInstrument(record);
+    if (readExchange(ReadPayload(u"SO"), *record, true))
+        return true;
+    m_link.setStatus(2);
+    return false;
+}
+
+bool ReadSequences::ReadSingle(const QString& payload, clsInstrument* record) {
+    if (!record)
+        return false;
+    clsInstrument* const previous = m_link.Instrument();
+    m_link.setCancel(false);
+    m_link.setInstrument(record);
+    record->setFailLine(QString());
+    const bool ok = readExchange(payload, *record, false);
+    m_link.setInstrument(previous);
+    return ok;
+}
+
+bool ReadSequences::GetGasInfo(clsInstrument* record) {
+    if (ReadSingle(ReadPayload(u"GJ"), record))
+        return true;
+    m_link.setStatus(2);
+    if (record) {
+        const QString noSensor(25, u'*');
+        for (int gas = 0; gas < clsInstrument::GasCount; ++gas)
+            ApplyGasInfoRecord(noSensor, *record, gas);
+    }
+    return false;
+}
+
+bool ReadSequences::GetAutoCalDensty(clsInstrument* record) {
+    if (ReadSingle(ReadPayload(u"SA"), record))
+        return true;
+    m_link.setStatus(2);
+    if (record) {
+        for (int gas = 0; gas < clsInstrument::GasCount; ++gas)
+            record->setAutoCalib(gas, -101.0f);
+    }
+    return false;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "app/AppDate.h"
+
+#include <QString>
+#include <span>
+
+class clsInstrument;
+class uclHbif;
+
+// The write operations of the communications control. SetInstrument walks the record's change
+// flags in a fixed order of steps and sends one write per changed group; the one-shot writes
+// send a single frame. Each returns True when its exchanges ended with Status 6.
+class WriteSequences {
+public:
+    // One step of SetInstrument. The step kinds that are not a single frame (the levels with
+    // their echo passes, the station list entry by entry, the closing save) are walked by
+    // SetInstrument itself; the table says where they come.
+    enum class StepKind { Single, Levels, StationList, Save };
+    struct Step {
+        int order; // 1..24
+        StepKind kind;
+        bool (*changed)(const clsInstrument&);
+        QString (*payload)(const clsInstrument&);
+        void (*clearFlags)(clsInstrument&);
+    };
+    static std::span<const Step> Steps();
+    // How many passes the levels step makes at most.
+    static constexpr int LevelPasses = 3;
+
+    explicit WriteSequences(uclHbif& link) : m_link(link) {}
+
+    // Writes every group of the record whose change flag is set, logs its start and end
+    // (5536, then 5537 with the elapsed time or 5538), and returns True when every step
+    // succeeded and at least one was written. A failed step stops every later one, "DW,W,"
+    // included; flags of the steps that succeeded are cleared, the others stay set.
+    bool SetInstrument(clsInstrument* record);
+
+    bool SetDateTime(const AppDate& when); // "HC,W,YYMMDDhhnnss", echoed by the instrument
+    bool SetCheckData();                   // "XH,E,"
+    bool Dw();                             // "DW,W,"
+    bool Lp(const clsInstrument& record);  // "LP,W," + HcMode
+    bool LpR(clsInstrument* record);       // "LP,R," into the record (it becomes Instrument)
+    // A complete payload built by the compensation tables; a read when it holds ",R,".
+    bool sendCompensation(const QString& payload);
+
+private:
+    struct Run {
+        bool allOk = true;
+        bool written = false;
+    };
+    void writeStep(Run& run, const QString& payload);
+    void levelsStep(Run& run, clsInstrument& record);
+
+    uclHbif& m_link;
+};

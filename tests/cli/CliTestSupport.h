@@ -1,0 +1,114 @@
+#pragma once
+
+// tq5800-sim and tq5800-cli as separate processes: the simulator on a pseudo-terminal, the
+// command line in a temporary working folder whose communication log the tests read back.
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace clitest {
+
+// Named limits: the simulator starts in well under a second; a command at 921600 baud
+// unpaced ends in about one; the limits only keep a fault from hanging the suite.
+constexpr int StartLimitMs = 5000;
+constexpr int CommandLimitMs = 30000;
+
+inline QString binary(const char* name) {
+    return QCoreApplication::applicationDirPath() + '/' + name;
+}
+
+// tq5800-sim --pty with the given extra arguments; stopped when this goes out of scope.
+class Simulator {
+public:
+    explicit Simulator(const QStringList& args = {}) {
+        m_process.start(binary("tq5800-sim"), QStringList{"--pty"} + args);
+        if (m_process.waitForStarted(StartLimitMs) && m_process.waitForReadyRead(StartLimitMs))
+            m_pty = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+    }
+    ~Simulator() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(StartLimitMs))
+            m_process.kill();
+    }
+    QString pty() const { return m_pty; }
+
+private:
+    QProcess m_process;
+    QString m_pty;
+};
+
+struct Result {
+    int exitCode = -1;
+    bool finished = false;
+    QString out;
+    QString err;
+    qint64 ms = 0;
+};
+
+// One run of tq5800-cli in `folder`.
+inline Result runCli(const QString& folder, const QStringList& args, int limitMs = CommandLimitMs) {
+    QProcess cli;
+    cli.setWorkingDirectory(folder);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TQ5800_LANG", "en");
+    cli.setProcessEnvironment(env);
+    QElapsedTimer t;
+    t.start();
+    cli.start(binary("tq5800-cli"), args);
+    Result r;
+    r.finished = cli.waitForStarted(StartLimitMs) && cli.waitForFinished(limitMs);
+    if (!r.finished)
+        cli.kill();
+    cli.waitForFinished(StartLimitMs);
+    r.ms = t.elapsed();
+    r.exitCode = r.finished && cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(cli.readAllStandardError());
+    return r;
+}
+
+// The communication log's lines without their time.
+inline QStringList logLines(const QString& folder) {
+    QFile f(folder + "/SerialLog.log");
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList out;
+    for (const QByteArray& l : f.readAll().split('\n'))
+        if (l.size() > 9)
+            out << QString::fromLatin1(l.mid(9)).remove('\r');
+    return out;
+}
+
+// The payloads of the frames sent ("W : " lines), in order.
+inline QStringList sentPayloads(const QString& folder) {
+    static const QRegularExpression frame(
+        R"(^W : \[STX\]0001(.*)\[ETX\][0-9A-F]{2}\[(EOT|ETB)\]$)");
+    QStringList out;
+    for (const QString& l : logLines(folder)) {
+        const auto m = frame.match(l);
+        if (m.hasMatch())
+            out << m.captured(1);
+    }
+    return out;
+}
+
+inline int countLines(const QString& folder, const QString& text) {
+    int n = 0;
+    for (const QString& l : logLines(folder))
+        if (l.contains(text))
+            ++n;
+    return n;
+}
+
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace clitest

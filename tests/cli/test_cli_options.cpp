@@ -1,0 +1,169 @@
+// The command line's options and commands, and the choice of port, without any process.
+#include "app/AppState.h"
+#include "app/MessageTable.h"
+#include "cli/CliOptions.h"
+
+#include <QtTest>
+
+namespace {
+
+CliParse parse(const QString& line) {
+    return ParseCliArguments(line.split(' ', Qt::SkipEmptyParts));
+}
+
+PortDescriptor converter(const QString& name) {
+    return PortDescriptor{name, true, ConverterVendorId, ConverterProductId};
+}
+
+} // namespace
+
+class TestCliOptions : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { SetMessageLanguage("en"); }
+    void init() { resetAppState(); }
+
+    void commandsAndTheirArguments() {
+        CliParse p = parse("--port /dev/pts/7 --timeout 1.5 --retry 2 read --seq a.seq "
+                           "--record _01 --json -");
+        QVERIFY2(p.ok, qPrintable(p.error));
+        QCOMPARE(p.options.command, CliCommand::Read);
+        QCOMPARE(p.options.port, QString("/dev/pts/7"));
+        QCOMPARE(*p.options.timeoutTicks, qint16(15));
+        QCOMPARE(*p.options.retry, qint16(2));
+        QCOMPARE(p.options.seqFile, QString("a.seq"));
+        QCOMPARE(*p.options.recordSuffix, QString("_01"));
+        QCOMPARE(p.options.json, QString("-"));
+        QCOMPARE(p.options.settings, QString("921600,n,8,1"));
+
+        p = parse("write settings.seq --simulate --settings 115200,e,7,2");
+        QVERIFY(p.ok);
+        QCOMPARE(p.options.command, CliCommand::Write);
+        QCOMPARE(p.options.file, QString("settings.seq"));
+        QVERIFY(p.options.simulate);
+        QVERIFY(!p.options.timeoutTicks);
+        QVERIFY(!p.options.retry);
+
+        p = parse("set-clock --time 2027-01-02T03:04:05");
+        QVERIFY(p.ok);
+        QCOMPARE(*p.options.time, QDateTime(QDate(2027, 1, 2), QTime(3, 4, 5)));
+        p = parse("live");
+        QCOMPARE(p.options.count, 10);
+        p = parse("live --count 3");
+        QCOMPARE(p.options.count, 3);
+
+        const QList<QPair<QString, CliCommand>> simple = {
+            {"download x.dat", CliCommand::Download}, {"fram-dump d.txt", CliCommand::FramDump},
+            {"power-off", CliCommand::PowerOff},      {"clear-logger", CliCommand::ClearLogger},
+            {"clear-power", CliCommand::ClearPower},  {"defaults", CliCommand::Defaults},
+            {"check-data", CliCommand::CheckData}};
+        for (const auto& [line, command] : simple) {
+            p = parse(line);
+            QVERIFY2(p.ok, qPrintable(line));
+            QCOMPARE(p.options.command, command);
+        }
+        QVERIFY(parse("--help").options.help);
+        QVERIFY(parse("-h read").ok);
+    }
+
+    void usageErrors_data() {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("nothing") << "";
+        QTest::newRow("unknown command") << "format";
+        QTest::newRow("unknown option") << "read --fast";
+        QTest::newRow("write without file") << "write";
+        QTest::newRow("extra argument") << "read extra";
+        QTest::newRow("two ports") << "--port a --simulate read";
+        QTest::newRow("port and irda") << "--port a --irda b read";
+        QTest::newRow("timeout zero") << "--timeout 0 read";
+        QTest::newRow("timeout text") << "--timeout soon read";
+        QTest::newRow("timeout missing") << "read --timeout";
+        QTest::newRow("retry negative") << "--retry -1 read";
+        QTest::newRow("bad settings") << "--settings 921600,x,8,1 read";
+        QTest::newRow("seq with write") << "write a.seq --seq b.seq";
+        QTest::newRow("record suffix with slash") << "read --record a/b";
+        QTest::newRow("time with read") << "read --time 2027-01-02T03:04:05";
+        QTest::newRow("time outside the clock") << "set-clock --time 1999-12-31T23:59:59";
+        QTest::newRow("time not a date") << "set-clock --time yesterday";
+        QTest::newRow("count zero") << "live --count 0";
+        QTest::newRow("count with read") << "read --count 2";
+        QTest::newRow("empty json") << "read --json";
+    }
+    void usageErrors() {
+        QFETCH(QString, line);
+        const CliParse p = parse(line);
+        QVERIFY(!p.ok);
+        QVERIFY(!p.error.isEmpty());
+    }
+
+    void anInvalidSuffixIsRefusedWithTheWindowsText() {
+        QCOMPARE(parse("read --record a*b").error, LoadMessage(5382));
+    }
+
+    void theUsageTextNamesEveryCommandAndExitStatus() {
+        const QString usage = CliUsageText();
+        for (const char* word : {"--port",
+                                 "--irda",
+                                 "--simulate",
+                                 "--timeout",
+                                 "--retry",
+                                 "--settings",
+                                 "--json",
+                                 "read",
+                                 "--seq",
+                                 "--record",
+                                 "write",
+                                 "set-clock",
+                                 "--time",
+                                 "download",
+                                 "fram-dump",
+                                 "live",
+                                 "--count",
+                                 "power-off",
+                                 "clear-logger",
+                                 "clear-power",
+                                 "defaults",
+                                 "check-data",
+                                 "Exit status: 0 done"})
+            QVERIFY2(usage.contains(QLatin1String(word)), word);
+    }
+
+    void thePortIsChosenByOptionOrByTheConverter() {
+        CliOptions o;
+        o.port = "/dev/ttyS3";
+        CliPortChoice c = ChooseCliPort(o, {converter("ttyUSB0")});
+        QCOMPARE(c.kind, CliPortChoice::Serial);
+        QCOMPARE(c.name, QString("/dev/ttyS3"));
+
+        o = CliOptions{};
+        o.irda = "ttyIR0";
+        c = ChooseCliPort(o, {});
+        QCOMPARE(c.kind, CliPortChoice::IrDA);
+        QCOMPARE(c.name, QString("ttyIR0"));
+
+        o = CliOptions{};
+        o.simulate = true;
+        QCOMPARE(ChooseCliPort(o, {}).kind, CliPortChoice::Simulated);
+
+        o = CliOptions{};
+        const PortDescriptor other{"ttyUSB1", true, 0x0403, 0x6001};
+        c = ChooseCliPort(o, {other, converter("ttyUSB0")});
+        QCOMPARE(c.kind, CliPortChoice::Serial);
+        QCOMPARE(c.name, QString("ttyUSB0"));
+        QCOMPARE(appState().ConverterPortName, QString("ttyUSB0"));
+
+        c = ChooseCliPort(o, {converter("ttyUSB0"), converter("ttyUSB1")});
+        QCOMPARE(c.kind, CliPortChoice::None);
+        QCOMPARE(c.exitCode, int(CliExit::Usage));
+        QVERIFY(c.message.startsWith("More than one USB Serial Converter is connected"));
+
+        c = ChooseCliPort(o, {other});
+        QCOMPARE(c.kind, CliPortChoice::None);
+        QCOMPARE(c.exitCode, int(CliExit::NoInstrument));
+        QCOMPARE(c.message, LoadMessage(5760));
+    }
+};
+
+QTEST_MAIN(TestCliOptions)
+#include "test_cli_options.moc"
