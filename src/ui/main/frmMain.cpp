@@ -1,0 +1,684 @@
+#include "ui/main/frmMain.h"
+
+#include "app/AppDate.h"
+#include "app/AppState.h"
+#include "app/ConfigFile.h"
+#include "app/Conversions.h"
+#include "app/FilePaths.h"
+#include "app/MessageTable.h"
+#include "link/CommLog.h"
+#include "link/InstrumentFlows.h"
+#include "link/IrCommPortControl.h"
+#include "link/SerialLogRotation.h"
+#include "link/SerialPortControl.h"
+#include "link/SimPortControl.h"
+#include "link/uclHbif.h"
+#include "model/SettingRecord.h"
+#include "ui/common/FlexGrid.h"
+#include "ui/common/FontHelpers.h"
+#include "ui/common/StatusLamp.h"
+#include "ui/common/UiServices.h"
+#include "ui/common/frmUpload.h"
+#include "ui/main/SettingsGrid.h"
+#include "ui/shell/frmOpen.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// Twips to pixels on this screen (1440 twips an inch).
+int twipsToPixels(double twips, bool horizontal) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi =
+        screen ? (horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY())
+               : 96.0;
+    return int(twips * dpi / 1440.0 + 0.5);
+}
+
+QColor rgbColor(quint32 rgb) {
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+} // namespace
+
+frmMain::frmMain(const StartupOptions& options, QWidget* parent)
+    : QWidget(parent), m_options(options) {
+    setObjectName(QStringLiteral("frmMain"));
+    DefaultCommSettings();
+    m_link = new uclHbif(this);
+    buildControls();
+    buildLayout();
+    loadWindow();
+}
+
+frmMain::~frmMain() = default;
+
+FlexGrid* frmMain::vfgOption() const {
+    return m_settings->vfgOption();
+}
+
+void frmMain::buildControls() {
+    m_rtbLog = new QTextEdit(this);
+    m_rtbLog->setObjectName(QStringLiteral("rtbLog"));
+    m_rtbLog->setReadOnly(true);
+    m_lblTitle = new QLabel(this);
+
+    SettingsGrid::Host host;
+    host.linkStatus = [this] { return int(m_link->Status()); };
+    host.connected = [this] { return m_link->Connected(); };
+    host.refreshCommands = [this] { RefreshCommands(); };
+    m_settings = new SettingsGrid(this, host);
+
+    for (int i = 0; i < 8; ++i)
+        m_lblOption[i] = new QLabel(this);
+    for (int i = 6; i <= 9; ++i)
+        m_lblInstMap[i] = new QLabel(this);
+    m_settings->setRomLabels(m_lblInstMap[7], m_lblInstMap[9]);
+
+    m_fraStatus = new QGroupBox(this);
+    m_fraTransStatus = new QGroupBox(this);
+    for (int i = 0; i < 4; ++i) {
+        m_shpStatus[i] = new StatusLamp(this);
+        m_lblStatus[i] = new QLabel(this);
+    }
+    for (int i = 0; i < 3; ++i)
+        m_fraCommand[i] = new QGroupBox(this);
+    for (int i : {1, 2, 4, 5}) {
+        m_cmdDown[i] = new QPushButton(this);
+        m_cmdDown[i]->setObjectName(QStringLiteral("cmdDown%1").arg(i));
+        connect(m_cmdDown[i], &QPushButton::clicked, this, [this, i] { cmdDown_Click(i); });
+    }
+    for (int i = 0; i < 9; ++i) {
+        m_cmdOption[i] = new QPushButton(this);
+        m_cmdOption[i]->setObjectName(QStringLiteral("cmdOption%1").arg(i));
+        connect(m_cmdOption[i], &QPushButton::clicked, this, [this, i] { cmdOption_Click(i); });
+    }
+    m_cmdFactorySetting = new QPushButton(this);
+    m_cmdFRAMDump = new QPushButton(this);
+    m_cmdImportSetting = new QPushButton(this);
+    m_cmdExportSetting = new QPushButton(this);
+    m_cmdExit = new QPushButton(this);
+    connect(m_cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
+    connect(m_cmdFactorySetting, &QPushButton::clicked, this,
+            [this] { emit commandRequested(QStringLiteral("FactorySetting")); });
+    connect(m_cmdFRAMDump, &QPushButton::clicked, this,
+            [this] { emit commandRequested(QStringLiteral("FRAMDump")); });
+    connect(m_cmdImportSetting, &QPushButton::clicked, this,
+            [this] { emit commandRequested(QStringLiteral("ImportSetting")); });
+    connect(m_cmdExportSetting, &QPushButton::clicked, this,
+            [this] { emit commandRequested(QStringLiteral("ExportSetting")); });
+    m_txtSuffix = new QLineEdit(this);
+    m_txtSuffix->setObjectName(QStringLiteral("txtSuffix"));
+    connect(m_txtSuffix, &QLineEdit::editingFinished, this, &frmMain::txtSuffix_Validate);
+    m_lblSuffix = new QLabel(this);
+    m_tmrInter = new QTimer(this);
+    connect(m_tmrInter, &QTimer::timeout, this, &frmMain::tmrInter_Timer);
+
+    connect(m_link, &uclHbif::OnConnect, this, &frmMain::uclHB3130_OnConnect);
+    connect(m_link, &uclHbif::Densty, this, &frmMain::uclHB3130_Densty);
+    connect(m_link, &uclHbif::ConnectRetry, this, &frmMain::uclHB3130_ConnectRetry);
+    connect(m_link, &uclHbif::InstMessage, this, &frmMain::uclHB3130_InstMessage);
+    connect(m_link, &uclHbif::InterMessage, this, &frmMain::uclHB3130_InterMessage);
+    connect(m_link, &uclHbif::AlarmMessage, this, &frmMain::uclHB3130_AlarmMessage);
+    connect(m_link, &uclHbif::DumpMessage, this, &frmMain::uclHB3130_DumpMessage);
+    connect(m_link, &uclHbif::OnDisconnect, this, &frmMain::uclHB3130_OnDisconnect);
+    connect(m_link, &uclHbif::IrDAError, this, &frmMain::uclHB3130_IrDAError);
+}
+
+void frmMain::buildLayout() {
+    // Identity and clocks.
+    auto* status = new QGridLayout(m_fraStatus);
+    status->addWidget(m_lblOption[0], 0, 0);
+    status->addWidget(m_settings->txtOption(0), 0, 1, 1, 3);
+    status->addWidget(m_lblOption[1], 1, 0);
+    status->addWidget(m_settings->txtOption(1), 1, 1);
+    status->addWidget(m_settings->cmbStation(), 1, 2, 1, 2);
+    status->addWidget(m_lblOption[2], 2, 0);
+    status->addWidget(m_settings->txtOption(2), 2, 1, 1, 3);
+    status->addWidget(m_lblOption[7], 3, 0);
+    status->addWidget(m_settings->cmbInterval(), 3, 1);
+    status->addWidget(m_lblOption[3], 4, 0);
+    status->addWidget(m_lblOption[5], 4, 1, 1, 3);
+    status->addWidget(m_lblOption[4], 5, 0);
+    status->addWidget(m_lblOption[6], 5, 1, 1, 3);
+    auto* inst = new QHBoxLayout;
+    inst->addWidget(m_lblInstMap[6]);
+    inst->addWidget(m_lblInstMap[7]);
+    inst->addSpacing(16);
+    inst->addWidget(m_lblInstMap[8]);
+    inst->addWidget(m_lblInstMap[9]);
+    inst->addStretch();
+    status->addLayout(inst, 6, 0, 1, 4);
+    status->setColumnStretch(1, 1);
+    status->setColumnStretch(2, 1);
+    m_lblOption[5]->setMinimumWidth(150);
+    m_lblOption[6]->setMinimumWidth(150);
+
+    // Link lamps.
+    auto* lamps = new QGridLayout(m_fraTransStatus);
+    for (int i = 0; i < 4; ++i) {
+        lamps->addWidget(m_shpStatus[i], i / 2, (i % 2) * 2);
+        lamps->addWidget(m_lblStatus[i], i / 2, (i % 2) * 2 + 1);
+    }
+
+    auto* read = new QGridLayout(m_fraCommand[0]);
+    read->addWidget(m_cmdDown[1], 0, 0);
+    read->addWidget(m_cmdDown[5], 0, 1);
+    read->addWidget(m_cmdDown[2], 1, 0);
+    read->addWidget(m_cmdDown[4], 1, 1);
+    read->addWidget(m_lblSuffix, 2, 0);
+    read->addWidget(m_txtSuffix, 2, 1);
+
+    auto* write = new QGridLayout(m_fraCommand[1]);
+    const int order[] = {0, 7, 1, 2, 3, 4, 5, 6, 8};
+    for (int k = 0; k < 9; ++k)
+        write->addWidget(m_cmdOption[order[k]], k / 2, k % 2);
+
+    auto* setting = new QGridLayout(m_fraCommand[2]);
+    setting->addWidget(m_cmdFactorySetting, 0, 0);
+    setting->addWidget(m_cmdFRAMDump, 0, 1);
+    setting->addWidget(m_cmdImportSetting, 1, 0);
+    setting->addWidget(m_cmdExportSetting, 1, 1);
+
+    auto* banner = new QHBoxLayout;
+    auto* picture = new QLabel(this);
+    picture->setPixmap(
+        ProductPicture().scaled(56, 56, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    auto* bannerText =
+        new QLabel(QStringLiteral("<b>TQ-5800 Setup Program</b><br>P.No.04765"), this);
+    banner->addWidget(picture);
+    banner->addWidget(bannerText, 1);
+
+    auto* right = new QVBoxLayout;
+    right->addLayout(banner);
+    right->addWidget(m_fraTransStatus);
+    right->addWidget(m_fraCommand[0]);
+    right->addWidget(m_fraCommand[1]);
+    right->addWidget(m_fraCommand[2]);
+    right->addStretch();
+    right->addWidget(m_cmdExit);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(m_fraStatus);
+    left->addWidget(m_settings->vfgOption(), 1);
+
+    auto* top = new QHBoxLayout;
+    top->addLayout(left, 5);
+    top->addLayout(right, 3);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(10, 10, 10, 10);
+    outer->addLayout(top, 3);
+    outer->addWidget(m_lblTitle);
+    outer->addWidget(m_rtbLog, 1);
+}
+
+void frmMain::setCaptions() {
+    setWindowTitle(LoadMessage(5001) + QStringLiteral(" [P.No.") + QStringLiteral("04765") + u']');
+    m_cmdExit->setText(LoadMessage(5007));
+    m_cmdImportSetting->setText(LoadMessage(5228));
+    m_cmdExportSetting->setText(LoadMessage(5229));
+    m_fraTransStatus->setTitle(LoadMessage(5021));
+    m_lblStatus[0]->setText(LoadMessage(5022));
+    m_lblStatus[1]->setText(LoadMessage(5023));
+    m_lblStatus[2]->setText(QStringLiteral("Cal.Unit"));
+    m_lblStatus[3]->setText(QStringLiteral("Cal.Gas"));
+    m_lblTitle->setText(LoadMessage(5012));
+    m_lblSuffix->setText(LoadMessage(5048));
+    m_fraCommand[0]->setTitle(LoadMessage(5035));
+    m_fraCommand[1]->setTitle(LoadMessage(5227));
+    m_fraCommand[2]->setTitle(LoadMessage(5049));
+    // "&&" in the table is a literal ampersand, which a Qt caption also writes as "&&".
+    m_cmdDown[1]->setText(LoadMessage(5037));
+    m_cmdDown[2]->setText(LoadMessage(5038));
+    m_cmdDown[4]->setText(LoadMessage(5041));
+    m_cmdDown[5]->setText(LoadMessage(5047));
+    m_lblInstMap[6]->setText(LoadMessage(5056));
+    m_lblInstMap[8]->setText(LoadMessage(5060));
+    m_cmdFactorySetting->setText(LoadMessage(5226));
+    m_cmdFRAMDump->setText(LoadMessage(5222));
+    m_fraStatus->setTitle(LoadMessage(5208));
+    for (int i = 0; i < 5; ++i)
+        m_lblOption[i]->setText(LoadMessage(5209 + i));
+    m_lblOption[7]->setText(LoadMessage(5223));
+    const int options[] = {5214, 5215, 5216, 5221, 5230, 5040, 5231, 5255, 5256};
+    for (int i = 0; i < 9; ++i)
+        m_cmdOption[i]->setText(LoadMessage(options[i]));
+}
+
+void frmMain::loadWindow() {
+    AppState& s = appState();
+    setMinimumSize(twipsToPixels(11640, true), twipsToPixels(9285, false));
+    for (int i = 0; i < 4; ++i)
+        s.AutoCalValues[i] = -101.0f;
+    s.GasDefaults.FillDefaults();
+    ResetDisplay();
+    s.TrendSearch = {-30, 45};
+    s.CommRetry = 3;
+    s.CommTimeout = 3;
+    ReadConfigFile();
+    ApplyAppFont(this);
+    setCaptions();
+    // The A/D list aligns its values on a tab after labels of 14 characters.
+    m_rtbLog->setTabStopDistance(
+        m_rtbLog->fontMetrics().horizontalAdvance(QStringLiteral("ch7 TEMP VOL MMM")));
+
+    m_link->setRetry(s.CommRetry);
+    m_link->setTimeout(s.CommTimeout);
+    m_link->setSerialComm(false);
+    OpenLink();
+
+    if (s.ExecuteCount == 1) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect g = screen->availableGeometry();
+            const int w = qMax(int(g.width() * 0.8), minimumWidth());
+            const int h = qMax(int(g.height() * 0.6), minimumHeight());
+            resize(w, h);
+            move(g.center() - QPoint(w / 2, h / 2));
+        }
+    } else {
+        resize(qMax(twipsToPixels(s.WindowWidth, true), minimumWidth()),
+               qMax(twipsToPixels(s.WindowHeight, false), minimumHeight()));
+        if (s.WindowState == 2)
+            setWindowState(Qt::WindowMaximized);
+    }
+    m_shownTime = QDateTime::currentDateTime();
+    m_fraStatus->show();
+
+    if (s.SerialLogEnabled)
+        RotateSerialLogs(s.StartFolder);
+    QFile::remove(SerialLogPath());
+
+    m_txtSuffix->setText(s.FactoryRecordSuffix);
+    m_dataFilePath = PathInFolder(QDir::currentPath(), QStringLiteral("TQ5800.DAT"));
+
+    if (!s.DebugMode) {
+        m_cmdDown[2]->hide();
+        m_cmdFRAMDump->hide();
+        for (int i = 3; i <= 6; ++i)
+            m_cmdOption[i]->hide();
+    }
+    m_cmdOption[8]->setVisible(s.FactoryMode);
+}
+
+void frmMain::applyDefaultGases() {
+    // An empty slot (no full scale) gets its default gas.
+    struct DefaultGas {
+        const char* name;
+        const char* unit;
+        qint16 point;
+        float warning, alarm, stel, twa, digit, fullScale, autoCal;
+    };
+    static const DefaultGas gases[5] = {
+        {"CH4", "%LEL", 0, 10.0f, 50.0f, -101.0f, -101.0f, 1.0f, 100.0f, 50.0f},
+        {"O2", "vol%", 1, 19.5f, 18.0f, -101.0f, -101.0f, 0.1f, 40.0f, 12.0f},
+        {"H2S", "ppm", 1, 10.0f, 30.0f, 15.0f, 10.0f, 0.5f, 100.0f, 10.0f},
+        {"CO", "ppm", 0, 25.0f, 50.0f, 200.0f, 25.0f, 1.0f, 500.0f, 100.0f},
+        {"CH4", "vol%", 0, -101.0f, -101.0f, -101.0f, -101.0f, 1.0f, 100.0f, 50.0f},
+    };
+    AppState& s = appState();
+    clsInstrument& r = s.Instrument;
+    for (int i = 0; i < 5; ++i) {
+        if (r.GasFullScale(i) > 0)
+            continue;
+        const DefaultGas& g = gases[i];
+        r.setGasName(i, QString::fromLatin1(g.name));
+        r.setGasUnit(i, QString::fromLatin1(g.unit));
+        r.setGasPoint(i, g.point);
+        r.setWarning(i, g.warning);
+        r.setAlarm(i, g.alarm);
+        r.setStel(i, g.stel);
+        r.setTwa(i, g.twa);
+        r.setGasDesit(i, g.digit);
+        r.setGasFullScale(i, g.fullScale);
+        r.setAutoCalib(i, g.autoCal);
+        r.setGasEnabled(i, true);
+        s.GasLocked[i] = false;
+    }
+}
+
+void frmMain::ResetDisplay() {
+    AppState& s = appState();
+    m_tmrInter->setInterval(100);
+    m_tmrInter->start();
+    if (s.CombustibleRangeFactor == 0.0f) {
+        s.CombustibleRangeFactor = 0.05f;
+        s.UnitNames = {QStringLiteral("%LEL"), QStringLiteral("vol%")};
+    }
+    m_lampColors = {std::pair{QColor(0, 255, 0), QColor(0, 192, 0)},
+                    std::pair{QColor(160, 160, 160), QColor(128, 128, 128)},
+                    std::pair{QColor(255, 255, 0), QColor(192, 192, 0)},
+                    std::pair{QColor(254, 0, 0), QColor(192, 0, 0)}};
+    setLamp(0, LampOn);
+    for (int i = 1; i < 4; ++i)
+        setLamp(i, LampOff);
+    m_rtbLog->clear();
+    RefreshCommands();
+    for (int i = 2; i < 4; ++i) {
+        m_shpStatus[i]->hide();
+        m_lblStatus[i]->hide();
+    }
+    applyDefaultGases();
+    if (s.AccessPassword.isEmpty())
+        s.AccessPassword = LoadMessage(101) == QLatin1String("EN") ? QStringLiteral("wex")
+                                                                   : QStringLiteral("Dalmo");
+}
+
+void frmMain::setLamp(int index, LampState state) {
+    const auto& [fill, border] = m_lampColors[size_t(state)];
+    m_shpStatus[index]->setColors(fill, border);
+}
+
+void frmMain::AddInfo(const QString& text, const QColor& color) {
+    QTextCursor c = m_rtbLog->textCursor();
+    c.movePosition(QTextCursor::End);
+    QTextCharFormat f;
+    f.setForeground(color);
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    c.insertText(shown + u'\n', f);
+    m_rtbLog->setTextCursor(c);
+    m_rtbLog->ensureCursorVisible();
+}
+
+QString frmMain::logText() const {
+    return m_rtbLog->toPlainText();
+}
+
+void frmMain::RefreshCommands() {
+    if (!m_link)
+        return;
+    const clsInstrument& r = appState().Instrument;
+    const bool connected = m_link->Connected();
+    const bool data = r.CommFlags() != 0 || r.ImportFlag() != 0;
+    m_settings->setIdentityEditable(data);
+    m_txtSuffix->setReadOnly(!connected);
+    for (int i : {1, 2, 4, 5})
+        m_cmdDown[i]->setEnabled(connected);
+    m_cmdFRAMDump->setEnabled(connected);
+    m_cmdFactorySetting->setEnabled(true);
+    m_cmdImportSetting->setEnabled(true);
+    m_cmdExportSetting->setEnabled(true);
+    for (int i : {0, 2, 7})
+        m_cmdOption[i]->setEnabled(connected && data);
+    for (int i : {1, 3, 4, 5, 6, 8})
+        m_cmdOption[i]->setEnabled(connected);
+    m_settings->vfgOption()->setEnabled(connected || data);
+}
+
+void frmMain::SetCommandFramesEnabled(bool enabled) {
+    for (QGroupBox* f : m_fraCommand)
+        f->setEnabled(enabled);
+    m_cmdExit->setEnabled(enabled);
+}
+
+void frmMain::ShowInstrument() {
+    m_settings->ShowInstrument();
+}
+
+void frmMain::EnableLockedGases() {
+    AppState& s = appState();
+    for (int i = 0; i < 4; ++i)
+        if (!s.Instrument.GasEnabled(i) && s.GasLocked[i])
+            s.Instrument.setGasEnabled(i, true);
+    m_txtSuffix->setText(s.FactoryRecordSuffix);
+    ShowInstrument();
+}
+
+void frmMain::OpenLink() {
+    AppState& s = appState();
+    if (m_serialPort) {
+        m_link->setPortOpen(false);
+        m_link->setSerialControl(nullptr);
+        m_link->setIrDAControl(nullptr);
+        m_serialPort->deleteLater();
+        m_serialPort = nullptr;
+    }
+    if (m_irdaPort) {
+        m_irdaPort->deleteLater();
+        m_irdaPort = nullptr;
+    }
+
+    QString serialName;
+    if (m_options.simulate) {
+        m_serialPort = new SimPortControl(SimOptions{}, this);
+    } else if (!m_options.port.isEmpty()) {
+        serialName = m_options.port;
+    } else if (m_options.irda.isEmpty()) {
+        const ConverterLookup found = FindConverterPort();
+        if (found.matches > 1)
+            ui().message(this, LoadMessage(20014), LoadMessage(20015), UiServices::Critical,
+                         UiServices::Ok);
+        else if (found.matches == 1)
+            serialName = found.portName;
+    }
+    if (!m_serialPort)
+        m_serialPort = new SerialPortControl(this);
+    m_irdaPort = new IrCommPortControl(this);
+    if (!m_options.irda.isEmpty())
+        m_irdaPort->setPortName(m_options.irda);
+    m_link->setSerialControl(m_serialPort);
+    m_link->setIrDAControl(m_irdaPort);
+
+    if (m_options.simulate || !serialName.isEmpty()) {
+        if (!serialName.isEmpty())
+            m_serialPort->setPortName(serialName);
+        m_link->setSerialComm(true);
+        m_link->setRTSEnable(true);
+        m_link->setDTREnable(true);
+        m_link->setHandshaking(2);
+        m_link->setSettings(s.CommSettings);
+    } else {
+        m_link->setSerialComm(false);
+        if (m_options.irda.isEmpty())
+            AddInfo(LoadMessage(5760), ColorFailure);
+    }
+    m_link->setPortOpen(true);
+}
+
+void frmMain::FirstActivate() {
+    if (!m_firstActivation)
+        return;
+    clsInstrument& r = appState().Instrument;
+    m_link->AddLog(LoadMessage(5541, {AppDate::now().general()}));
+    r.SetChangeFlags(true, false);
+    r.setImportFlag(-1);
+    m_link->setInstrument(&r);
+    m_link->setStatus(6);
+    ShowInstrument();
+    m_firstActivation = false;
+}
+
+void frmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    QTimer::singleShot(0, this, [this] { FirstActivate(); });
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FirstActivate();
+    QWidget::changeEvent(event);
+}
+
+void frmMain::tmrInter_Timer() {
+    ++m_ticks;
+    const QDateTime now = QDateTime::currentDateTime();
+    const clsInstrument& r = appState().Instrument;
+    const int status = int(m_link->Status());
+    if (status != 0 && status != 1 && r.CommFlags() != 0) {
+        if (now.toSecsSinceEpoch() != m_shownTime.toSecsSinceEpoch()) {
+            m_shownTime = now;
+            m_lblOption[5]->setText(AppDate::fromDateTime(now).general());
+            // The offset is the instrument clock minus the PC clock at the last read.
+            const AppDate inst =
+                AppDate::fromSerial(AppDate::fromDateTime(now).serial() + r.SysDateOffset().days());
+            if (inst.isValid()) {
+                m_lblOption[6]->setText(inst.general());
+            } else {
+                m_lblOption[6]->setText(AppDate::fromDateTime(now).general());
+                appState().Instrument.setSysDateOffset(AppDate());
+            }
+        }
+    } else {
+        m_lblOption[5]->setText(AppDate::fromDateTime(now).general());
+        m_lblOption[6]->clear();
+    }
+}
+
+void frmMain::txtSuffix_Validate() {
+    appState().FactoryRecordSuffix = m_txtSuffix->text();
+}
+
+void frmMain::uclHB3130_OnConnect() {
+    if (!m_link->Connected())
+        return;
+    AddInfo(LoadMessage(5432, {m_link->ConnectReply()}), ColorConnected);
+    setLamp(0, LampOn);
+    setLamp(1, LampOn);
+    RefreshCommands();
+}
+
+void frmMain::uclHB3130_Densty(float v0, float v1, float v2, float v3, float v4) {
+    AppState& s = appState();
+    s.LiveReadings = {v0, v1, v2, v3, v4};
+    s.LiveReadingsNew = true;
+    emit commandRequested(QStringLiteral("LiveReadings"));
+}
+
+void frmMain::uclHB3130_ConnectRetry(qint16 count) {
+    AddInfo(LoadMessage(5412, {QString::number(count)}), ColorProgress);
+}
+
+void frmMain::uclHB3130_InstMessage(const QString& text) {
+    AddInfo(text, ColorInstrument);
+}
+void frmMain::uclHB3130_InterMessage(const QString& text) {
+    AddInfo(text, ColorInstrument);
+}
+void frmMain::uclHB3130_AlarmMessage(const QString& text) {
+    AddInfo(text, ColorInstrument);
+}
+
+void frmMain::uclHB3130_DumpMessage(const QString& text) {
+    if (m_upload)
+        m_upload->setLabel(text);
+}
+
+void frmMain::uclHB3130_OnDisconnect() {
+    setLamp(0, LampOn);
+    setLamp(1, LampOff);
+    RefreshCommands();
+    for (int i = 2; i < 4; ++i) {
+        m_shpStatus[i]->hide();
+        m_lblStatus[i]->hide();
+    }
+}
+
+void frmMain::uclHB3130_IrDAError(qint16 code) {
+    if (code != 10060 && code != 10048)
+        return;
+    AddInfo(LoadMessage(5371), ColorFailure);
+    setLamp(0, LampError);
+    setLamp(1, LampOff);
+    ui().message(this, LoadMessage(5371), LoadMessage(5372), UiServices::NoIcon, UiServices::Ok);
+}
+
+void frmMain::showProgress(const QString& caption) {
+    closeProgress();
+    m_upload = new frmUpload(this);
+    m_upload->setAttribute(Qt::WA_DeleteOnClose, false);
+    m_upload->setWindowTitle(caption);
+    connect(m_upload, &frmUpload::cancelRequested, this, [this] {
+        m_link->setCancel(true);
+        m_link->AddLog(QStringLiteral("= User Cancel ="));
+    });
+    m_upload->show();
+}
+
+void frmMain::closeProgress() {
+    if (!m_upload)
+        return;
+    m_upload->close();
+    m_upload->deleteLater();
+    m_upload = nullptr;
+}
+
+bool frmMain::ReadInstrument() {
+    BusyPointer busy;
+    FlowOutput out;
+    out.addInfo = [this](const QString& text, quint32 rgb) { AddInfo(text, rgbColor(rgb)); };
+    out.setProgressLabel = [this](const QString& text) {
+        if (m_upload)
+            m_upload->setLabel(text);
+    };
+    return ReadInstrumentFlow(*m_link, appState().Instrument, out, appState().DebugMode,
+                              [this] { EnableLockedGases(); });
+}
+
+void frmMain::cmdDown_Click(int index) {
+    clsInstrument& r = appState().Instrument;
+    if (index == 1 || index == 5) {
+        if (index == 5 && !IsValidRecordSuffix(m_txtSuffix->text())) {
+            ui().message(this, LoadMessage(5382), windowTitle(), UiServices::Critical,
+                         UiServices::Ok);
+            m_txtSuffix->setFocus();
+            return;
+        }
+        showProgress(LoadMessage(6056));
+        SetCommandFramesEnabled(false);
+        const bool ok = ReadInstrument();
+        if (ok) {
+            RefreshCommands();
+            if (index == 5)
+                emit commandRequested(QStringLiteral("SettingRecordRead"));
+        }
+        closeProgress();
+        SetCommandFramesEnabled(true);
+    } else {
+        emit commandRequested(QStringLiteral("cmdDown%1").arg(index));
+    }
+    if (std::abs(r.SysDateOffset().days()) > 1.0)
+        AddInfo(LoadMessage(5591), ColorFailure);
+}
+
+void frmMain::cmdOption_Click(int index) {
+    emit commandRequested(QStringLiteral("cmdOption%1").arg(index));
+}
+
+void frmMain::cmdExit_Click() {
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (!m_cmdExit->isEnabled()) {
+        event->ignore();
+        return;
+    }
+    if (ui().ask(this, LoadMessage(5373), QStringLiteral("TQ-5800")) != UiServices::AnswerYes) {
+        event->ignore();
+        return;
+    }
+    m_tmrInter->stop();
+    m_link->setTimerEnabled(false);
+    AppState& s = appState();
+    s.WindowState = isMaximized() ? 2 : 0;
+    if (!isMaximized()) {
+        s.WindowWidth = float(width()) * 1440.0f / 96.0f;
+        s.WindowHeight = float(height()) * 1440.0f / 96.0f;
+    }
+    WriteConfigFile();
+    event->accept();
+}

@@ -1,0 +1,141 @@
+#pragma once
+
+#include "ui/shell/StartupOptions.h"
+
+#include <QColor>
+#include <QDateTime>
+#include <QWidget>
+#include <array>
+#include <map>
+
+class FlexGrid;
+class PortControl;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTextEdit;
+class QTimer;
+class SettingsGrid;
+class StatusLamp;
+class frmUpload;
+class uclHbif;
+
+// The operator's main window: link lamps, the coloured log pane, both clocks, the settings
+// grid and every command, enabled by whether an instrument is connected and whether the
+// record holds data.
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    // Log pane colours.
+    static inline const QColor ColorProgress{0, 192, 0};
+    static inline const QColor ColorConnected{0, 0, 255};
+    static inline const QColor ColorInstrument{0, 0, 192};
+    static inline const QColor ColorFailure{255, 0, 0};
+    static inline const QColor ColorDump{128, 32, 0};
+    static inline const QColor ColorAnalog{0, 128, 64};
+
+    enum LampState { LampOn, LampOff, LampBusy, LampError };
+
+    explicit frmMain(const StartupOptions& options, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    uclHbif* uclHB3130() const { return m_link; }
+    SettingsGrid* settings() const { return m_settings; }
+
+    void AddInfo(const QString& text, const QColor& color);
+    QString logText() const;
+    void RefreshCommands();
+    void ShowInstrument();
+    void ResetDisplay();
+    void OpenLink();
+    void SetCommandFramesEnabled(bool enabled);
+    void EnableLockedGases();
+    bool ReadInstrument();
+
+    QPushButton* cmdDown(int index) const { return m_cmdDown.at(index); }
+    QPushButton* cmdOption(int index) const { return m_cmdOption.at(index); }
+    QPushButton* cmdExit() const { return m_cmdExit; }
+    QPushButton* cmdFactorySetting() const { return m_cmdFactorySetting; }
+    QPushButton* cmdFRAMDump() const { return m_cmdFRAMDump; }
+    QPushButton* cmdImportSetting() const { return m_cmdImportSetting; }
+    QPushButton* cmdExportSetting() const { return m_cmdExportSetting; }
+    QLineEdit* txtSuffix() const { return m_txtSuffix; }
+    QLabel* lblOption(int index) const { return m_lblOption.at(index); }
+    QLabel* lblStatus(int index) const { return m_lblStatus.at(index); }
+    StatusLamp* shpStatus(int index) const { return m_shpStatus.at(index); }
+    FlexGrid* vfgOption() const;
+    frmUpload* progressDialog() const { return m_upload; }
+    QString dataFilePath() const { return m_dataFilePath; }
+    bool firstActivationPending() const { return m_firstActivation; }
+
+    // Runs the first-activation steps now (the window runs them when it is first activated).
+    void FirstActivate();
+
+public slots:
+    void uclHB3130_OnConnect();
+    void uclHB3130_Densty(float v0, float v1, float v2, float v3, float v4);
+    void uclHB3130_ConnectRetry(qint16 count);
+    void uclHB3130_InstMessage(const QString& text);
+    void uclHB3130_InterMessage(const QString& text);
+    void uclHB3130_AlarmMessage(const QString& text);
+    void uclHB3130_DumpMessage(const QString& text);
+    void uclHB3130_OnDisconnect();
+    void uclHB3130_IrDAError(qint16 code);
+    void cmdDown_Click(int index);
+    void cmdOption_Click(int index);
+    void cmdExit_Click();
+    void tmrInter_Timer();
+    void txtSuffix_Validate();
+
+signals:
+    // A command a later part of the program provides was pressed.
+    void commandRequested(const QString& name);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildControls();
+    void buildLayout();
+    void setCaptions();
+    void loadWindow();
+    void setLamp(int index, LampState state);
+    void showProgress(const QString& caption);
+    void closeProgress();
+    void applyDefaultGases();
+
+    StartupOptions m_options;
+    uclHbif* m_link = nullptr;
+    PortControl* m_serialPort = nullptr;
+    PortControl* m_irdaPort = nullptr;
+    SettingsGrid* m_settings = nullptr;
+    QTextEdit* m_rtbLog = nullptr;
+    QLabel* m_lblTitle = nullptr;
+    std::array<QLabel*, 8> m_lblOption{};
+    std::map<int, QLabel*> m_lblInstMap;
+    QGroupBox* m_fraStatus = nullptr;
+    QGroupBox* m_fraTransStatus = nullptr;
+    std::array<QGroupBox*, 3> m_fraCommand{};
+    std::array<StatusLamp*, 4> m_shpStatus{};
+    std::array<QLabel*, 4> m_lblStatus{};
+    std::array<QPushButton*, 6> m_cmdDown{};
+    std::array<QPushButton*, 9> m_cmdOption{};
+    QPushButton* m_cmdFactorySetting = nullptr;
+    QPushButton* m_cmdFRAMDump = nullptr;
+    QPushButton* m_cmdImportSetting = nullptr;
+    QPushButton* m_cmdExportSetting = nullptr;
+    QPushButton* m_cmdExit = nullptr;
+    QLineEdit* m_txtSuffix = nullptr;
+    QLabel* m_lblSuffix = nullptr;
+    QTimer* m_tmrInter = nullptr;
+    frmUpload* m_upload = nullptr;
+    std::array<std::pair<QColor, QColor>, 4> m_lampColors;
+    QDateTime m_shownTime;
+    qint64 m_ticks = 0;
+    bool m_firstActivation = true;
+    bool m_closing = false;
+    QString m_dataFilePath;
+};

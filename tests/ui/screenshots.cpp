@@ -1,0 +1,67 @@
+// Writes a PNG of every window into the folder given, for a developer to look at:
+//   scripts/screenshots [folder]   (runs this under xvfb-run, also at 150 % scaling)
+#include "app/AppState.h"
+#include "app/MessageTable.h"
+#include "link/uclHbif.h"
+#include "ui/calibration/frmGasSel.h"
+#include "ui/common/ScriptedUiServices.h"
+#include "ui/main/frmMain.h"
+#include "ui/shell/frmOpen.h"
+#include "ui/shell/frmPassword.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+void save(QWidget* w, const QDir& dir, const QString& name) {
+    w->show();
+    if (!QTest::qWaitForWindowExposed(w))
+        qWarning("window %s not exposed", qPrintable(name));
+    QTest::qWait(300);
+    w->grab().save(dir.filePath(name + QStringLiteral(".png")));
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
+    QDir().mkpath(out.path());
+    QTemporaryDir work;
+    appState().StartFolder = work.path();
+    ScopedScriptedUi scripted;
+
+    {
+        frmOpen splash(nullptr, 60000);
+        save(&splash, out, QStringLiteral("splash"));
+    }
+    {
+        frmPassword password;
+        password.txtPass()->setText(QStringLiteral("7261"));
+        save(&password, out, QStringLiteral("password"));
+        appState().PasswordAccepted = true;
+    }
+    StartupOptions o;
+    o.simulate = true;
+    frmMain main(o);
+    main.show();
+    main.FirstActivate();
+    if (!QTest::qWaitFor([&] { return main.uclHB3130()->Connected(); }, 5000))
+        qWarning("the simulated instrument did not connect");
+    main.cmdDown_Click(1);
+    save(&main, out, QStringLiteral("main_after_read"));
+    main.resize(main.minimumSize());
+    save(&main, out, QStringLiteral("main_minimum_size"));
+    {
+        frmGasSel sel(&main);
+        sel.setGasNo(0);
+        save(&sel, out, QStringLiteral("gas_select_slot0"));
+        sel.setGasNo(2);
+        save(&sel, out, QStringLiteral("gas_select_slot2"));
+    }
+    scripted.services.answers.enqueue(UiServices::AnswerYes);
+    main.close();
+    return 0;
+}

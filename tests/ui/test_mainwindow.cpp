@@ -1,0 +1,278 @@
+// The main window against the in-process simulated instrument: captions, lamps and enabled
+// states across connect and disconnect, a read filling grid and identity fields, and the grid
+// rules driven through FlexGrid edits.
+#include "app/AppState.h"
+#include "app/MessageTable.h"
+#include "link/SimPortControl.h"
+#include "link/uclHbif.h"
+#include "ui/common/FlexGrid.h"
+#include "ui/common/ScriptedUiServices.h"
+#include "ui/common/StatusLamp.h"
+#include "ui/main/SettingsGrid.h"
+#include "ui/main/frmMain.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace {
+constexpr int ConnectLimitMs = 5000;
+constexpr int ReadLimitMs = 20000;
+const QColor Red(255, 0, 0);
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScopedScriptedUi> m_ui;
+
+    std::unique_ptr<frmMain> makeWindow(bool debug = false, bool factory = false) {
+        AppState& s = appState();
+        s.DebugMode = debug;
+        s.FactoryMode = factory;
+        StartupOptions o;
+        o.simulate = true;
+        auto w = std::make_unique<frmMain>(o);
+        w->uclHB3130()->setLinkTickInterval(5);
+        w->show();
+        w->FirstActivate();
+        return w;
+    }
+
+    static bool connectWindow(frmMain& w) {
+        return QTest::qWaitFor([&] { return w.uclHB3130()->Connected(); }, ConnectLimitMs);
+    }
+
+    // Types into a grid cell through the editor, as a user would, and presses Enter.
+    static bool typeInto(FlexGrid* g, int row, int col, const QString& text) {
+        g->setCurrentCell(row, col);
+        if (!g->startEdit(row, col))
+            return false;
+        auto* line = qobject_cast<QLineEdit*>(g->editor());
+        if (!line)
+            return false;
+        line->clear();
+        QTest::keyClicks(line, text);
+        QTest::keyClick(line, Qt::Key_Return);
+        return !g->isEditing();
+    }
+
+private slots:
+    void init() {
+        resetAppState();
+        SetMessageLanguage(QStringLiteral("en"));
+        m_dir = std::make_unique<QTemporaryDir>();
+        appState().StartFolder = m_dir->path();
+        m_ui = std::make_unique<ScopedScriptedUi>();
+    }
+    void cleanup() {
+        m_ui.reset();
+        m_dir.reset();
+    }
+
+    void captionsAndSwitches() {
+        auto w = makeWindow();
+        QCOMPARE(w->windowTitle(), QStringLiteral("TQ-5800 - CH4 Setup Program [P.No.04765]"));
+        QCOMPARE(w->cmdDown(5)->text(), QStringLiteral("Information Get && Save"));
+        QCOMPARE(w->cmdOption(0)->text(), QStringLiteral("Update"));
+        QCOMPARE(w->lblStatus(1)->text(), QStringLiteral("Connect"));
+        QVERIFY(w->cmdDown(2)->isHidden());
+        QVERIFY(w->cmdFRAMDump()->isHidden());
+        for (int i = 3; i <= 6; ++i)
+            QVERIFY(w->cmdOption(i)->isHidden());
+        QVERIFY(w->cmdOption(8)->isHidden());
+        QVERIFY(!w->cmdOption(7)->isHidden());
+        QVERIFY(w->minimumWidth() >= 700 && w->minimumHeight() >= 550);
+
+        auto d = makeWindow(true, true);
+        QVERIFY(!d->cmdDown(2)->isHidden());
+        QVERIFY(!d->cmdOption(3)->isHidden());
+        QVERIFY(!d->cmdOption(8)->isHidden());
+    }
+
+    void lampsAndCommandsAcrossConnect() {
+        auto w = makeWindow();
+        // Before the instrument answers: defaults count as data, nothing to send to.
+        QCOMPARE(w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
+        QVERIFY(!w->cmdDown(1)->isEnabled());
+        QVERIFY(!w->cmdOption(0)->isEnabled());
+        QVERIFY(w->cmdImportSetting()->isEnabled());
+        QVERIFY(w->vfgOption()->isEnabled());
+        QVERIFY(w->txtSuffix()->isReadOnly());
+        QVERIFY(w->shpStatus(2)->isHidden());
+
+        QVERIFY(connectWindow(*w));
+        QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(0, 255, 0));
+        QCOMPARE(w->shpStatus(0)->fillColor(), QColor(0, 255, 0));
+        QVERIFY(w->cmdDown(1)->isEnabled());
+        QVERIFY(w->cmdOption(0)->isEnabled());
+        QVERIFY(w->cmdOption(1)->isEnabled());
+        QVERIFY(!w->txtSuffix()->isReadOnly());
+        QVERIFY(w->logText().contains(QStringLiteral("...Connection Successful.")));
+
+        // The line goes down: lamp off, instrument commands disabled, record kept.
+        auto* port = qobject_cast<SimPortControl*>(w->uclHB3130()->SerialControl());
+        QVERIFY(port);
+        port->setCableConnected(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->uclHB3130()->Connected(), ConnectLimitMs);
+        QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
+        QVERIFY(!w->cmdDown(1)->isEnabled());
+        QVERIFY(w->vfgOption()->isEnabled());
+    }
+
+    void readFillsGridAndIdentity() {
+        auto w = makeWindow();
+        QVERIFY(connectWindow(*w));
+        auto* port = qobject_cast<SimPortControl*>(w->uclHB3130()->SerialControl());
+        const SimDeviceState& sim = port->instrument().state();
+        w->cmdDown_Click(1);
+        const clsInstrument& r = appState().Instrument;
+        QCOMPARE(r.CommFlags(), -1);
+        QCOMPARE(r.ImportFlag(), 0);
+        QCOMPARE(w->settings()->txtOption(0)->text(), QString::fromLatin1(sim.serialNo).trimmed());
+        QCOMPARE(w->settings()->txtOption(2)->text(), QString::fromLatin1(sim.userId).trimmed());
+        QCOMPARE(w->settings()->romLabel()->text(), QStringLiteral("04426"));
+        FlexGrid* g = w->vfgOption();
+        QCOMPARE(g->TextMatrix(2, 0), QStringLiteral("CH4(100%LEL)"));
+        QCOMPARE(g->TextMatrix(3, 0), QStringLiteral("O2(40.0vol%)"));
+        QCOMPARE(g->TextMatrix(3, 2), QStringLiteral("19.5"));
+        QCOMPARE(g->TextMatrix(4, 4), QStringLiteral("15.0"));
+        QCOMPARE(g->CellChecked(2, 1), FlexGrid::Checked);
+        QVERIFY(w->logText().contains(
+            QStringLiteral("TQ-5800 Analog to Digital Converter Values List")));
+        QVERIFY(w->logText().contains(QStringLiteral("Download Complete.")));
+        // The instrument clock is shown once data came from a read.
+        QTRY_VERIFY(!w->lblOption(6)->text().isEmpty());
+    }
+
+    void gridRules() {
+        auto w = makeWindow();
+        FlexGrid* g = w->vfgOption();
+        clsInstrument& r = appState().Instrument;
+        // Read-only cells: headers, STEL/TWA of slots 0 and 1, levels of slot 4.
+        QVERIFY(!g->startEdit(1, 2));
+        QVERIFY(!g->startEdit(2, 4));
+        QVERIFY(!g->startEdit(3, 5));
+        QVERIFY(!g->startEdit(6, 2));
+        // Combustible alarm: exactly 0.6 x full scale is accepted, one step above refused.
+        QVERIFY(typeInto(g, 2, 3, QStringLiteral("60")));
+        QCOMPARE(r.Alarm(0), 60.0f);
+        QVERIFY(!typeInto(g, 2, 3, QStringLiteral("61")));
+        g->cancelEdit();
+        QCOMPARE(r.Alarm(0), 60.0f);
+        // Not a number: refused, editor stays open.
+        QVERIFY(!typeInto(g, 2, 2, QStringLiteral("1x")));
+        g->cancelEdit();
+        // Oxygen with alarm type 1: 20.9 accepted, 21.0 refused; rounding to the step.
+        r.setAlarmO2(1);
+        QVERIFY(typeInto(g, 3, 2, QStringLiteral("20.9")));
+        QCOMPARE(r.Warning(1), 20.9f);
+        QVERIFY(!typeInto(g, 3, 2, QStringLiteral("21.0")));
+        g->cancelEdit();
+        // Clearing the auto-calibration cell stores "not used".
+        QVERIFY(typeInto(g, 4, 6, QString()));
+        QCOMPARE(r.AutoCalib(2), -101.0f);
+        QCOMPARE(g->TextMatrix(4, 6), QStringLiteral("-----"));
+        // Wrong order is painted red: H2S warning above its alarm.
+        QVERIFY(typeInto(g, 4, 2, QStringLiteral("25")));
+        QVERIFY(typeInto(g, 4, 3, QStringLiteral("20")));
+        QCOMPARE(g->CellForeColor(4, 2), Red);
+        QCOMPARE(g->CellForeColor(4, 3), Red);
+        QVERIFY(typeInto(g, 4, 3, QStringLiteral("30")));
+        QVERIFY(g->CellForeColor(4, 2) != Red);
+    }
+
+    void enableAndLockedGases() {
+        auto w = makeWindow();
+        // Default gases come unlocked; the configuration locks one.
+        QVERIFY(!appState().GasLocked[2]);
+        appState().GasLocked[2] = true;
+        w->ShowInstrument();
+        FlexGrid* g = w->vfgOption();
+        clsInstrument& r = appState().Instrument;
+        // A locked slot's box is read-only and cannot be unchecked.
+        QVERIFY(g->isReadOnlyCell(4, 1));
+        g->toggleCheck(4, 1);
+        QCOMPARE(g->CellChecked(4, 1), FlexGrid::Checked);
+        // Unchecking asks; No keeps the gas.
+        auto& asked = m_ui->services;
+        asked.answers.enqueue(UiServices::AnswerNo);
+        g->toggleCheck(5, 1);
+        QCOMPARE(g->CellChecked(5, 1), FlexGrid::Checked);
+        QVERIFY(r.GasEnabled(3));
+        QCOMPARE(asked.asked.last().title, LoadMessage(5336));
+        asked.answers.enqueue(UiServices::AnswerYes);
+        g->toggleCheck(5, 1);
+        QVERIFY(!r.GasEnabled(3));
+        QCOMPARE(r.Warning(3), -101.0f);
+        QCOMPARE(g->TextMatrix(5, 2), QStringLiteral("-----"));
+        // Checking again opens the gas selection; a cancelled choice unchecks the box.
+        w->settings()->chooseGas = [](int, int* choice) {
+            *choice = 0;
+            return false;
+        };
+        g->toggleCheck(5, 1);
+        QCOMPARE(g->CellChecked(5, 1), FlexGrid::Unchecked);
+        QVERIFY(!r.GasEnabled(3));
+        w->settings()->chooseGas = [](int slot, int* choice) {
+            *choice = slot == 3 ? 0 : -1;
+            return true;
+        };
+        g->toggleCheck(5, 1);
+        QVERIFY(r.GasEnabled(3));
+        QCOMPARE(r.GasName(3), QStringLiteral("CO"));
+        QCOMPARE(g->TextMatrix(5, 3), QStringLiteral("50"));
+    }
+
+    void identityFields() {
+        auto w = makeWindow();
+        QLineEdit* user = w->settings()->txtOption(2);
+        user->setFocus();
+        user->clear();
+        QTest::keyClicks(user, QStringLiteral("abc"));
+        QCOMPARE(user->text(), QStringLiteral("ABC"));
+        QTest::keyClicks(user, QStringLiteral("_,"));
+        QCOMPARE(user->text(), QStringLiteral("ABC"));
+        QCOMPARE(m_ui->services.beeps, 2);
+        emit user->editingFinished();
+        QCOMPARE(appState().Instrument.UserID(), QStringLiteral("ABC"));
+        QLineEdit* station = w->settings()->txtOption(1);
+        station->clear();
+        QTest::keyClicks(station, QString(17, u'A'));
+        QCOMPARE(station->text().size(), 16);
+        QLineEdit* serial = w->settings()->txtOption(0);
+        serial->clear();
+        QTest::keyClicks(serial, QString(21, u'9'));
+        QCOMPARE(serial->text().size(), 20);
+        // An interval the list does not hold shows 300.
+        appState().Instrument.setIntervals(120);
+        w->ShowInstrument();
+        QCOMPARE(w->settings()->cmbInterval()->currentText(), QStringLiteral("300"));
+    }
+
+    void closingAsks() {
+        auto w = makeWindow();
+        m_ui->services.answers.enqueue(UiServices::AnswerNo);
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        QCOMPARE(m_ui->services.asked.last().text, QStringLiteral("End ?"));
+        // While an operation runs (exit disabled) the close is refused without a question.
+        const int before = m_ui->services.asked.size();
+        w->SetCommandFramesEnabled(false);
+        QVERIFY(!w->close());
+        QCOMPARE(m_ui->services.asked.size(), before);
+        w->SetCommandFramesEnabled(true);
+        m_ui->services.answers.enqueue(UiServices::AnswerYes);
+        QVERIFY(w->close());
+        // Closing writes the configuration file.
+        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("TQ5800Config.ini"))));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
