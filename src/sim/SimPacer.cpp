@@ -4,9 +4,7 @@
 
 SimPacer::SimPacer(QObject* parent) : QObject(parent) {
     m_clock.start();
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &SimPacer::pump);
+    connect(&m_timer, &SimMicroTimer::timeout, this, &SimPacer::pump);
 }
 
 qint64 SimPacer::wireTimeUs(qint64 bytes, int baud) {
@@ -34,7 +32,7 @@ void SimPacer::clear() {
 
 void SimPacer::armAt(qint64 dueUs) {
     const qint64 waitUs = dueUs - nowUs();
-    m_timer.start(waitUs <= 0 ? 0 : int((waitUs + 999) / 1000));
+    m_timer.start(waitUs <= 0 ? 0 : waitUs);
 }
 
 void SimPacer::pump() {

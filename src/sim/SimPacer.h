@@ -1,10 +1,10 @@
 #pragma once
 
+#include "sim/SimMicroTimer.h"
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
-#include <QTimer>
 
 // Puts the instrument's bytes on the line no faster than a real line of the set speed
 // carries them: each byte leaves when its last bit would have, in small timed chunks, never
@@ -42,7 +42,7 @@ private:
 
     int m_baud = 0;
     QElapsedTimer m_clock;
-    QTimer m_timer;
+    SimMicroTimer m_timer;
     QList<Segment> m_queue;
     bool m_started = false;   // head segment has a start time
     qint64 m_startUs = 0;     // when the head's first bit went out

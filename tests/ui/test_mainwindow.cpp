@@ -150,6 +150,27 @@ private slots:
         QTRY_VERIFY(!w->lblOption(6)->text().isEmpty());
     }
 
+    void informationGetAndSave() {
+        auto w = makeWindow();
+        QVERIFY(connectWindow(*w));
+        auto* port = qobject_cast<SimPortControl*>(w->uclHB3130()->SerialControl());
+        port->instrument().clearCounters();
+        w->txtSuffix()->setText(QStringLiteral("a/b"));
+        w->cmdDown_Click(5);
+        QCOMPARE(m_ui->services.asked.last().text, LoadMessage(5382));
+        QCOMPARE(port->instrument().commandCount("VP,R"), 0);
+        w->txtSuffix()->setText(QStringLiteral("_01"));
+        w->cmdDown_Click(5);
+        w->cmdDown_Click(5);
+        QFile csv(m_dir->filePath(QStringLiteral("TQ5800_Setting_01.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.size(), 4); // header, two records, the empty rest after the last CR LF
+        QVERIFY(lines[0].startsWith("Action,"));
+        QVERIFY(lines[1].startsWith("Read,"));
+        QVERIFY(lines[2].startsWith("Read,"));
+    }
+
     void gridRules() {
         auto w = makeWindow();
         FlexGrid* g = w->vfgOption();

@@ -642,8 +642,12 @@ void frmMain::cmdDown_Click(int index) {
         const bool ok = ReadInstrument();
         if (ok) {
             RefreshCommands();
-            if (index == 5)
-                emit commandRequested(QStringLiteral("SettingRecordRead"));
+            if (index == 5) {
+                appState().FactoryRecordSuffix = m_txtSuffix->text();
+                QString error;
+                if (!AppendSettingRecord(r, SettingRecordMode::Read, &error))
+                    ui().inform(this, error, QString(), UiServices::NoIcon);
+            }
         }
         closeProgress();
         SetCommandFramesEnabled(true);
