@@ -2,6 +2,7 @@
 // states across connect and disconnect, a read filling grid and identity fields, and the grid
 // rules driven through FlexGrid edits.
 #include "app/AppState.h"
+#include "app/Conversions.h"
 #include "app/MessageTable.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
@@ -95,6 +96,16 @@ private slots:
         QVERIFY(!d->cmdOption(8)->isHidden());
     }
 
+    void noAdapterIsReported() {
+        // Nothing simulated, no port named, and no USB converter on a test machine.
+        StartupOptions o;
+        frmMain w(o);
+        if (FindConverterPort().matches != 0)
+            QSKIP("a USB serial converter is connected to this machine");
+        QVERIFY(w.logText().contains(QStringLiteral("No USB Serial Converter found")));
+        QVERIFY(!w.uclHB3130()->SerialComm());
+    }
+
     void lampsAndCommandsAcrossConnect() {
         auto w = makeWindow();
         // Before the instrument answers: defaults count as data, nothing to send to.
@@ -148,6 +159,14 @@ private slots:
         QVERIFY(w->logText().contains(QStringLiteral("Download Complete.")));
         // The instrument clock is shown once data came from a read.
         QTRY_VERIFY(!w->lblOption(6)->text().isEmpty());
+        QVERIFY(!w->logText().contains(LoadMessage(5591)));
+
+        // An instrument clock two days ahead: shown as such, and the read warns.
+        port->instrument().state().setClock(QDateTime::currentDateTime().addDays(2));
+        w->cmdDown_Click(1);
+        QVERIFY(w->logText().contains(LoadMessage(5591)));
+        QTRY_VERIFY(w->lblOption(6)->text().startsWith(
+            QDateTime::currentDateTime().addDays(2).toString(QStringLiteral("yyyy/MM/dd"))));
     }
 
     void informationGetAndSave() {
