@@ -35,11 +35,11 @@ void SimMicroTimer::start(qint64 us) {
     m_active = true;
 #ifdef Q_OS_LINUX
     if (m_fd >= 0) {
-        itimerspec spec{};
+        itimerspec timing{};
         const qint64 ns = qMax<qint64>(us, 1) * 1000; // 0 would disarm the timer
-        spec.it_value.tv_sec = time_t(ns / 1000000000);
-        spec.it_value.tv_nsec = long(ns % 1000000000);
-        timerfd_settime(m_fd, 0, &spec, nullptr);
+        timing.it_value.tv_sec = time_t(ns / 1000000000);
+        timing.it_value.tv_nsec = long(ns % 1000000000);
+        timerfd_settime(m_fd, 0, &timing, nullptr);
         return;
     }
 #endif
@@ -51,8 +51,8 @@ void SimMicroTimer::stop() {
     m_fallback.stop();
 #ifdef Q_OS_LINUX
     if (m_fd >= 0) {
-        itimerspec spec{};
-        timerfd_settime(m_fd, 0, &spec, nullptr);
+        itimerspec timing{};
+        timerfd_settime(m_fd, 0, &timing, nullptr);
         quint64 expirations = 0;
         [[maybe_unused]] const ssize_t drained = ::read(m_fd, &expirations, sizeof expirations);
     }

@@ -2,16 +2,16 @@
 
 #include <QWidget>
 
-QFont ToQFont(const FontSpec& spec) {
+QFont ToQFont(const FontSpec& font) {
     QFont f;
-    if (!spec.Name.trimmed().isEmpty())
-        f.setFamily(spec.Name);
-    if (spec.Size > 0 && spec.Size < 200)
-        f.setPointSizeF(spec.Size);
-    f.setBold(spec.Bold);
-    f.setItalic(spec.Italic);
-    f.setUnderline(spec.Underline);
-    f.setStrikeOut(spec.Strikethrough);
+    if (!font.Name.trimmed().isEmpty())
+        f.setFamily(font.Name);
+    if (font.Size > 0 && font.Size < 200)
+        f.setPointSizeF(font.Size);
+    f.setBold(font.Bold);
+    f.setItalic(font.Italic);
+    f.setUnderline(font.Underline);
+    f.setStrikeOut(font.Strikethrough);
     return f;
 }
 
