@@ -1,5 +1,6 @@
 // FlexGrid: the edit event chain driven by real key events, read-only cells, check boxes.
 #include "ui/common/FlexGrid.h"
+#include "ui/common/WindowHelpers.h"
 
 #include <QLineEdit>
 #include <QtTest>
@@ -132,6 +133,26 @@ private slots:
         g.setEditText(QStringLiteral("Reset"));
         QVERIFY(g.commitEdit());
         QCOMPARE(g.TextMatrix(1, 1), QStringLiteral("Reset"));
+    }
+
+    void windowHelpers() {
+        QWidget w;
+        w.setObjectName(QStringLiteral("frmSample"));
+        w.resize(200, 100);
+        w.show();
+        QCOMPARE(FindForm(QStringLiteral("frmSample")), &w);
+        QCOMPARE(FindForm(QStringLiteral("frmSampl")), nullptr);
+        const QSize t = ClientSizeTwips(&w);
+        QCOMPARE(t.width(), int(200 * 1440.0 / w.logicalDpiX() + 0.5));
+        QLineEdit edit(&w);
+        SetControlEnabled(&edit, false);
+        QVERIFY(!edit.isEnabled());
+        QCOMPARE(edit.palette().color(QPalette::Base),
+                 QApplication::palette(&edit).color(QPalette::Button));
+        SetControlEnabled(&edit, true);
+        QVERIFY(edit.isEnabled());
+        QCOMPARE(edit.palette().color(QPalette::Base),
+                 QApplication::palette(&edit).color(QPalette::Base));
     }
 
     void clearKeepsSizeAndFixedColour() {

@@ -1,0 +1,34 @@
+#include "ui/common/WindowHelpers.h"
+
+#include <QApplication>
+#include <QPalette>
+#include <QWidget>
+
+void SetControlEnabled(QWidget* control, bool enabled) {
+    if (!control)
+        return;
+    control->setEnabled(enabled);
+    QPalette p = control->palette();
+    const QPalette base = QApplication::palette(control);
+    p.setColor(QPalette::Base, enabled ? base.color(QPalette::Active, QPalette::Base)
+                                       : base.color(QPalette::Active, QPalette::Button));
+    p.setColor(QPalette::Text, enabled ? base.color(QPalette::Active, QPalette::Text)
+                                       : base.color(QPalette::Disabled, QPalette::Text));
+    control->setPalette(p);
+}
+
+QWidget* FindForm(const QString& name) {
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* w : windows)
+        if (w->objectName() == name)
+            return w;
+    return nullptr;
+}
+
+QSize ClientSizeTwips(const QWidget* window) {
+    if (!window)
+        return {};
+    const double tx = 1440.0 / window->logicalDpiX();
+    const double ty = 1440.0 / window->logicalDpiY();
+    return {int(window->width() * tx + 0.5), int(window->height() * ty + 0.5)};
+}

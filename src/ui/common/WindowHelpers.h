@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+class QWidget;
+
+// Sets a control's enabled state with the look the windows use: enabled controls in the
+// window colours, disabled ones on the button face with grey text.
+void SetControlEnabled(QWidget* control, bool enabled);
+// The first open top-level window whose object name is `name`, or nullptr.
+QWidget* FindForm(const QString& name);
+// The client area of a window in twips (1440 to the inch).
+QSize ClientSizeTwips(const QWidget* window);
