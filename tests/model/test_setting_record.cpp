@@ -162,7 +162,7 @@ private slots:
                                             "Before Last Calibration", "After Last Calibration"}));
         QCOMPARE(h[54], QStringLiteral("Station1"));
         QCOMPARE(h[181], QStringLiteral("Station128"));
-        QCOMPARE(h.mid(182, 3), (QStringList{"Confermation Beep", "Spec No", "No"}));
+        QCOMPARE(h.mid(182, 3), (QStringList{"Confermation Beep", LoadMessage(8042), "No"}));
         QCOMPARE(h[201], QStringLiteral("IR Square,Temperature,Concentration"));
         QCOMPARE(h.last(), QStringLiteral("Thermal Compensation Coeffcient"));
         QCOMPARE(CsvLine(h).count(u','), 215 + 2);

@@ -1,7 +1,9 @@
 #include "ui/common/WindowHelpers.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QPalette>
+#include <QScreen>
 #include <QWidget>
 
 void SetControlEnabled(QWidget* control, bool enabled) {
@@ -23,6 +25,14 @@ QWidget* FindForm(const QString& name) {
         if (w->objectName() == name)
             return w;
     return nullptr;
+}
+
+int TwipsToPixels(double twips, Qt::Orientation direction) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi = !screen                       ? 96.0
+                       : direction == Qt::Horizontal ? screen->logicalDotsPerInchX()
+                                                     : screen->logicalDotsPerInchY();
+    return int(twips * dpi / 1440.0 + 0.5);
 }
 
 QSize ClientSizeTwips(const QWidget* window) {

@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QString>
+#include <Qt>
 
 class QWidget;
 
@@ -10,5 +11,7 @@ class QWidget;
 void SetControlEnabled(QWidget* control, bool enabled);
 // The first open top-level window whose object name is `name`, or nullptr.
 QWidget* FindForm(const QString& name);
+// Twips (1440 to the inch) as pixels of the primary screen, across or down.
+int TwipsToPixels(double twips, Qt::Orientation direction);
 // The client area of a window in twips (1440 to the inch).
 QSize ClientSizeTwips(const QWidget* window);

@@ -18,6 +18,7 @@
 #include "ui/common/FontHelpers.h"
 #include "ui/common/StatusLamp.h"
 #include "ui/common/UiServices.h"
+#include "ui/common/WindowHelpers.h"
 #include "ui/common/frmUpload.h"
 #include "ui/main/SettingsGrid.h"
 #include "ui/shell/frmOpen.h"
@@ -38,15 +39,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// Twips to pixels on this screen (1440 twips an inch).
-int twipsToPixels(double twips, bool horizontal) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const double dpi =
-        screen ? (horizontal ? screen->logicalDotsPerInchX() : screen->logicalDotsPerInchY())
-               : 96.0;
-    return int(twips * dpi / 1440.0 + 0.5);
-}
 
 QColor rgbColor(quint32 rgb) {
     return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
@@ -261,7 +253,7 @@ void frmMain::setCaptions() {
 
 void frmMain::loadWindow() {
     AppState& s = appState();
-    setMinimumSize(twipsToPixels(11640, true), twipsToPixels(9285, false));
+    setMinimumSize(TwipsToPixels(11640, Qt::Horizontal), TwipsToPixels(9285, Qt::Vertical));
     for (int i = 0; i < 4; ++i)
         s.AutoCalValues[i] = -101.0f;
     s.GasDefaults.FillDefaults();
@@ -290,8 +282,8 @@ void frmMain::loadWindow() {
             move(g.center() - QPoint(w / 2, h / 2));
         }
     } else {
-        resize(qMax(twipsToPixels(s.WindowWidth, true), minimumWidth()),
-               qMax(twipsToPixels(s.WindowHeight, false), minimumHeight()));
+        resize(qMax(TwipsToPixels(s.WindowWidth, Qt::Horizontal), minimumWidth()),
+               qMax(TwipsToPixels(s.WindowHeight, Qt::Vertical), minimumHeight()));
         if (s.WindowState == 2)
             setWindowState(Qt::WindowMaximized);
     }
@@ -680,8 +672,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
     AppState& s = appState();
     s.WindowState = isMaximized() ? 2 : 0;
     if (!isMaximized()) {
-        s.WindowWidth = float(width()) * 1440.0f / 96.0f;
-        s.WindowHeight = float(height()) * 1440.0f / 96.0f;
+        const QSize twips = ClientSizeTwips(this);
+        s.WindowWidth = float(twips.width());
+        s.WindowHeight = float(twips.height());
     }
     WriteConfigFile();
     event->accept();
