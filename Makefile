@@ -9,6 +9,10 @@ BUILD_DIR ?= build
 CMAKE_EXTRA += -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 endif
 JOBS ?= $(shell nproc)
+# A compiler cache speeds up rebuilds and clean clones when the machine has one.
+ifneq ($(shell command -v ccache 2>/dev/null),)
+CMAKE_EXTRA += -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+endif
 
 .PHONY: all deps configure build test run bench format clean
 
