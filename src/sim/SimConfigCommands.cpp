@@ -148,6 +148,8 @@ void SimConfigCommands::install(QHash<QByteArray, SimHandler>& t) {
         if (SimDeviceState::coefficientWritable(code))
             t.insert(code + ",W", [this](const SimRequest& r) { return writeCoefficients(r); });
     }
+    for (const QByteArray key : {"C1,E", "C2,E", "C5,E"})
+        t.insert(key, [this](const SimRequest& r) { return executeCompensation(r); });
 }
 
 SimReply SimConfigCommands::readIdentity(const SimRequest& r, QByteArray SimDeviceState::*field,
@@ -365,6 +367,36 @@ SimReply SimConfigCommands::writeCoefficients(const SimRequest& r) {
     for (qsizetype i = 0; i < f.size(); ++i)
         stored[i] = f[i].trimmed();
     return SimReply::frame(r.key, stored.join(','));
+}
+
+SimReply SimConfigCommands::executeCompensation(const SimRequest& r) {
+    const auto& c = m_state.coefficients;
+    bool ok = true;
+    const auto point = [&](const char* code, int field) -> qint64 {
+        const QList<QByteArray> f = c.value(code);
+        bool good = false;
+        const qint64 v = field < f.size() ? f[field].trimmed().toLongLong(&good) : 0;
+        ok = ok && good;
+        return v;
+    };
+    // A term is the point measured at the group's temperature less the middle one.
+    const auto term = [&](const char* code, int field, const char* middle) {
+        return QByteArray::number(point(code, field) - point(middle, field));
+    };
+    QList<QByteArray> out;
+    if (r.code == "C1") // hot: zero and span points against the middle ones
+        out = {"1", term("CC", 0, "CB"), "1", term("CF", 0, "CE"),
+               "1", term("CC", 2, "CB"), "1", term("CM", 0, "CK")};
+    else if (r.code == "C2") // cold
+        out = {"1", term("CA", 0, "CB"), "1", term("CD", 0, "CE"),
+               "1", term("CA", 2, "CB"), "1", term("CL", 0, "CK")};
+    else // circuit: the cold circuit zero, then the hot one
+        out = {"1", term("C4", 0, "CB"), "1", term("C4", 2, "CB"),
+               "1", term("C3", 0, "CB"), "1", term("C3", 2, "CB")};
+    if (!ok)
+        return SimReply::nak(r.key);
+    m_state.coefficients[r.code] = out;
+    return SimReply::ack(r.key);
 }
 
 SimReply SimConfigCommands::writeClock(const SimRequest& r) {

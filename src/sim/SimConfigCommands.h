@@ -38,6 +38,9 @@ private:
     SimReply readLibrary(const SimRequest& r) const;
     SimReply readCoefficients(const SimRequest& r) const;
     SimReply writeCoefficients(const SimRequest& r);
+    // "C1,E", "C2,E", "C5,E": derive the hot, cold or circuit coefficient group from the
+    // measured points; refused while a point it needs is not a number.
+    SimReply executeCompensation(const SimRequest& r);
     SimReply writeClock(const SimRequest& r);
 
     QByteArray levelsText(const std::array<float, 5>& values) const;

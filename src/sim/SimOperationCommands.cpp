@@ -39,8 +39,9 @@ void SimOperationCommands::install(QHash<QByteArray, SimHandler>& t) {
         m_poweredOff = true;
         return SimReply::ack(r.key);
     });
-    // Saving, update and factory executes are acknowledged; their effect is internal.
-    for (const char* key : {"DW,W", "UD,W", "UP,W", "UG,W", "C1,E", "C2,E", "C5,E"})
+    // Saving and update are acknowledged; their effect is internal. The factory executes
+    // derive coefficients (SimConfigCommands).
+    for (const char* key : {"DW,W", "UD,W", "UP,W", "UG,W"})
         t.insert(key, [](const SimRequest& r) { return SimReply::ack(r.key); });
 
     t.insert("BP,W", [&s](const SimRequest& r) {

@@ -30,6 +30,7 @@ private slots:
     void clockWriteEchoesAndMovesTheClock();
     void coefficientWritesAnswerLikeReads();
     void writesWithAcknowledgeOnly();
+    void compensationExecutesDeriveTheirGroup();
 };
 
 void tst_SimWrites::identityWritesAnswerTheValue_data() {
@@ -240,6 +241,26 @@ void tst_SimWrites::coefficientWritesAnswerLikeReads() {
 
     for (const char* e : {"C1,E,", "C2,E,", "C5,E,"})
         QCOMPARE(wire.ask(e).status, ACK);
+}
+
+void tst_SimWrites::compensationExecutesDeriveTheirGroup() {
+    SimInstrument sim;
+    simtest::Wire wire(sim);
+    wire.ask("CC,W,400,1,350,2");
+    wire.ask("CB,W,300,1,320,2");
+    wire.ask("CF,W,900");
+    wire.ask("CE,W,1000");
+    wire.ask("CM,W,50");
+    wire.ask("CK,W,20");
+    QCOMPARE(wire.ask("C1,E,").status, ACK);
+    QCOMPARE(wire.ask("C1,R,").tokens,
+             (QList<QByteArray>{"1", "100", "1", "-100", "1", "30", "1", "30"}));
+
+    // A point that is not a number refuses the execute and leaves the group as it was.
+    const auto cold = wire.ask("C2,R,").tokens;
+    wire.ask("CA,W,1x"); // stored as sent
+    QCOMPARE(wire.ask("C2,E,").status, NAK);
+    QCOMPARE(wire.ask("C2,R,").tokens, cold);
 }
 
 void tst_SimWrites::writesWithAcknowledgeOnly() {
