@@ -20,6 +20,7 @@
 #include "ui/common/UiServices.h"
 #include "ui/common/WindowHelpers.h"
 #include "ui/common/frmUpload.h"
+#include "ui/factory/frmFsDialog.h"
 #include "ui/main/SettingsGrid.h"
 #include "ui/shell/frmOpen.h"
 
@@ -104,8 +105,7 @@ void frmMain::buildControls() {
     m_cmdExportSetting = new QPushButton(this);
     m_cmdExit = new QPushButton(this);
     connect(m_cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
-    connect(m_cmdFactorySetting, &QPushButton::clicked, this,
-            [this] { emit commandRequested(QStringLiteral("FactorySetting")); });
+    connect(m_cmdFactorySetting, &QPushButton::clicked, this, &frmMain::cmdFactorySetting_Click);
     connect(m_cmdFRAMDump, &QPushButton::clicked, this,
             [this] { emit commandRequested(QStringLiteral("FRAMDump")); });
     connect(m_cmdImportSetting, &QPushButton::clicked, this,
@@ -652,6 +652,13 @@ void frmMain::cmdDown_Click(int index) {
 
 void frmMain::cmdOption_Click(int index) {
     emit commandRequested(QStringLiteral("cmdOption%1").arg(index));
+}
+
+void frmMain::cmdFactorySetting_Click() {
+    frmFsDialog dialog(m_link, this);
+    dialog.setInstrument(&appState().Instrument);
+    dialog.exec();
+    ShowInstrument();
 }
 
 void frmMain::cmdExit_Click() {

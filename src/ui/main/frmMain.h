@@ -85,6 +85,8 @@ public slots:
     void cmdDown_Click(int index);
     void cmdOption_Click(int index);
     void cmdExit_Click();
+    // "Detail Settings": the factory dialog on the shared record, then the record redrawn.
+    void cmdFactorySetting_Click();
     void tmrInter_Timer();
     void txtSuffix_Validate();
 
