@@ -5,11 +5,14 @@
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "app/ReadingFormat.h"
+#include "link/CommandSet.h"
 #include "link/ReadSequences.h"
+#include "link/WriteSequences.h"
 #include "link/uclHbif.h"
 #include "model/SettingRecord.h"
 #include "model/SettingsChecks.h"
 #include "model/SettingsFile.h"
+#include "model/StationFile.h"
 #include "model/clsInstrument.h"
 
 #include <QElapsedTimer>
@@ -40,6 +43,10 @@ int CliSession::runCommand() {
         return maintenance(MaintenanceCommand::Defaults);
     case CliCommand::CheckData:
         return checkData();
+    case CliCommand::StationsExport:
+        return stationsExport();
+    case CliCommand::StationsImport:
+        return stationsImport();
     case CliCommand::None:
         break;
     }
@@ -189,4 +196,49 @@ int CliSession::live() {
     link.setRunDensty(false);
     disconnect(c);
     return lines >= m_options.count ? CliExit::Done : CliExit::Failed;
+}
+
+int CliSession::checkStationFile() {
+    const QFileInfo file(m_options.file);
+    if (!file.isFile() || !file.isReadable()) {
+        printError(QStringLiteral("tq5800-cli: cannot read %1").arg(m_options.file));
+        return CliExit::Usage;
+    }
+    const StationFile::ReadResult read = StationFile::Read(m_options.file);
+    if (!read.ok) {
+        printError(StationFile::RefusalText(read, m_options.file));
+        return CliExit::Failed;
+    }
+    const QList<int> invalid = StationFile::InvalidEntries(read.entries);
+    for (const int entry : invalid)
+        printError(LoadMessage(8106, {QString::number(entry)}));
+    if (!invalid.isEmpty())
+        return CliExit::Failed;
+    m_stations = read.entries;
+    return CliExit::Done;
+}
+
+int CliSession::stationsExport() {
+    ReadSequences reads(*m_link);
+    QStringList entries;
+    for (int i = 0; i < StationFile::Entries; ++i) {
+        if (!reads.ReadSingle(StationReadPayload(i), m_record))
+            return CliExit::Failed;
+        entries << m_record->StationList(i);
+    }
+    QString error;
+    if (!StationFile::Write(m_options.file, entries, &error)) {
+        printError(LoadMessage(8107, {m_options.file, error}));
+        return CliExit::Failed;
+    }
+    print(QStringLiteral("Export Complete"), FlowColor::Progress);
+    return CliExit::Done;
+}
+
+int CliSession::stationsImport() {
+    // A fresh record: only the file's entries are flagged, so only they are written.
+    m_record->ClearChangeFlags();
+    for (qsizetype k = 0; k < m_stations.size(); ++k)
+        m_record->setStationList(int(k), m_stations.at(k));
+    return WriteSequences(*m_link).SetInstrument(m_record) ? CliExit::Done : CliExit::Failed;
 }

@@ -75,6 +75,14 @@ QString CliUsageText() {
         "  fram-dump FILE                        dump list into a hex list file\n"
         "  live [--count N]                      print N lines of live readings (default 10)\n"
         "  power-off | clear-logger | clear-power | defaults | check-data\n"
+        "  stations export FILE                  read the instrument's 128 station identifiers\n"
+        "                                        into a station file (\"number,identifier\"\n"
+        "                                        lines, as the factory dialog exports them)\n"
+        "  stations import FILE                  check a station file as the factory dialog\n"
+        "                                        does (at most 128 lines, identifiers of up to\n"
+        "                                        16 letters, digits, blanks and - _ / > <),\n"
+        "                                        then write its entries and save them; a file\n"
+        "                                        that fails the check sends nothing\n"
         "\n"
         "Progress lines go to standard output, failures to standard error. TQ5800Config.ini\n"
         "is read from the current folder (never written). Each run writes a new SerialLog.log\n"
@@ -169,6 +177,25 @@ CliParse ParseCliArguments(const QStringList& args) {
         return fail(QStringLiteral("choose one of --port, --irda and --simulate"));
     if (positional.isEmpty())
         return fail(QStringLiteral("no command given"));
+    if (positional.first() == QLatin1String("stations")) {
+        const QString action = positional.value(1);
+        if (action == QLatin1String("export"))
+            o.command = CliCommand::StationsExport;
+        else if (action == QLatin1String("import"))
+            o.command = CliCommand::StationsImport;
+        else
+            return fail(QStringLiteral("stations needs export FILE or import FILE"));
+        o.commandName = QStringLiteral("stations ") + action;
+        if (positional.size() < 3)
+            return fail(QStringLiteral("%1 needs a file name").arg(o.commandName));
+        if (positional.size() > 3)
+            return fail(QStringLiteral("unexpected argument %1").arg(positional.at(3)));
+        o.file = positional.at(2);
+        if (seenSeq || o.recordSuffix || seenTime || seenCount)
+            return fail(QStringLiteral("%1 takes no options of other commands").arg(o.commandName));
+        p.ok = true;
+        return p;
+    }
     const CommandName* c = findCommand(positional.first());
     if (!c)
         return fail(QStringLiteral("unknown command %1").arg(positional.first()));

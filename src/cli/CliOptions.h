@@ -26,6 +26,8 @@ enum class CliCommand {
     ClearPower,
     Defaults,
     CheckData,
+    StationsExport,
+    StationsImport,
 };
 
 // The command line, checked. Values not given stay empty; the session fills in the defaults
@@ -42,7 +44,7 @@ struct CliOptions {
 
     CliCommand command = CliCommand::None;
     QString commandName;
-    QString file;                        // write, download, fram-dump
+    QString file;                        // write, download, fram-dump, stations
     QString seqFile;                     // read --seq
     std::optional<QString> recordSuffix; // read --record
     std::optional<QDateTime> time;       // set-clock --time

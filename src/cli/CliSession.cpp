@@ -64,6 +64,10 @@ FlowOutput CliSession::output() {
 }
 
 int CliSession::run() {
+    if (m_options.command == CliCommand::StationsImport) {
+        if (const int rc = checkStationFile(); rc != CliExit::Done)
+            return rc;
+    }
     if (const int rc = setUp(); rc != CliExit::Done)
         return rc;
     if (const int rc = waitForConnect(); rc != CliExit::Done)

@@ -34,6 +34,10 @@ private:
     int powerOff();
     int maintenance(MaintenanceCommand command);
     int checkData();
+    // The station file is read and checked before the port is opened.
+    int checkStationFile();
+    int stationsExport();
+    int stationsImport();
 
     bool writeJson();
     void checkClockOffset();
@@ -49,4 +53,5 @@ private:
     bool m_connected = false;
     bool m_gaveUp = false;
     bool m_progressToStderr = false; // standard output carries the JSON
+    QStringList m_stations;          // the checked entries of a station file to import
 };

@@ -79,7 +79,12 @@ ReadResult Read(QIODevice& in) {
     const QString text = decode(bytes);
     if (decode.hasError()) {
         ReadResult r = refuse(WrongEncoding);
-        r.encoding = QString::fromLatin1(decode.name());
+        // Qt takes the system encoding to be UTF-8 on every Unix; elsewhere the code page.
+#ifdef Q_OS_UNIX
+        r.encoding = QStringLiteral("UTF-8");
+#else
+        r.encoding = QStringLiteral("ANSI");
+#endif
         return r;
     }
     const QStringList lines = splitLines(text);
