@@ -1,4 +1,4 @@
-# Front door: `make test`, `make run`, `make bench`.
+# Front door: `make test`, `make run`, `make bench`, `make fuzz`.
 BUILD_TYPE ?= RelWithDebInfo
 SANITIZE ?= 0
 ifeq ($(SANITIZE),1)
@@ -14,7 +14,7 @@ ifneq ($(shell command -v ccache 2>/dev/null),)
 CMAKE_EXTRA += -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 endif
 
-.PHONY: all deps configure build test run bench format clean
+.PHONY: all deps configure build test run bench fuzz format clean
 
 all: build
 
@@ -37,8 +37,22 @@ bench: build
 	@cmake --build $(BUILD_DIR) --target benchmarks -j $(JOBS)
 	@QT_QPA_PLATFORM=offscreen scripts/run-benchmarks $(BUILD_DIR)
 
+# The libFuzzer targets, built with clang in their own folder, each run for FUZZ_TIME seconds
+# (and at most FUZZ_RUNS inputs when set): `make fuzz FUZZ_TIME=600`, or one target with
+# `make fuzz FUZZ_TARGETS=fuzz_tokenizer`.
+FUZZ_DIR ?= build-fuzz
+FUZZ_TIME ?= 60
+FUZZ_RUNS ?=
+FUZZ_TARGETS ?=
+fuzz:
+	@scripts/install-deps clang
+	@cmake -S . -B $(FUZZ_DIR) -G Ninja -DTQ_FUZZ=ON -DTQ_WERROR=ON -DCMAKE_CXX_COMPILER=clang++ \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo $(filter -DCMAKE_CXX_COMPILER_LAUNCHER=%,$(CMAKE_EXTRA)) >/dev/null
+	@cmake --build $(FUZZ_DIR) --target fuzz_targets -j $(JOBS)
+	@fuzz/run $(FUZZ_DIR) $(FUZZ_TIME) "$(FUZZ_RUNS)" $(FUZZ_TARGETS)
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-asan
+	@rm -rf build build-asan build-fuzz

@@ -27,16 +27,17 @@ void clsToken::setEntry(Table& t, int index, const QString& s) {
 int clsToken::classify(QChar c) const {
     // A later table wins: comment over string range over delimiter. Only single-character
     // entries can match a character.
+    // Compared in place: this runs for every character of every line read.
+    const auto is = [c](const QString& entry) { return entry.size() == 1 && entry.at(0) == c; };
     int cls = 0;
-    const QString ch(c);
     for (int i = 0; i < m_delimCount; ++i)
-        if (m_delims[i] == ch)
+        if (is(m_delims[i]))
             cls = 1;
     for (int i = 0; i < m_stringCount; ++i)
-        if (m_strings[i] == ch)
+        if (is(m_strings[i]))
             cls = 2;
     for (int i = 0; i < m_commentCount; ++i)
-        if (m_comments[i] == ch)
+        if (is(m_comments[i]))
             cls = 3;
     return cls;
 }

@@ -1,0 +1,75 @@
+// Any bytes from the instrument's side of the wire, through the link's receive path: block
+// assembly, the reply and checksum checks, the resends and acknowledgements, and the decoder
+// storing into a record. The link must end every input with its receive buffer bounded and
+// without a sanitizer report.
+//
+// Input: one flags byte, the payload of the command the exchange answers up to "\n"
+// ("XS,R,001F"), then the received bytes.
+//   flags bit 0     checksum verification on
+//   flags bits 1-2  the exchange's waiting status: read (4), write (5), block transfer (3)
+//   flags bits 3-7  the bytes arrive in pieces of this size (0: in one piece)
+#include "app/AppState.h"
+#include "link/Frame.h"
+#include "link/ScriptedPortControl.h"
+#include "link/uclHbif.h"
+#include "model/clsInstrument.h"
+
+#include <QCoreApplication>
+#include <cstdlib>
+
+namespace {
+
+constexpr qsizetype MaxPayload = 64;
+constexpr qint32 WaitStatus[4] = {4, 5, 3, 4};
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    static QCoreApplication app(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1)
+        return 0;
+    const quint8 flags = data[0];
+    const QByteArray rest(reinterpret_cast<const char*>(data) + 1, qsizetype(size - 1));
+    qsizetype split = rest.indexOf('\n');
+    if (split < 0 || split > MaxPayload)
+        split = 0;
+    const QByteArray payload = split > 0 ? rest.left(split) : QByteArrayLiteral("RC,R,");
+    const QByteArray received = rest.mid(split > 0 ? split + 1 : 0);
+
+    resetAppState();
+    // The communication log goes nowhere: a file per input would be the run's whole cost.
+    appState().StartFolder = QStringLiteral("/nonexistent/tq5800-fuzz");
+    appState().VerifyChecksum = flags & 1;
+
+    clsInstrument record;
+    {
+        uclHbif link;
+        link.setTimerEnabled(false);
+        auto* port = new ScriptedPortControl(&link);
+        link.setSerialControl(port);
+        port->open();
+        link.setInstrument(&record);
+        link.setLinkMode(3);
+        link.setStatus(WaitStatus[(flags >> 1) & 3]);
+        link.DataSend(BuildFrame(payload, Ctl::EOT), true);
+
+        const qsizetype piece = flags >> 3;
+        if (piece == 0) {
+            port->inject(received);
+        } else {
+            for (qsizetype at = 0; at < received.size(); at += piece)
+                port->inject(received.mid(at, piece));
+        }
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents();
+
+        if (link.RxBuffer().size() > uclHbif::RxBufferLimit)
+            std::abort();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return 0;
+}
