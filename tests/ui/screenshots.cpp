@@ -5,6 +5,7 @@
 #include "link/uclHbif.h"
 #include "ui/calibration/frmGasSel.h"
 #include "ui/common/ScriptedUiServices.h"
+#include "ui/factory/frmFsDialog.h"
 #include "ui/main/frmMain.h"
 #include "ui/shell/frmOpen.h"
 #include "ui/shell/frmPassword.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,6 +62,18 @@ int main(int argc, char** argv) {
         save(&sel, out, QStringLiteral("gas_select_slot0"));
         sel.setGasNo(2);
         save(&sel, out, QStringLiteral("gas_select_slot2"));
+    }
+    {
+        frmFsDialog factory(main.uclHB3130(), &main);
+        factory.setInstrument(&appState().Instrument);
+        const char* const tabs[] = {"station", "parameter", "gas_table", "compensation"};
+        for (int tab = 0; tab < 4; ++tab) {
+            factory.SSTab1()->setCurrentIndex(tab);
+            factory.resize(factory.minimumSize());
+            save(&factory, out, QStringLiteral("factory_%1_minimum_size").arg(tabs[tab]));
+            factory.resize(factory.sizeHint().expandedTo(QSize(900, 600)));
+            save(&factory, out, QStringLiteral("factory_%1").arg(tabs[tab]));
+        }
     }
     scripted.services.answers.enqueue(UiServices::AnswerYes);
     main.close();

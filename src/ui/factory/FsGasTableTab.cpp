@@ -70,6 +70,12 @@ void FsGasTableTab::Fill(const clsInstrument& work) {
         for (int f = 0; f < HalfWidth; ++f)
             g->setTextMatrix(UserRow, colOf(half, UserGasTable::Field(f)),
                              UserGasTable::UserCellText(work, half, UserGasTable::Field(f)));
+    // The widths are the least a column gets; a wider text widens its column.
+    for (int c = 0; c < Cols; ++c) {
+        const int least = g->ColWidth(c);
+        g->resizeColumnToContents(c);
+        g->setColWidth(c, qMax(least, g->ColWidth(c)));
+    }
     for (int c = 0; c < Cols; ++c)
         g->setCellAlignment(0, c, Qt::AlignHCenter);
     for (int c = 2; c < Cols; ++c)

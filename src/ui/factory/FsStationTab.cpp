@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -81,18 +82,9 @@ void FsStationTab::Fill(clsInstrument& work) {
         markRow(r);
     }
     g->setColWidth(0, TwipsToPixels(NumberColTwips, Qt::Horizontal));
+    // The identifier column takes the rest of the grid's width, whatever the window's size.
+    g->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     g->show();
-    resizeEvent(nullptr);
-}
-
-void FsStationTab::resizeEvent(QResizeEvent* event) {
-    if (event)
-        QWidget::resizeEvent(event);
-    // The identifier column takes the rest of the grid's width.
-    const int rest = m_vfgStation->viewport()->width() - m_vfgStation->ColWidth(0);
-    if (m_vfgStation->Cols() > 1)
-        m_vfgStation->setColWidth(1,
-                                  qMax(rest, fontMetrics().horizontalAdvance(QString(18, u'W'))));
 }
 
 bool FsStationTab::Check() const {

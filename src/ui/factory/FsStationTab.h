@@ -43,7 +43,6 @@ private:
     void vfgStation_AfterEdit(int row, int col);
     void showSpaceCount(int col, const QString& text);
     void markRow(int row);
-    void resizeEvent(QResizeEvent* event) override;
 
     FlexGrid* m_vfgStation = nullptr;
     QLabel* m_Label3_1 = nullptr;

@@ -13,6 +13,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -104,13 +105,12 @@ void frmFsDialog::buildParameterGrid() {
         g->setTextMatrix(row, 1, FP::DisplayText(row, m_work));
     }
     g->setColumnHidden(ListCol, true);
+    g->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     sizeParameterColumns();
 }
 
 void frmFsDialog::sizeParameterColumns() {
-    const int width = m_vfgDatas->viewport()->width();
-    m_vfgDatas->setColWidth(0, width * 6 / 10);
-    m_vfgDatas->setColWidth(1, width - m_vfgDatas->ColWidth(0));
+    m_vfgDatas->setColWidth(0, m_vfgDatas->viewport()->width() * 6 / 10);
 }
 
 bool frmFsDialog::eventFilter(QObject* watched, QEvent* event) {
