@@ -11,9 +11,11 @@
 #include "ui/factory/FsGasTableTab.h"
 #include "ui/factory/FsStationTab.h"
 #include "ui/factory/frmFsDialog.h"
+#include "ui/main/SettingsGrid.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -286,6 +288,7 @@ private slots:
         QVERIFY(opened);
         QCOMPARE(appState().Instrument.StationList(3), QStringLiteral("FROM-DIALOG"));
         QVERIFY(appState().Instrument.Change_StationList(3));
+        QCOMPARE(w.settings()->cmbStation()->itemText(3), QStringLiteral("FROM-DIALOG")); // redrawn
         services().answers.enqueue(UiServices::AnswerYes);
         w.close();
     }
