@@ -126,11 +126,16 @@ void ApplyGasInfoRecord(const QString& r, clsInstrument& record, int i) {
     double fs = 0;
     if (!ParseNumber(r.mid(11, 5), &fs) || !std::isfinite(float(fs)))
         throw ConversionError("gas record: full scale is not a number");
+    // Levels have no form for a negative number: such a record could not be written back.
+    if (fs < 0)
+        throw ConversionError("gas record: negative full scale");
     record.setGasFullScale(i, float(fs));
     const QString step = r.mid(16, 5);
     double digit = 0;
     if (!ParseNumber(step, &digit) || !std::isfinite(float(digit)))
         throw ConversionError("gas record: resolution is not a number");
+    if (digit < 0)
+        throw ConversionError("gas record: negative resolution");
     record.setGasDesit(i, float(digit));
     record.setGasPoint(i, qint16(DecimalsOfText(step.trimmed())));
     record.setGasUnit(i, r.mid(21, 4).trimmed());

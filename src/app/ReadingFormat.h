@@ -26,8 +26,8 @@ QString GasTitleText(const QString& name, const QString& unit, float fullScale, 
 int DecimalsOfText(const QString& text);
 // Applies a 25-character gas information record (name 1-10, full scale 12-16, resolution
 // 17-21, unit 22-25; 25 "*" for no gas) through the record's setters. Throws ConversionError
-// when full scale or resolution are not numbers (or beyond a single's range); fields written
-// before stay written.
+// when full scale or resolution are not numbers (or negative, or beyond a single's range);
+// fields written before stay written.
 void ApplyGasInfoRecord(const QString& text, clsInstrument& record, int gas);
 // List position of an interval trend time: 10, 20, 30, 60, 180, 600 their own, else 5 (300).
 int IntervalIndex(int seconds);

@@ -39,6 +39,15 @@ float realNumber(const QString& text) {
     return f;
 }
 
+// A full scale or resolution: written as a level, which has no form for a negative number
+// ("*****"), so a negative one would make a file that cannot be read back.
+float scaleNumber(const QString& text) {
+    const float f = realNumber(text);
+    if (f < 0)
+        throw ConversionError("negative full scale or resolution");
+    return f;
+}
+
 int hexDigit(QChar c) {
     const char16_t u = c.unicode();
     if (u >= u'0' && u <= u'9')
@@ -96,8 +105,8 @@ void readUserGases(clsInstrument& r, const clsToken& t) {
     for (int e = 0; e < clsInstrument::UserGasCount; ++e) {
         const int b = 7 * e;
         r.setLS_Name(e, t.Tokens(b + 3));
-        r.setLS_FullScale(e, realNumber(t.Tokens(b + 4)));
-        r.setLS_Digit(e, realNumber(t.Tokens(b + 5)));
+        r.setLS_FullScale(e, scaleNumber(t.Tokens(b + 4)));
+        r.setLS_Digit(e, scaleNumber(t.Tokens(b + 5)));
         r.setLS_Point(e, qint16(DecimalsOfText(t.Tokens(b + 5))));
         r.setLS_Unit(e, t.Tokens(b + 6));
         r.setLS_elem_vol(e, hexNumber<qint32>(t.Tokens(b + 7)));

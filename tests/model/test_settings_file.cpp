@@ -251,6 +251,15 @@ private slots:
         QTest::newRow("hex range") << QByteArray("XT,W,10000,");
         QTest::newRow("hex long range") << QByteArray("CP,W,123456789,");
         QTest::newRow("gas record") << QByteArray("GJ,W,CH4          1x0    1%LEL,");
+        // A negative scale would be written as "*****", which no import takes back. The rest
+        // of each line is valid, so only the negative number can stop it.
+        const QByteArray noGas = QByteArray(25, '*') + ',';
+        QTest::newRow("gas record negative scale")
+            << "GJ,W,CH4          -10    1%LEL," + noGas.repeated(4);
+        QTest::newRow("gas record negative step")
+            << "GJ,W,CH4          100   -1%LEL," + noGas.repeated(4);
+        QTest::newRow("user gas negative scale")
+            << QByteArray("LS,W,00,N,-5,1,ppm,0,3F800000,00,M,1,1,ppm,0,3F800000,");
         QTest::newRow("level range") << QByteArray("A1,W,1e39,");
         QTest::newRow("user gas scale") << QByteArray("LS,W,00,N,*****,1,ppm,0,00000000,");
         QTest::newRow("user gas ratio") << QByteArray("LS,W,00,N,1,1,ppm,0,3F80000,");
