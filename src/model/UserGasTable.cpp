@@ -1,5 +1,6 @@
 #include "model/UserGasTable.h"
 
+#include "app/Conversions.h"
 #include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
 #include "model/clsInstrument.h"
@@ -140,6 +141,9 @@ Checked Validate(Field field, const QString& text, const QString& digitText,
     double v = 0;
     switch (field) {
     case Name:
+        // Typing keeps to the name rule key by key; pasted text is held to it here.
+        if (text.size() > NameLength || !IsNameText(text))
+            return c;
         for (const QString& n : builtInNames)
             if (n.trimmed() == text.trimmed())
                 return c;

@@ -277,6 +277,10 @@ private slots:
                                        << "" << false << "";
         QTest::newRow("new name") << int(G::Name) << "MYGAS"
                                   << "" << true << "MYGAS";
+        QTest::newRow("pasted long name") << int(G::Name) << "ABCDEFGHIJKL"
+                                          << "" << false << "";
+        QTest::newRow("pasted dot") << int(G::Name) << "A.B"
+                                    << "" << false << "";
         QTest::newRow("fs by digit 0.05") << int(G::FullScale) << "100"
                                           << "0.05" << true << "100.00";
         QTest::newRow("fs by digit 1") << int(G::FullScale) << "5"
