@@ -80,14 +80,14 @@ private slots:
         link.setInstrument(&rec);
         port->open();
         port->pollModemLines();
-        link.setLinkMode(3);
+        link.setLinkMode(ConnectMode::Connected);
         const QByteArray answer = replyFrame("VP,R", "4426");
         port->setResponder([&answer](const QByteArray&) { return answer; });
-        QVERIFY(link.Exchange("VP,R,", 4));
+        QVERIFY(link.Exchange("VP,R,", LinkStatus::WaitRead));
         QBENCHMARK {
-            link.Exchange("VP,R,", 4);
+            link.Exchange("VP,R,", LinkStatus::WaitRead);
         }
-        QCOMPARE(link.Status(), 6);
+        QCOMPARE(link.Status(), LinkStatus::Done);
     }
 
     void exchangeSimulator() {
@@ -100,11 +100,11 @@ private slots:
         link.setInstrument(&rec);
         link.setPortOpen(true);
         QTRY_VERIFY(link.Connected());
-        QVERIFY(link.Exchange("VP,R,", 4));
+        QVERIFY(link.Exchange("VP,R,", LinkStatus::WaitRead));
         QBENCHMARK {
-            link.Exchange("VP,R,", 4);
+            link.Exchange("VP,R,", LinkStatus::WaitRead);
         }
-        QCOMPARE(link.Status(), 6);
+        QCOMPARE(link.Status(), LinkStatus::Done);
     }
 };
 

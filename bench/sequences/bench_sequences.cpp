@@ -217,7 +217,7 @@ int inProcessFigures() {
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < Exchanges; ++i) {
-        if (!link.Exchange(QStringLiteral("VP,R,"), 4))
+        if (!link.Exchange(QStringLiteral("VP,R,"), LinkStatus::WaitRead))
             return 1;
     }
     const double perExchange = t.nsecsElapsed() / 1e6 / Exchanges;

@@ -7,7 +7,6 @@
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
 #include "app/TextLineReader.h"
-#include "app/clsToken.h"
 
 #include <QFile>
 #include <QHash>
@@ -23,17 +22,17 @@ namespace {
 // they hold (the tokenizer's stale slots never leak into the settings).
 class Fields {
 public:
-    explicit Fields(const clsToken& t) : m_t(t) {}
+    explicit Fields(const QStringList& t) : m_t(t) {}
 
     std::optional<QString> text(int n) const {
         if (!has(n))
             return std::nullopt;
-        return m_t.Tokens(n);
+        return m_t.at(n);
     }
     std::optional<bool> flag(int n, QLatin1String yes = QLatin1String("TRUE")) const {
         if (!has(n))
             return std::nullopt;
-        return m_t.Tokens(n).toUpper() == yes;
+        return m_t.at(n).toUpper() == yes;
     }
     std::optional<qint16> integer(int n, qint16 fallback) const {
         return whole<qint16>(n, fallback);
@@ -45,7 +44,7 @@ public:
         if (!has(n))
             return std::nullopt;
         double d = 0;
-        if (!ParseNumber(m_t.Tokens(n), &d))
+        if (!ParseNumber(m_t.at(n), &d))
             return fallback;
         const float f = float(d);
         if (!std::isfinite(f))
@@ -57,13 +56,13 @@ public:
         if (!has(n))
             return std::nullopt;
         double d = 0;
-        if (!ParseNumber(m_t.Tokens(n), &d))
+        if (!ParseNumber(m_t.at(n), &d))
             return std::nullopt;
         return toWhole<qint16>(d);
     }
 
 private:
-    bool has(int n) const { return n < m_t.TokenCount(); }
+    bool has(int n) const { return n >= 0 && n < m_t.size(); }
 
     template <typename T> static T toWhole(double d) {
         const double r = RoundHalfEven(d);
@@ -75,12 +74,12 @@ private:
         if (!has(n))
             return std::nullopt;
         double d = 0;
-        if (!ParseNumber(m_t.Tokens(n), &d))
+        if (!ParseNumber(m_t.at(n), &d))
             return fallback;
         return toWhole<T>(d);
     }
 
-    const clsToken& m_t;
+    const QStringList& m_t;
 };
 
 // A STEL or TWA of -1 in the file means "not used".
@@ -338,8 +337,55 @@ QString num(float v) {
 QString num(qint64 v) {
     return QString::number(v);
 }
-QString quoted(const QString& s) {
-    return u'\'' + s + u'\'';
+// A text in single quotes; a quote it holds is doubled, so that a name such as "_O'K" reads
+// back whole.
+QString quoted(QString s) {
+    return u'\'' + s.replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
+// One line of the file split into its fields: tab-delimited, ";" outside quotes starts a
+// comment, a field in single quotes keeps tabs, ";" and doubled quotes. Empty fields between
+// tabs are skipped, as they always were; files written before quotes were doubled read as
+// they did.
+QStringList splitConfigLine(const QString& text) {
+    constexpr int MaxFields = 256;
+    QStringList out;
+    QString field;
+    bool quotedField = false;
+    bool inQuotes = false;
+    const auto flush = [&] {
+        if (quotedField || !field.isEmpty()) {
+            if (out.size() >= MaxFields)
+                throw std::out_of_range("too many fields on a line");
+            out << field;
+        }
+        field.clear();
+        quotedField = false;
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (inQuotes) {
+            if (c != u'\'')
+                field += c;
+            else if (i + 1 < text.size() && text.at(i + 1) == u'\'')
+                field += text.at(++i);
+            else
+                inQuotes = false;
+        } else if (c == u'\t') {
+            flush();
+        } else if (c == u';') {
+            // A comment takes the unquoted text before it on the same field with it.
+            if (!quotedField)
+                field.clear();
+            break;
+        } else if (c == u'\'' && field.isEmpty() && !quotedField) {
+            quotedField = inQuotes = true;
+        } else {
+            field += c;
+        }
+    }
+    flush();
+    return out;
 }
 QString line(const QString& key, const QStringList& values) {
     return key + u'\t' + values.join(u'\t');
@@ -354,10 +400,6 @@ QString ConfigFilePath() {
 ConfigReadResult ReadConfig(AppState& s, QIODevice& in) {
     ConfigReadResult result;
     result.found = true;
-    clsToken t;
-    t.AddComments(QStringLiteral(";"));
-    t.AddDelimiters(QStringLiteral("\t"));
-    t.AddStrings(QStringLiteral("'"));
     TextLineReader reader(in);
     QString text;
     bool cut = false;
@@ -366,12 +408,12 @@ ConfigReadResult ReadConfig(AppState& s, QIODevice& in) {
         if (cut)
             continue;
         try {
-            t.setSource(text);
-            if (t.TokenCount() < 2)
+            const QStringList fields = splitConfigLine(text);
+            if (fields.size() < 2)
                 continue;
-            const auto it = handlers().constFind(t.Tokens(0).toUpper());
+            const auto it = handlers().constFind(fields.at(0).toUpper());
             if (it != handlers().constEnd())
-                (*it)(s, Fields(t));
+                (*it)(s, Fields(fields));
         } catch (const std::exception& e) {
             result.stopped = true;
             result.stopLine = reader.lineNumber();
@@ -410,8 +452,9 @@ QByteArray ConfigFileText(const AppState& s, const AppDate& now) {
     out << line(QStringLiteral("Serial Log File"),
                 {s.SerialLogEnabled ? QStringLiteral("ON") : QStringLiteral("OFF")});
     // Quoted only when it would not read back otherwise; plain suffixes stay unquoted.
-    const bool quoteSuffix =
-        s.FactoryRecordSuffix.contains(u'\t') || s.FactoryRecordSuffix.contains(u';');
+    const bool quoteSuffix = s.FactoryRecordSuffix.contains(u'\t') ||
+                             s.FactoryRecordSuffix.contains(u';') ||
+                             s.FactoryRecordSuffix.startsWith(u'\'');
     out << line(QStringLiteral("Factory Record Suffix"),
                 {quoteSuffix ? quoted(s.FactoryRecordSuffix) : s.FactoryRecordSuffix});
     out << line(QStringLiteral("IrCOMM Num"), {num(qint64(s.IrCommNum))});

@@ -101,6 +101,7 @@ int CliSession::setUp() {
     else
         link.setTimeout(s.CommTimeout);
     link.setRetry(m_options.retry.value_or(s.CommRetry));
+    link.setVerifyChecksum(s.VerifyChecksum);
     link.setInstrument(m_record);
 
     PortControl* serial = nullptr;

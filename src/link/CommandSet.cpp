@@ -27,6 +27,37 @@ template <typename T> constexpr qint32 typeMax() {
             typeMax<decltype(std::declval<C>().prop())>()                                          \
     }
 
+// clang-format off
+const CommandKeyRow kKeyRows[] = {
+    // key   policy
+    {"UX,W", CommandPolicy::NeverResend | CommandPolicy::AckOnly},
+    {"XC,W", CommandPolicy::NeverResend | CommandPolicy::AckOnly},
+    {"SZ,W", CommandPolicy::NeverResend | CommandPolicy::AckOnly},
+    {"S1,W", CommandPolicy::NeverResend},
+    {"S2,W", CommandPolicy::NeverResend},
+    {"XS,R", CommandPolicy::EchoesSelector},
+    {"LI,R", CommandPolicy::EchoesSelector},
+    {"C1,E", CommandPolicy::AckOnly},
+    {"C2,E", CommandPolicy::AckOnly},
+    {"C5,E", CommandPolicy::AckOnly},
+    {"XY,W", CommandPolicy::AckOnly},
+    {"RO,W", CommandPolicy::AckOnly},
+    {"UD,W", CommandPolicy::AckOnly},
+    {"UP,W", CommandPolicy::AckOnly},
+    {"DW,W", CommandPolicy::AckOnly},
+    {"XH,E", CommandPolicy::AckOnly},
+    {"XS,W", CommandPolicy::AcceptAny},
+    {"GJ,W", CommandPolicy::AcceptAny},
+    {"BU,W", CommandPolicy::AcceptAny},
+    {"WB,W", CommandPolicy::AcceptAny},
+    {"LS,W", CommandPolicy::AcceptAny},
+    {"UG,R", CommandPolicy::AcceptAny},
+    {"UG,W", CommandPolicy::AcceptAny},
+    {"BP,R", CommandPolicy::AcceptAny},
+    {"BP,W", CommandPolicy::AcceptAny},
+};
+// clang-format on
+
 const NumericSetting kSettings[] = {
     TQ_NUMERIC("AP", AlarmMode, Change_AlarmMode, E::Decimal, E::Decimal, 0),
     TQ_NUMERIC("LP", HcMode, Change_HCMode, E::Decimal, E::Decimal, 0),
@@ -270,4 +301,17 @@ QString ClockWritePayload(const AppDate& when) {
 
 QString MemoryBlockReadPayload(int block) {
     return QStringLiteral("EP,R,") + HexN(block, 4);
+}
+
+std::span<const CommandKeyRow> CommandKeyRows() {
+    return kKeyRows;
+}
+
+unsigned PolicyOf(QByteArrayView key) {
+    if (key.size() != 4)
+        return CommandPolicy::None;
+    for (const CommandKeyRow& row : kKeyRows)
+        if (key == QByteArrayView(row.key))
+            return row.policy;
+    return CommandPolicy::None;
 }

@@ -2,6 +2,7 @@
 
 #include "app/AppDate.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 #include <array>
@@ -12,6 +13,24 @@ class clsInstrument;
 // The instrument's command vocabulary as data: each family of commands is one table that both
 // the reply decoder and the payload builders read, so a code, its property and its field
 // encodings are written down once.
+
+// What the transport and the decoder must know of a command key beyond its fields.
+namespace CommandPolicy {
+enum : unsigned {
+    None = 0,
+    NeverResend = 1,    // a repeat would repeat its effect: the exchange ends by time-out instead
+    EchoesSelector = 2, // the reply names the entry asked for, and must name the same one
+    AckOnly = 4,        // the reply is accepted when its status character is ACK
+    AcceptAny = 8,      // any well-formed reply is accepted
+};
+}
+struct CommandKeyRow {
+    const char* key; // "SZ,W"
+    unsigned policy;
+};
+std::span<const CommandKeyRow> CommandKeyRows();
+// The policy of a four-character command key; None for a key without a row.
+unsigned PolicyOf(QByteArrayView key);
 
 // How a field is written on the wire.
 enum class FieldEncoding {

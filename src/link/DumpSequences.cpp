@@ -29,7 +29,8 @@ QString nowText() {
 // --- binary image ----------------------------------------------------------------------------
 
 bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
-    m_link.setCancel(false);
+    const OperationScope scope(m_link);
+    m_cancelled = false;
     emit m_link.DumpMessage(QStringLiteral("Initialize Local Image"));
     const bool wholeMemory = first == 0 && last == MemoryBlocks - 1;
     bool imageReady = true;
@@ -43,24 +44,47 @@ bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
     m_link.setBinaryRetry(false);
     m_link.setCancel(false);
 
+    QFile image(path);
+    imageReady = imageReady && image.open(QIODevice::ReadWrite);
+    qint64 offset = 0;
+    qint64 count = 0;
+    // Bytes received while Status is 9 go straight into the image at the block's offset; bytes
+    // beyond the block would overwrite the next block or grow the image.
+    m_link.setBinarySink([&](const QByteArray& bytes) {
+        const qint64 room = BlockSize - count;
+        if (room <= 0 || bytes.isEmpty())
+            return uclHbif::BinaryBlock::More;
+        const qint64 n = qMin<qint64>(room, bytes.size());
+        if (!image.seek(offset + count) || image.write(bytes.constData(), n) != n) {
+            m_link.AddLog(QStringLiteral("<<< Dump file error >>> ") + path);
+            return uclHbif::BinaryBlock::Error;
+        }
+        count += n;
+        return count >= BlockSize ? uclHbif::BinaryBlock::Complete : uclHbif::BinaryBlock::More;
+    });
+
     // Only a run that reaches the last block whole is a dump; a cancel between blocks is not.
     bool lastWhole = false;
     for (int block = first; imageReady && block <= last && !m_link.isWaiting(); ++block) {
-        // Bytes received while Status is 9 go straight into the image at the block's offset,
-        // whichever port brought them.
-        m_link.beginBinaryBlock(qint64(block) * BlockSize);
-        m_link.DataSend(BuildFrame(MemoryBlockReadPayload(block), Ctl::EOT), true);
-        m_link.setStatus(9);
-        m_link.waitWhile([this] { return m_link.Status() == 9 && !m_link.Cancel(); });
-        lastWhole = block == last && m_link.Status() == 6;
+        offset = qint64(block) * BlockSize;
+        count = 0;
+        m_link.setStatus(LinkStatus::BinaryDump);
+        m_link.DataSend(BuildFrame(MemoryBlockReadPayload(block), Ctl::EOT), uclHbif::Send::Start);
+        m_link.waitWhile(
+            [this] { return m_link.Status() == LinkStatus::BinaryDump && !m_link.Cancel(); });
+        lastWhole = block == last && m_link.Status() == LinkStatus::Done;
         emit m_link.DumpMessage(QStringLiteral("Get FLASH Image ") + HexN(block, 4));
         m_link.AddLog(LoadMessage(5570, {nowText()}));
-        if (m_link.Status() == 7 || m_link.Cancel())
+        if (m_link.Status() != LinkStatus::Done || m_link.Cancel())
             break;
     }
-    if (lastWhole && m_link.Status() == 6)
+    m_cancelled = m_link.Cancel() && !m_link.BinaryRetry(); // the operator's, not a time-out's
+    m_link.setBinarySink({});
+    image.close();
+    if (lastWhole && m_link.Status() == LinkStatus::Done)
         return true;
-    m_link.setStatus(2);
+    m_link.setStatus(LinkStatus::Released);
+    emit m_link.Beep();
     return false;
 }
 
@@ -108,6 +132,7 @@ void DumpSequences::WriteHexList(const QList<HexListBuffer::Line>& lines) {
 }
 
 bool DumpSequences::GetRomDump2(const QString& listPath) {
+    const OperationScope scope(m_link);
     m_link.AddLog(LoadMessage(5569, {nowText()}));
     const QDateTime start = QDateTime::currentDateTime();
 
@@ -124,11 +149,10 @@ bool DumpSequences::GetRomDump2(const QString& listPath) {
     buffer.clear();
     buffer.setFullHandler([this](const QList<HexListBuffer::Line>& g) { WriteHexList(g); });
 
-    m_link.setCancel(false);
     if (!m_link.isWaiting()) {
-        m_link.setStatus(3);
-        m_link.DataSend(BuildFrame(ReadPayload(u"EF"), Ctl::EOT), true);
-        m_link.waitWhileStatus(3);
+        m_link.setStatus(LinkStatus::BlockTransfer);
+        m_link.DataSend(BuildFrame(ReadPayload(u"EF"), Ctl::EOT), uclHbif::Send::Start);
+        m_link.waitWhileStatus(LinkStatus::BlockTransfer);
     }
 
     // A listing that ends inside a group: the group is filled up with erased lines.
@@ -148,8 +172,8 @@ bool DumpSequences::GetRomDump2(const QString& listPath) {
         writeListLine(QStringLiteral(";\tTotal Download Time = ") + FormatElapsed(elapsed));
         m_list.close();
     }
-    if (m_link.Status() == 6)
+    if (m_link.Status() == LinkStatus::Done)
         return true;
-    m_link.setStatus(2);
+    m_link.setStatus(LinkStatus::Released);
     return false;
 }

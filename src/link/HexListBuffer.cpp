@@ -22,6 +22,7 @@ bool HexListBuffer::isValidBlock(qint64 block, const QByteArray& hex) {
 }
 
 void HexListBuffer::addBlock(qint64 block, const QByteArray& hex) {
+    m_lastBlock = block;
     const quint32 base = quint32((block - 1) * BlockSpan);
     for (qsizetype at = 0, k = 0; at < hex.size(); at += kDigitsPerLine, ++k) {
         QByteArray piece = hex.mid(at, kDigitsPerLine);

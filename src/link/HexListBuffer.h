@@ -20,7 +20,13 @@ public:
     using FullHandler = std::function<void(const QList<Line>&)>;
 
     void setFullHandler(FullHandler h) { m_full = std::move(h); }
-    void clear() { m_lines.clear(); }
+    void clear() {
+        m_lines.clear();
+        m_lastBlock = 0;
+    }
+    // The number of the block taken last (0: none since clear()). A listing block sent again
+    // because its acknowledgement was lost must not be listed twice.
+    qint64 lastBlock() const { return m_lastBlock; }
     const QList<Line>& lines() const { return m_lines; }
 
     // Whether a listing block with this number and data can be taken: block 1 and up with
@@ -33,4 +39,5 @@ public:
 private:
     QList<Line> m_lines;
     FullHandler m_full;
+    qint64 m_lastBlock = 0;
 };

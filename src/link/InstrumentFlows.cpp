@@ -50,7 +50,7 @@ bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& 
         link.AddLog(LoadMessage(5519, {nowText(), elapsed()}));
         return true;
     }
-    if (link.Cancel()) {
+    if (link.WasCancelled()) {
         info(out, 5462, FlowColor::Failure);
         link.AddLog(LoadMessage(5589, {nowText()}));
         return false;
@@ -112,7 +112,7 @@ bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString&
         if (dumps.GetBinDump(path, 0, DumpSequences::MemoryBlocks - 1))
             return true;
         // The operator's cancel ends it quietly; only a block that timed out is tried again.
-        if (!link.BinaryRetry() && link.Cancel())
+        if (dumps.Cancelled())
             return false;
         if (!link.BinaryRetry() || retried) {
             info(out, 5469, FlowColor::Failure);
@@ -120,5 +120,7 @@ bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString&
         }
         if (out.setProgressLabel)
             out.setProgressLabel(QStringLiteral("One more time !"));
+        // Late bytes of the broken block arrive while the link rests and are thrown away.
+        link.waitTicks(link.Timings().RetryQuietTicks);
     }
 }

@@ -38,10 +38,9 @@ void OperationSequences::logGiveUp(PollEnd end, const QString& code) {
         m_link.AddLog(PollCancelledLogText(code));
 }
 
-OperationSequences::PollEnd OperationSequences::startAndPoll(const QString& code, int pollStatus) {
-    // A Cancel left over from an earlier operation would end this one at its first reply.
-    m_link.setCancel(false);
-    if (!m_link.Exchange(code + QStringLiteral(",W,"), 5))
+OperationSequences::PollEnd OperationSequences::startAndPoll(const QString& code,
+                                                             LinkStatus pollStatus) {
+    if (!m_link.Exchange(code + QStringLiteral(",W,"), LinkStatus::WaitWrite))
         return PollEnd::Failed;
     m_link.setCompletion(false);
     QElapsedTimer clock;
@@ -60,8 +59,9 @@ OperationSequences::PollEnd OperationSequences::startAndPoll(const QString& code
 }
 
 bool OperationSequences::clearSequence(const QString& code) {
+    const OperationScope scope(m_link);
     m_link.AddLog(LoadMessage(5556));
-    const PollEnd end = startAndPoll(code, 5);
+    const PollEnd end = startAndPoll(code, LinkStatus::WaitWrite);
     logGiveUp(end, code);
     m_link.AddLog(LoadMessage(end == PollEnd::Done ? 5557 : 5558));
     return end == PollEnd::Done;
@@ -76,16 +76,18 @@ bool OperationSequences::PowerDataClear() {
 }
 
 bool OperationSequences::DefaultInstrument() {
+    const OperationScope scope(m_link);
     const QString code = QStringLiteral("UX");
-    const PollEnd end = startAndPoll(code, 4);
+    const PollEnd end = startAndPoll(code, LinkStatus::WaitRead);
     logGiveUp(end, code);
     m_link.AddLog(LoadMessage(end == PollEnd::Done ? 5375 : 5376));
     return end == PollEnd::Done;
 }
 
 bool OperationSequences::BodyPowerOff() {
+    const OperationScope scope(m_link);
     m_link.AddLog(LoadMessage(5506));
-    m_link.Exchange(QStringLiteral("RO,W,"), 5);
+    m_link.Exchange(QStringLiteral("RO,W,"), LinkStatus::WaitWrite);
     if (PortControl* serial = m_link.SerialControl(); serial && serial->isOpen())
         serial->close();
     if (PortControl* irda = m_link.IrDAControl())
@@ -95,8 +97,8 @@ bool OperationSequences::BodyPowerOff() {
         const qint32 ticks = m_link.Timings().PowerOffTicks;
         m_link.waitWhile([this, ticks] { return m_link.TickCount() < ticks; });
     }
-    m_link.setLinkMode(0);
-    m_link.setStatus(0);
+    m_link.setLinkMode(ConnectMode::NotConnected);
+    m_link.setStatus(LinkStatus::Idle);
     if (!m_link.SerialComm()) {
         if (PortControl* irda = m_link.IrDAControl())
             irda->open();
@@ -106,12 +108,14 @@ bool OperationSequences::BodyPowerOff() {
 }
 
 bool OperationSequences::SetPump(bool on) {
-    return m_link.Exchange(QStringLiteral("BP,W,") + (on ? u'1' : u'0'), 5);
+    const OperationScope scope(m_link);
+    return m_link.Exchange(QStringLiteral("BP,W,") + (on ? u'1' : u'0'), LinkStatus::WaitWrite);
 }
 
 bool OperationSequences::ZeroCal(const QString& data) {
-    m_link.setCancel(false);
-    if (!m_link.Exchange(QStringLiteral("SZ,W,") + data, 5)) {
+    const OperationScope scope(m_link);
+    m_link.clearCalibResults(); // a failed run must not leave the last run's results readable
+    if (!m_link.Exchange(QStringLiteral("SZ,W,") + data, LinkStatus::WaitWrite)) {
         m_link.AddLog(LoadMessage(5516, {nowText()}));
         return false;
     }
@@ -124,7 +128,7 @@ bool OperationSequences::ZeroCal(const QString& data) {
             end = PollEnd::Cancelled;
             break;
         }
-        if (!m_link.Exchange(QStringLiteral("SZ,C,"), 5)) {
+        if (!m_link.Exchange(QStringLiteral("SZ,C,"), LinkStatus::WaitWrite)) {
             end = m_link.Cancel() ? PollEnd::Cancelled : PollEnd::Failed;
             break;
         }
@@ -145,15 +149,18 @@ bool OperationSequences::ZeroCal(const QString& data) {
 }
 
 bool OperationSequences::SpanCal(const QString& data) {
-    if (m_link.Exchange(QStringLiteral("S2,W,") + data, 5))
+    const OperationScope scope(m_link);
+    m_link.clearCalibResults();
+    if (m_link.Exchange(QStringLiteral("S2,W,") + data, LinkStatus::WaitWrite))
         return true;
     m_link.AddLog(LoadMessage(5516, {nowText()}));
     return false;
 }
 
 bool OperationSequences::zCal(const QString& o2) {
+    const OperationScope scope(m_link);
     m_link.setReturnedText(QString());
-    if (m_link.Exchange(QStringLiteral("SN,W,") + o2, 5))
+    if (m_link.Exchange(QStringLiteral("SN,W,") + o2, LinkStatus::WaitWrite))
         return !m_link.ReturnedText().isEmpty();
     m_link.AddLog(LoadMessage(5516, {nowText()}));
     return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/LinkState.h"
+
 #include <QString>
 
 class uclHbif;
@@ -39,7 +41,7 @@ public:
 private:
     enum class PollEnd { Done, Failed, Limit, Cancelled };
     // Starts with code + ",W," and polls code + ",C," (at pollStatus) until ACK.
-    PollEnd startAndPoll(const QString& code, int pollStatus);
+    PollEnd startAndPoll(const QString& code, LinkStatus pollStatus);
     // Waits `ticks` link ticks; false when Cancel was set meanwhile.
     bool pause(int ticks);
     void logGiveUp(PollEnd end, const QString& code);

@@ -64,6 +64,12 @@ public:
     // last poll. The link calls this on every tick: no port signals these lines by itself.
     void pollModemLines();
 
+    // Whether the device vanished while open (an adapter pulled out): the port closed itself
+    // and may come back. A deliberate close() is not a loss.
+    virtual bool lost() const { return false; }
+    // Opens the vanished device again where it reappears; false while it is still gone.
+    virtual bool reopen() { return open(); }
+
     // The periodic service call of the link (every sixth tick).
     virtual void service() {}
 

@@ -58,20 +58,20 @@ bool ReadSequences::readExchange(const QString& payload, clsInstrument& record, 
     };
     if (m_link.isWaiting())
         return false; // one exchange at a time: an operation started from inside a wait
-    m_link.setStatus(4);
-    m_link.DataSend(BuildFrame(payload, Ctl::EOT), true);
+    m_link.setStatus(LinkStatus::WaitRead);
+    m_link.DataSend(BuildFrame(payload, Ctl::EOT), uclHbif::Send::Start);
     m_link.waitWhile([this, &raise] {
         raise();
-        return m_link.Status() == 4;
+        return m_link.Status() == LinkStatus::WaitRead;
     });
     raise();
-    return m_link.Status() == 6;
+    return m_link.Status() == LinkStatus::Done;
 }
 
 bool ReadSequences::readSlots(clsInstrument* record, int last) {
     if (!record)
         return false;
-    m_link.setCancel(false);
+    const OperationScope scope(m_link);
     m_link.setInstrument(record);
     const auto& table = ReadTable();
     for (int slot = 0; slot <= last; ++slot) {
@@ -96,10 +96,11 @@ bool ReadSequences::GetRomNo(clsInstrument* record) {
 bool ReadSequences::GetLatestHistory(clsInstrument* record) {
     if (!record)
         return false;
+    const OperationScope scope(m_link);
     m_link.setInstrument(record);
     if (readExchange(ReadPayload(u"SO"), *record, true))
         return true;
-    m_link.setStatus(2);
+    m_link.setStatus(LinkStatus::Released);
     return false;
 }
 
@@ -107,7 +108,7 @@ bool ReadSequences::ReadSingle(const QString& payload, clsInstrument* record) {
     if (!record)
         return false;
     clsInstrument* const previous = m_link.Instrument();
-    m_link.setCancel(false);
+    const OperationScope scope(m_link);
     m_link.setInstrument(record);
     record->setFailLine(QString());
     const bool ok = readExchange(payload, *record, false);
@@ -118,7 +119,7 @@ bool ReadSequences::ReadSingle(const QString& payload, clsInstrument* record) {
 bool ReadSequences::GetGasInfo(clsInstrument* record) {
     if (ReadSingle(ReadPayload(u"GJ"), record))
         return true;
-    m_link.setStatus(2);
+    m_link.setStatus(LinkStatus::Released);
     if (record) {
         const QString noSensor(25, u'*');
         for (int gas = 0; gas < clsInstrument::GasCount; ++gas)
@@ -130,7 +131,7 @@ bool ReadSequences::GetGasInfo(clsInstrument* record) {
 bool ReadSequences::GetAutoCalDensty(clsInstrument* record) {
     if (ReadSingle(ReadPayload(u"SA"), record))
         return true;
-    m_link.setStatus(2);
+    m_link.setStatus(LinkStatus::Released);
     if (record) {
         for (int gas = 0; gas < clsInstrument::GasCount; ++gas)
             record->setAutoCalib(gas, -101.0f);

@@ -7,6 +7,7 @@
 #include "app/ReadingFormat.h"
 #include "link/CommLog.h"
 #include "link/Frame.h"
+#include "model/Payloads.h"
 #include "model/clsInstrument.h"
 
 #include <QDateTime>
@@ -127,13 +128,13 @@ QHash<quint32, ResponseDecoder::Handler> ResponseDecoder::buildKeyTable() {
     same({"XC,C", "XY,C", "UX,C"}, &ResponseDecoder::completion);
     same({"SN,W"}, &ResponseDecoder::nitrogenWrite);
     same({"EP,R", "EF,R", "ES,R"}, &ResponseDecoder::dumpList);
-    same({"C1,E", "C2,E", "C5,E", "SZ,W", "XC,W", "XY,W", "RO,W", "UX,W", "UD,W", "UP,W", "DW,W",
-          "XH,E"},
-         &ResponseDecoder::acknowledge);
-
     const Handler accept = [](ResponseDecoder&) { return true; };
-    for (const char* k : {"XS,W", "GJ,W", "BU,W", "WB,W", "LS,W", "UG,R", "UG,W", "BP,R", "BP,W"})
-        add(k, accept);
+    for (const CommandKeyRow& row : CommandKeyRows()) {
+        if (row.policy & CommandPolicy::AckOnly)
+            same({row.key}, &ResponseDecoder::acknowledge);
+        else if (row.policy & CommandPolicy::AcceptAny)
+            add(row.key, accept);
+    }
     for (char c = 'A'; c <= 'V'; ++c)
         add(QByteArray("Y") + c + ",R", accept);
     return t;
@@ -142,7 +143,7 @@ QHash<quint32, ResponseDecoder::Handler> ResponseDecoder::buildKeyTable() {
 bool ResponseDecoder::DecodeResponse(const QByteArray& block) {
     if (block.size() < MinBlockLength)
         return formatError();
-    if (appState().VerifyChecksum && !BlockChecksumOk(block)) {
+    if (m_state.VerifyChecksum && !BlockChecksumOk(block)) {
         WriteSerialLog(kChecksumError);
         return false;
     }
@@ -251,14 +252,16 @@ bool ResponseDecoder::identityRead(const IdentityCommand& c) {
 }
 
 bool ResponseDecoder::identityWrite(const IdentityCommand& c) {
-    return tok(0).trimmed() == (rec().*(c.get))().trimmed();
+    // The instrument echoes the text it took, which is the text sent: cut to its field.
+    return tok(0).trimmed() == TextN((rec().*(c.get))(), c.width).trimmed();
 }
 
 bool ResponseDecoder::stationRead() {
-    if (count() < 2)
+    // An entry without a name comes as the index alone: an empty station, not a bad reply.
+    if (count() < 1)
         return formatError();
     const QString index = tok(0);
-    const QString text = tok(1);
+    const QString text = count() >= 2 ? tok(1) : QString();
     if (text.trimmed().size() > 16)
         return formatError();
     if (index == QLatin1String("****")) {
@@ -449,8 +452,8 @@ bool ResponseDecoder::sumRead() {
 
 bool ResponseDecoder::connectRead() {
     m_state.ConnectReply = m_data;
-    if (m_state.LinkMode != 3) {
-        m_state.LinkMode = 3;
+    if (m_state.LinkMode != ConnectMode::Connected) {
+        m_state.LinkMode = ConnectMode::Connected;
         WriteSerialLog(LoadMessage(5514));
         if (m_events.Connected)
             m_events.Connected();
@@ -592,6 +595,8 @@ bool ResponseDecoder::dumpList() {
     const QByteArray digits = hex.toLatin1();
     if (n != std::trunc(n) || n < 1 || n > 1e9 || !HexListBuffer::isValidBlock(qint64(n), digits))
         return formatError();
+    if (qint64(n) == m_state.DumpList.lastBlock())
+        return true; // the block again, after the acknowledgement was lost: taken once
     m_state.DumpList.addBlock(qint64(n), digits);
     return true;
 }

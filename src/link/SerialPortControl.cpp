@@ -1,6 +1,8 @@
 #include "link/SerialPortControl.h"
 
+#include <QFile>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 
 namespace {
 
@@ -54,8 +56,10 @@ SerialPortControl::SerialPortControl(QObject* parent)
         // A device that is gone (unplugged, hung up) fails every read from then on: close it
         // at once so it cannot report the same failure in a loop.
         const bool lost = e == QSerialPort::ResourceError || e == QSerialPort::ReadError;
-        if (lost)
+        if (lost) {
             m_port->close();
+            m_lost = true;
+        }
         m_port->clearError();
         // Errors can surface inside write(); the link hears of them from the event loop.
         QMetaObject::invokeMethod(
@@ -87,12 +91,40 @@ bool SerialPortControl::open() {
         return false;
     }
     m_linesUnreadable = false;
+    m_lost = false;
+    const QSerialPortInfo info(*m_port);
+    if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+        m_vendor = info.vendorIdentifier();
+        m_product = info.productIdentifier();
+    }
     resetModemLines();
     opened();
     return true;
 }
 
+bool SerialPortControl::reopen() {
+    const QString name = portName();
+    QString found;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (info.portName() == name || info.systemLocation() == name) {
+            found = name;
+            break;
+        }
+        if (found.isEmpty() && m_vendor != 0 && info.vendorIdentifier() == m_vendor &&
+            info.productIdentifier() == m_product)
+            found = info.portName();
+    }
+    // A pseudo-terminal is not listed; its path tells whether it is back.
+    if (found.isEmpty() && name.startsWith(u'/') && QFile::exists(name))
+        found = name;
+    if (found.isEmpty())
+        return false;
+    setPortName(found);
+    return open();
+}
+
 void SerialPortControl::close() {
+    m_lost = false;
     resetModemLines();
     if (m_port->isOpen())
         m_port->close();

@@ -25,6 +25,9 @@ public:
     qint64 write(const QByteArray& bytes) override;
     QByteArray readAll() override;
     int modemStatus() override;
+    bool lost() const override { return m_lost; }
+    // The same port name when it is back, else a port with the adapter's vendor and product.
+    bool reopen() override;
 
     void setDTREnable(bool on) override;
     void setRTSEnable(bool on) override;
@@ -43,4 +46,7 @@ private:
     QSerialPort* m_port;
     bool m_quiet = false;           // errors during open and line reads are expected
     bool m_linesUnreadable = false; // the device has no modem lines to read
+    bool m_lost = false;            // closed by a resource error, not by close()
+    quint16 m_vendor = 0;           // identifiers of the adapter last opened (0: unknown)
+    quint16 m_product = 0;
 };

@@ -22,7 +22,22 @@ void SimPortControl::attach() {
         Qt::QueuedConnection);
 }
 
+void SimPortControl::setAdapterPresent(bool present) {
+    m_present = present;
+    if (present || !m_open)
+        return;
+    m_open = false;
+    m_lost = true;
+    m_rx.clear();
+    m_sim->portClosed();
+    QMetaObject::invokeMethod(
+        this, [this] { raiseModemChanges(0); }, Qt::QueuedConnection);
+}
+
 bool SimPortControl::open() {
+    if (!m_present)
+        return false;
+    m_lost = false;
     if (!m_open) {
         resetModemLines();
         m_open = true;
@@ -32,6 +47,7 @@ bool SimPortControl::open() {
 }
 
 void SimPortControl::close() {
+    m_lost = false;
     if (!m_open)
         return;
     m_open = false;
@@ -43,8 +59,11 @@ void SimPortControl::close() {
 qint64 SimPortControl::write(const QByteArray& bytes) {
     if (!m_open)
         return -1;
-    if (m_cable)
+    if (m_cable) {
         m_sim->receive(bytes);
+        if (m_hook && bytes.size() > 5 && bytes.at(5) != '\x06' && bytes.at(5) != '\x15')
+            m_hook(++m_commands);
+    }
     return bytes.size();
 }
 

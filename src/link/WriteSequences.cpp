@@ -101,7 +101,7 @@ std::span<const WriteSequences::Step> WriteSequences::Steps() {
 void WriteSequences::writeStep(Run& run, const QString& payload) {
     if (!run.allOk)
         return;
-    if (m_link.Exchange(payload, 5))
+    if (m_link.Exchange(payload, LinkStatus::WaitWrite))
         run.written = true;
     else
         run.allOk = false;
@@ -130,7 +130,7 @@ bool WriteSequences::SetInstrument(clsInstrument* record) {
     if (!record)
         return false;
     clsInstrument& r = *record;
-    m_link.setCancel(false);
+    const OperationScope scope(m_link);
     m_link.setInstrument(record);
     const QDateTime start = QDateTime::currentDateTime();
     m_link.AddLog(LoadMessage(5536, {nowText()}));
@@ -174,28 +174,37 @@ bool WriteSequences::SetInstrument(clsInstrument* record) {
 }
 
 bool WriteSequences::SetDateTime(const AppDate& when) {
-    return m_link.Exchange(ClockWritePayload(when), 5);
+    const OperationScope scope(m_link);
+    return m_link.Exchange(ClockWritePayload(when), LinkStatus::WaitWrite);
 }
 
 bool WriteSequences::SetCheckData() {
-    return m_link.Exchange(QStringLiteral("XH,E,"), 5);
+    const OperationScope scope(m_link);
+    return m_link.Exchange(QStringLiteral("XH,E,"), LinkStatus::WaitWrite);
 }
 
 bool WriteSequences::Dw() {
-    return m_link.Exchange(QStringLiteral("DW,W,"), 5);
+    const OperationScope scope(m_link);
+    return m_link.Exchange(QStringLiteral("DW,W,"), LinkStatus::WaitWrite);
 }
 
 bool WriteSequences::Lp(const clsInstrument& record) {
-    return m_link.Exchange(QStringLiteral("LP,W,") + QString::number(record.HcMode()), 5);
+    const OperationScope scope(m_link);
+    return m_link.Exchange(QStringLiteral("LP,W,") + QString::number(record.HcMode()),
+                           LinkStatus::WaitWrite);
 }
 
 bool WriteSequences::LpR(clsInstrument* record) {
     if (!record)
         return false;
+    const OperationScope scope(m_link);
     m_link.setInstrument(record);
-    return m_link.Exchange(ReadPayload(u"LP"), 4);
+    return m_link.Exchange(ReadPayload(u"LP"), LinkStatus::WaitRead);
 }
 
 bool WriteSequences::sendCompensation(const QString& payload) {
-    return m_link.Exchange(payload, payload.contains(QStringLiteral(",R,")) ? 4 : 5);
+    const OperationScope scope(m_link);
+    return m_link.Exchange(payload, payload.contains(QStringLiteral(",R,"))
+                                        ? LinkStatus::WaitRead
+                                        : LinkStatus::WaitWrite);
 }

@@ -22,10 +22,7 @@ QString nowText() {
 
 // Commands whose repetition would repeat their effect on the instrument.
 bool isBarredFromResend(const QByteArray& frame) {
-    for (const char* key : {"UX,W", "XC,W", "SZ,W", "S1,W"})
-        if (frame.contains(key))
-            return true;
-    return false;
+    return PolicyOf(CommandKey(frame)) & CommandPolicy::NeverResend;
 }
 
 // Whether two selector fields name the same entry: equal texts, or equal hex numbers.
@@ -36,6 +33,22 @@ bool sameSelector(const QByteArray& a, const QByteArray& b) {
     const qulonglong va = a.toULongLong(&okA, 16);
     const qulonglong vb = b.toULongLong(&okB, 16);
     return okA && okB && va == vb;
+}
+
+// A block as the instrument frames it: STX, "0001", payload, ETX, two checksum characters and
+// the terminator. Anything else ending in a terminator is noise that happened to hold one.
+bool isFramed(const QByteArray& block) {
+    const qsizetype n = block.size();
+    return n >= 9 && block.at(0) == Ctl::STX && block.mid(1, 4) == "0001" &&
+           block.at(n - 4) == Ctl::ETX;
+}
+
+// Text a line of noise may be: an instrument that answers a text line ends it with CR.
+bool isPrintableLine(QByteArrayView bytes) {
+    for (const char c : bytes)
+        if (quint8(c) < 0x20 || quint8(c) > 0x7E)
+            return false;
+    return true;
 }
 
 } // namespace
@@ -56,8 +69,8 @@ uclHbif::uclHbif(QObject* parent)
 
     connect(&m_linkTimer, &QTimer::timeout, this, &uclHbif::onLinkTick);
     connect(&m_denstyTimer, &QTimer::timeout, this, &uclHbif::onDenstyTick);
-    m_linkTimer.setInterval(100);
-    m_denstyTimer.setInterval(1000);
+    m_linkTimer.setInterval(LinkDefaults::TickMs);
+    m_denstyTimer.setInterval(LinkDefaults::DenstyMs);
     m_linkTimer.start();
 }
 
@@ -102,7 +115,7 @@ PortControl* uclHbif::ActivePort() const {
     return m_serial;
 }
 
-void uclHbif::setStatus(qint32 value) {
+void uclHbif::setStatus(LinkStatus value) {
     m_status = value;
     checkWait();
 }
@@ -112,8 +125,18 @@ void uclHbif::setCancel(bool on) {
     checkWait();
 }
 
+void uclHbif::beginOperation() {
+    m_wasCancelled = false;
+    setCancel(false);
+}
+
+void uclHbif::endOperation() {
+    m_wasCancelled = m_wasCancelled || m_cancel;
+    setCancel(false);
+}
+
 void uclHbif::setTimeout(qint16 seconds) {
-    m_timeoutTicks = qint16(qBound(-3276, int(seconds), 3276) * 10);
+    m_timeoutTicks = qint16(qBound(-3276, int(seconds), 3276) * LinkDefaults::TicksPerSecond);
 }
 
 void uclHbif::setInstrument(clsInstrument* record) {
@@ -200,7 +223,7 @@ void uclHbif::setRunDensty(bool on) {
         m_denstyTimer.start();
         m_ticks = 0;
     } else if (!on && m_denstyTimer.isActive()) {
-        waitWhileStatus(4); // let a poll in flight finish
+        waitWhileStatus(LinkStatus::WaitRead); // let a poll in flight finish
         m_denstyTimer.stop();
     }
 }
@@ -211,22 +234,29 @@ void uclHbif::AddLog(const QString& text) {
 
 bool uclHbif::DisConnect() {
     m_ticks = 0;
-    setStatus(2);
+    setStatus(LinkStatus::Released);
     return false;
 }
 
-void uclHbif::DataSend(const QByteArray& frame, bool start) {
+void uclHbif::DataSend(const QByteArray& frame, Send kind) {
     m_rx.clear();
-    ActivePort()->write(frame);
+    m_noiseSinceSend = false;
+    const qint64 written = ActivePort()->write(frame);
     post([this] { emit StsTransmit(); });
     appState().RxSeen = false;
     m_state.LastFrame = frame;
     if (CommandKey(frame).size() == 4)
         m_commandFrame = frame;
     m_ticksLeft = m_timeoutTicks;
-    if (start)
+    if (kind == Send::Start)
         m_retryCount = 0;
     WriteSerialLog(LiteralMessage(5552, {ToLogText(frame)}));
+    if (written != frame.size()) {
+        // A closed or vanished port: no reply can come to a frame that never left.
+        WriteSerialLog(QStringLiteral("<<< Port write failed >>>"));
+        if (IsWaiting(m_status))
+            failExchange();
+    }
 }
 
 // --- waiting ---------------------------------------------------------------------------------
@@ -248,7 +278,7 @@ bool uclHbif::waitWhile(const std::function<bool()>& condition) {
     return true;
 }
 
-bool uclHbif::waitWhileStatus(qint32 value) {
+bool uclHbif::waitWhileStatus(LinkStatus value) {
     return waitWhile([this, value] { return m_status == value; });
 }
 
@@ -259,19 +289,44 @@ bool uclHbif::waitTicks(qint32 ticks) {
     return waitWhile([this, ticks] { return m_ticks < ticks; });
 }
 
-bool uclHbif::Exchange(const QString& payload, qint32 waitStatus) {
+bool uclHbif::Exchange(const QString& payload, LinkStatus waitStatus) {
     if (m_loop)
         return false;
     setStatus(waitStatus);
-    DataSend(BuildFrame(payload, Ctl::EOT), true);
+    DataSend(BuildFrame(payload, Ctl::EOT), Send::Start);
     if (!waitWhileStatus(waitStatus))
         return false;
-    return m_status == 6;
+    return m_status == LinkStatus::Done;
 }
 
 void uclHbif::checkWait() {
     if (m_loop && !(*m_waitCondition)())
         m_loop->quit();
+}
+
+void uclHbif::failExchange() {
+    setStatus(LinkStatus::Failed);
+}
+
+void uclHbif::logReceived(const QString& text) {
+    // A token bucket: a burst is logged whole, a flood at a bounded rate with a count of what
+    // was left out.
+    if (!m_rxLogClock.isValid())
+        m_rxLogClock.start();
+    const double seconds = m_rxLogClock.restart() / 1000.0;
+    m_rxLogTokens =
+        qMin<double>(LinkLimits::RxLogBurst, m_rxLogTokens + seconds * LinkLimits::RxLogPerSecond);
+    if (m_rxLogTokens < 1) {
+        ++m_rxLogSuppressed;
+        return;
+    }
+    m_rxLogTokens -= 1;
+    if (m_rxLogSuppressed > 0) {
+        WriteSerialLog(QStringLiteral("<<< %1 received lines not logged: the line babbles >>>")
+                           .arg(m_rxLogSuppressed));
+        m_rxLogSuppressed = 0;
+    }
+    WriteSerialLog(text);
 }
 
 // --- receiving -------------------------------------------------------------------------------
@@ -292,83 +347,130 @@ void uclHbif::receive(PortControl* port, bool irda) {
     appState().RxSeen = true;
     m_lineErrors = 0;
     const QByteArray bytes = port->readAll();
-    bool overflow = false;
-    if (m_status != 9) {
-        if (m_rx.size() + bytes.size() > RxBufferLimit) {
-            m_rx.clear();
-            overflow = true;
-        } else {
-            m_rx += bytes;
-        }
-    }
     if (m_cancel) {
-        setStatus(8);
+        setStatus(LinkStatus::Cancelled);
         m_rx.clear();
-    } else if (m_status == 9) {
-        writeDumpBytes(bytes);
-    } else if (overflow) {
-        // A flood without block ends: what came so far is no reply.
-        WriteSerialLog(QStringLiteral("<<< Receive buffer overflow >>>"));
-        rejectBlock();
+    } else if (m_status == LinkStatus::BinaryDump) {
+        const BinaryBlock result = m_binarySink ? m_binarySink(bytes) : BinaryBlock::Error;
+        if (result == BinaryBlock::Complete)
+            setStatus(LinkStatus::Done);
+        else if (result == BinaryBlock::Error)
+            failExchange();
     } else {
+        m_rx += bytes;
         takeBlocks();
     }
     if (irda)
         post([this] { emit StsIdle(); });
 }
 
+void uclHbif::dropNoise() {
+    if (m_noiseBytes > 0) {
+        logReceived(QStringLiteral("<<< %1 bytes outside any frame dropped >>>").arg(m_noiseBytes));
+        m_noiseBytes = 0;
+    }
+}
+
 void uclHbif::takeBlocks() {
     while (!m_rx.isEmpty()) {
+        const qsizetype stx = m_rx.indexOf(Ctl::STX);
+        if (stx != 0) {
+            // Bytes before a frame's STX belong to no reply.
+            const qsizetype noiseEnd = stx < 0 ? m_rx.size() : stx;
+            const qsizetype cr = m_rx.indexOf(Ctl::CR);
+            if (cr >= 0 && cr < noiseEnd) {
+                // A text line ended by CR while an exchange waits is the instrument saying it
+                // could not take the command: a bad block. After binary noise it is noise too,
+                // so that a burst of garbage cannot use up the resends.
+                const QByteArray line = m_rx.left(cr + 1);
+                m_rx.remove(0, cr + 1);
+                const bool text = isPrintableLine(QByteArrayView(line).chopped(1));
+                if (text && !m_noiseSinceSend && IsWaiting(m_status) &&
+                    m_status != LinkStatus::BinaryDump) {
+                    logReceived(LiteralMessage(5549, {ToLogText(line)}));
+                    if (m_retryCount >= m_retry) {
+                        failExchange();
+                        return;
+                    }
+                    ++m_retryCount;
+                    if (m_retryCount > 1)
+                        post([this, n = m_retryCount] { emit ConnectRetry(n); });
+                    if (isBarredFromResend(m_state.LastFrame))
+                        m_rx.clear();
+                    else
+                        DataSend(m_state.LastFrame, Send::Resend);
+                    return;
+                }
+                m_noiseSinceSend = m_noiseSinceSend || !text;
+                m_noiseBytes += line.size();
+                continue;
+            }
+            const QByteArrayView noise(m_rx.constData(), noiseEnd);
+            m_noiseSinceSend = m_noiseSinceSend || !isPrintableLine(noise);
+            m_noiseBytes += noiseEnd;
+            m_rx.remove(0, noiseEnd);
+            if (m_noiseBytes >= LinkLimits::RxBufferLimit)
+                dropNoise();
+            continue;
+        }
         const qsizetype etb = m_rx.indexOf(Ctl::ETB);
         const qsizetype eot = m_rx.indexOf(Ctl::EOT);
         const qsizetype end = etb < 0 ? eot : (eot < 0 ? etb : qMin(etb, eot));
         if (end < 0) {
-            if (!m_rx.contains(Ctl::CR))
-                return;
-            // A CR without a block end: a broken reply.
-            if (m_retryCount >= m_retry) {
-                setStatus(7);
-                return;
+            // A frame on its way; the time-out covers one that never ends. One that outgrows
+            // any reply is no frame: look for the next STX.
+            if (m_rx.size() > LinkLimits::RxBufferLimit) {
+                m_noiseSinceSend = true;
+                m_noiseBytes += 1;
+                m_rx.remove(0, 1);
+                continue;
             }
-            ++m_retryCount;
-            if (m_retryCount > 1)
-                post([this, n = m_retryCount] { emit ConnectRetry(n); });
-            if (isBarredFromResend(m_state.LastFrame))
-                m_rx.clear();
-            else
-                DataSend(m_state.LastFrame, false);
             return;
+        }
+        // A frame that broke off and a new one began: the new one counts.
+        const qsizetype restart = m_rx.lastIndexOf(Ctl::STX, end);
+        if (restart > 0) {
+            m_noiseSinceSend = true;
+            m_noiseBytes += restart;
+            m_rx.remove(0, restart);
+            continue;
         }
         const QByteArray block = m_rx.left(end + 1);
         m_rx.remove(0, end + 1);
+        if (!isFramed(block)) {
+            m_noiseSinceSend = true;
+            m_noiseBytes += block.size();
+            continue;
+        }
+        dropNoise();
         m_lastBlock = block;
-        WriteSerialLog(LiteralMessage(5549, {ToLogText(block)}));
+        logReceived(LiteralMessage(5549, {ToLogText(block)}));
         if (!isReplyToCommand(block)) {
             // A late answer to an earlier command: taking it would put every later reply
             // one command behind.
-            WriteSerialLog(QStringLiteral("<<< Reply to another command dropped >>>"));
+            logReceived(QStringLiteral("<<< Reply to another command dropped >>>"));
             continue;
         }
         if (!m_decoder.DecodeResponse(block)) {
             rejectBlock();
         } else if (block.back() == Ctl::ETB) {
-            DataSend(BlockAcknowledgement(m_commandFrame, true), true);
+            DataSend(BlockAcknowledgement(m_commandFrame, true), Send::Start);
         } else {
-            setStatus(6);
+            setStatus(LinkStatus::Done);
         }
     }
 }
 
 bool uclHbif::isReplyToCommand(const QByteArray& block) const {
     // A short or damaged block is the decoder's to reject and counts as a bad block.
-    if (block.size() < MinBlockLength || (appState().VerifyChecksum && !BlockChecksumOk(block)))
+    if (block.size() < MinBlockLength || (m_state.VerifyChecksum && !BlockChecksumOk(block)))
         return true;
     const BlockParts parts = SplitBlock(block);
     const QByteArray expected = CommandKey(m_commandFrame);
     if (parts.key != expected)
         return false;
     // Replies that name the entry they carry must name the one asked for.
-    if (expected == "XS,R" || expected == "LI,R") {
+    if (PolicyOf(expected) & CommandPolicy::EchoesSelector) {
         const QByteArray asked = CommandData(m_commandFrame);
         const QByteArray given = parts.data.left(parts.data.indexOf(','));
         return sameSelector(asked, given);
@@ -378,61 +480,57 @@ bool uclHbif::isReplyToCommand(const QByteArray& block) const {
 
 void uclHbif::rejectBlock() {
     if (m_retryCount >= m_retry) {
-        setStatus(7);
+        failExchange();
         return;
     }
     ++m_retryCount;
-    if (m_status == 4 || m_status == 5)
+    if (m_status == LinkStatus::WaitRead || m_status == LinkStatus::WaitWrite)
         resendUnlessBarred();
     else
-        DataSend(BlockAcknowledgement(m_commandFrame, false), false);
+        DataSend(BlockAcknowledgement(m_commandFrame, false), Send::Resend);
 }
 
 void uclHbif::resendUnlessBarred() {
     if (!isBarredFromResend(m_state.LastFrame))
-        DataSend(m_state.LastFrame, false);
-}
-
-void uclHbif::beginBinaryBlock(qint64 offset) {
-    m_binOffset = offset;
-    m_binCount = 0;
-}
-
-void uclHbif::writeDumpBytes(const QByteArray& bytes) {
-    // Bytes beyond the block would overwrite the next block or grow the image.
-    const qint64 room = BinaryBlockSize - m_binCount;
-    if (room <= 0 || bytes.isEmpty())
-        return;
-    QFile f(m_binDumpPath);
-    if (!f.open(QIODevice::ReadWrite) || !f.seek(m_binOffset + m_binCount)) {
-        WriteSerialLog(QStringLiteral("<<< Dump file error >>> ") + m_binDumpPath);
-        setStatus(7);
-        return;
-    }
-    const qint64 written = f.write(bytes.constData(), qMin<qint64>(room, bytes.size()));
-    if (written > 0)
-        m_binCount += written;
-    if (m_binCount >= BinaryBlockSize)
-        setStatus(6);
+        DataSend(m_state.LastFrame, Send::Resend);
 }
 
 // --- line events -----------------------------------------------------------------------------
+
+void uclHbif::lineDown() {
+    // The instrument is gone: an exchange in flight has failed, whatever it was waiting for.
+    m_state.LinkMode = ConnectMode::NotConnected;
+    m_retryCount = 0;
+    if (IsWaiting(m_status))
+        failExchange();
+    appState().RxSeen = false;
+    if (!m_lineDownRaised) {
+        m_lineDownRaised = true;
+        post([this] { emit OnDisconnect(); });
+    }
+}
 
 void uclHbif::serialEvent(PortControl* port, int code) {
     if (code >= PortEvent::BreakSignal && code <= PortEvent::DeviceControlError)
         ++m_lineErrors;
     const auto logLine = [](int message) { WriteSerialLog(LoadMessage(message, {nowText()})); };
+    // A line error ends the exchange it hit as a failure; with no exchange running there is
+    // nothing to end.
+    const auto fail = [this] {
+        if (IsWaiting(m_status))
+            failExchange();
+    };
     switch (code) {
     case PortEvent::CtsChanged:
     case PortEvent::DsrChanged:
         if (port->modemStatus() & (ModemCts | ModemDsr)) {
-            m_state.LinkMode = 2;
-            m_retryCount = 0;
+            m_lineDownRaised = false;
+            if (m_state.LinkMode != ConnectMode::Connected) {
+                m_state.LinkMode = ConnectMode::Connecting;
+                m_retryCount = 0;
+            }
         } else {
-            m_state.LinkMode = 0;
-            setStatus(6);
-            m_retryCount = 0;
-            post([this] { emit OnDisconnect(); });
+            lineDown();
         }
         break;
     case PortEvent::BreakSignal:
@@ -440,29 +538,30 @@ void uclHbif::serialEvent(PortControl* port, int code) {
         break;
     case PortEvent::FramingError:
         logLine(5543);
-        setStatus(7);
+        fail();
         break;
     case PortEvent::Overrun:
         logLine(5544);
-        setStatus(7);
+        fail();
         break;
     case PortEvent::ReceiveOverflow:
         logLine(5545);
-        setStatus(7);
+        fail();
         break;
     case PortEvent::ParityError:
         logLine(5546);
-        setStatus(7);
+        fail();
         break;
     case PortEvent::SendOverflow:
-        if (m_state.LinkMode != 2) {
+        // A frame that could not be written was not sent: no reply can confirm it.
+        if (m_state.LinkMode != ConnectMode::Connecting) {
             logLine(5547);
-            setStatus(6);
+            fail();
         }
         break;
     case PortEvent::DeviceControlError:
         logLine(5548);
-        setStatus(6);
+        fail();
         break;
     default:
         break;
@@ -471,16 +570,16 @@ void uclHbif::serialEvent(PortControl* port, int code) {
 
 void uclHbif::irdaEvent(int code, int detail) {
     if (code == PortEvent::LinkUp) {
-        if (m_state.LinkMode == 0) {
+        if (m_state.LinkMode == ConnectMode::NotConnected) {
             WriteSerialLog(LoadMessage(5550, {nowText()}));
             m_retryCount = 0;
             m_rx.clear();
             m_ticks = 0;
-            m_state.LinkMode = 2;
+            m_state.LinkMode = ConnectMode::Connecting;
         }
         return;
     }
-    setStatus(7);
+    setStatus(LinkStatus::Failed);
     if (code == PortEvent::SocketError) {
         WriteSerialLog(QStringLiteral("Soket Error[%1](%2)").arg(nowText()).arg(detail));
         post([this, detail] { emit IrDAError(qint16(detail)); });
@@ -496,45 +595,64 @@ void uclHbif::onLinkTick() {
     ++m_ticks;
     // No port signals its modem lines; the tick reads them and raises their changes.
     ActivePort()->pollModemLines();
-    if (m_state.LinkMode == 4) {
+    if (m_state.LinkMode == ConnectMode::Reopen) {
         if (!m_serial->isOpen())
             m_serial->open();
-        setStatus(0);
-        m_state.LinkMode = 2;
+        setStatus(LinkStatus::Idle);
+        m_state.LinkMode = ConnectMode::Connecting;
         m_ticks = 0;
     }
-    if (m_state.LinkMode == 2)
+    if (m_state.LinkMode == ConnectMode::Connecting)
         connectStep();
-    else if (m_state.LinkMode == 3)
-        timeoutStep();
+    else
+        timeoutStep(); // connected or not: an exchange that waits must end
+    reopenStep();
     if (m_serviceCounter < 1) {
         m_irda->service();
-        m_serviceCounter = 5;
+        m_serviceCounter = m_timings.IrDAServiceTicks;
     } else {
         --m_serviceCounter;
     }
     checkWait();
 }
 
+void uclHbif::reopenStep() {
+    PortControl* port = ActivePort();
+    if (!m_autoReopen || !port->lost())
+        return;
+    if (++m_reopenTicks < m_timings.ReopenPollTicks)
+        return;
+    m_reopenTicks = 0;
+    if (!port->reopen())
+        return;
+    WriteSerialLog(QStringLiteral("--- Adapter back on %1: reconnecting. Date = %2 ---")
+                       .arg(port->portName(), nowText()));
+    setStatus(LinkStatus::Idle);
+    m_retryCount = 0;
+    m_ticks = 0;
+    m_state.LinkMode = ConnectMode::Connecting;
+}
+
 void uclHbif::connectStep() {
-    if (m_status != 4) {
+    if (m_status != LinkStatus::WaitRead) {
         WriteSerialLog(LoadMessage(5512));
         if (m_retryCount < m_retry) {
             ++m_retryCount;
-            if (m_retryCount % 5 == 0 && m_retryCount > 1)
-                post([this, n = qint16(m_retryCount / 5)] { emit ConnectRetry(n); });
-            setStatus(4);
-            DataSend(BuildFrame(QByteArrayLiteral("RC,R,"), Ctl::EOT), false);
+            constexpr int every = LinkDefaults::ConnectRetryEvery;
+            if (m_retryCount % every == 0 && m_retryCount > 1)
+                post([this, n = qint16(m_retryCount / every)] { emit ConnectRetry(n); });
+            setStatus(LinkStatus::WaitRead);
+            DataSend(BuildFrame(QByteArrayLiteral("RC,R,"), Ctl::EOT), Send::Resend);
         } else {
-            setStatus(0);
-            m_state.LinkMode = 0;
+            setStatus(LinkStatus::Idle);
+            m_state.LinkMode = ConnectMode::NotConnected;
             post([this] { emit AlarmMessage(LoadMessage(5405)); });
         }
         m_ticks = 0;
-    } else if (m_ticks > 10) {
-        // A second without a reply: the next tick asks again.
-        setStatus(0);
-        m_state.LinkMode = 2;
+    } else if (m_ticks > m_timings.ConnectReplyTicks) {
+        // No reply in time: the next tick asks again.
+        setStatus(LinkStatus::Idle);
+        m_state.LinkMode = ConnectMode::Connecting;
         m_ticks = 0;
     }
 }
@@ -545,19 +663,21 @@ void uclHbif::timeoutStep() {
         return;
     }
     if (m_retryCount < m_retry) {
+        if (!IsWaiting(m_status))
+            return;
         ++m_retryCount;
         switch (m_status) {
-        case 3:
+        case LinkStatus::BlockTransfer:
             if (m_state.LastFrame.endsWith(Ctl::EOT))
-                DataSend(m_state.LastFrame, false);
+                DataSend(m_state.LastFrame, Send::Resend);
             else
-                DataSend(BlockAcknowledgement(m_commandFrame, false), false);
+                DataSend(BlockAcknowledgement(m_commandFrame, false), Send::Resend);
             break;
-        case 4:
-        case 5:
+        case LinkStatus::WaitRead:
+        case LinkStatus::WaitWrite:
             resendUnlessBarred();
             break;
-        case 9:
+        case LinkStatus::BinaryDump:
             WriteSerialLog(QStringLiteral("= timeout ="));
             m_binaryRetry = true;
             setCancel(true);
@@ -568,25 +688,30 @@ void uclHbif::timeoutStep() {
         return;
     }
     switch (m_status) {
-    case 2:
-    case 6:
+    case LinkStatus::Released:
+    case LinkStatus::Done:
+    case LinkStatus::Idle:
+    case LinkStatus::Failed:
         break;
-    case 8:
-        setStatus(2);
+    case LinkStatus::Cancelled:
+        setStatus(LinkStatus::Released);
         break;
     default:
-        setStatus(7);
+        failExchange();
         appState().RxSeen = false;
     }
 }
 
 void uclHbif::onDenstyTick() {
-    if (m_status == 2 || m_status == 6) {
-        setStatus(4);
+    // Without an instrument there is nothing to poll.
+    if (!Connected())
+        return;
+    if (m_status == LinkStatus::Released || m_status == LinkStatus::Done) {
+        setStatus(LinkStatus::WaitRead);
         m_retryCount = 0;
-        DataSend(BuildFrame(QByteArrayLiteral("DN,R,"), Ctl::EOT), true);
-    } else if (m_status == 4) {
+        DataSend(BuildFrame(QByteArrayLiteral("DN,R,"), Ctl::EOT), Send::Start);
+    } else if (m_status == LinkStatus::WaitRead) {
         WriteSerialLog(LoadMessage(5560, {nowText()}));
-        setStatus(2);
+        setStatus(LinkStatus::Released);
     }
 }

@@ -6,6 +6,7 @@
 #include "model/clsInstrument.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -22,14 +23,12 @@ class QEventLoop;
 // starts an exchange and then waits in a local event loop while Status keeps its waiting
 // value, with the timers and port events running inside that wait.
 //
-// Status: 0 idle, 2 released, 3 block transfer, 4 waiting for a read, 5 waiting for a write,
-// 6 done, 7 failed, 8 cancelled, 9 binary dump.
+// Whatever the line does, an exchange ends: a lost line, a vanished adapter or a port error
+// fails it, and its time-out runs whether or not the link is connected.
 class uclHbif : public QObject {
     Q_OBJECT
 public:
     static constexpr int BinaryBlockSize = 512;
-    // Received bytes without a block end are dropped past this many.
-    static constexpr qsizetype RxBufferLimit = 4096;
 
     explicit uclHbif(QObject* parent = nullptr);
     ~uclHbif() override;
@@ -43,16 +42,24 @@ public:
     // The IrDA control when SerialComm is False and it is available, else the serial control.
     PortControl* ActivePort() const;
 
-    qint32 Status() const { return m_status; }
-    void setStatus(qint32 value);
-    qint32 LinkMode() const { return m_state.LinkMode; }
-    void setLinkMode(qint32 mode) { m_state.LinkMode = mode; }
-    bool Connected() const { return m_state.LinkMode == 3; }
+    LinkStatus Status() const { return m_status; }
+    void setStatus(LinkStatus value);
+    ConnectMode LinkMode() const { return m_state.LinkMode; }
+    void setLinkMode(ConnectMode mode) { m_state.LinkMode = mode; }
+    bool Connected() const { return m_state.LinkMode == ConnectMode::Connected; }
     bool SerialComm() const { return m_serialComm; }
     void setSerialComm(bool on) { m_serialComm = on; }
 
+    // Set by the host when it opens the link.
+    bool VerifyChecksum() const { return m_state.VerifyChecksum; }
+    void setVerifyChecksum(bool on) { m_state.VerifyChecksum = on; }
+    // Whether an adapter that vanished is looked for and opened again when it comes back (the
+    // program: yes; a one-shot command-line run: no, it reports the failure).
+    bool AutoReopen() const { return m_autoReopen; }
+    void setAutoReopen(bool on) { m_autoReopen = on; }
+
     // Seconds; held as ticks of the link timer (value x 10).
-    qint16 Timeout() const { return qint16(m_timeoutTicks / 10); }
+    qint16 Timeout() const { return qint16(m_timeoutTicks / LinkDefaults::TicksPerSecond); }
     void setTimeout(qint16 seconds);
     // The time-out in link ticks, for a time-out that is not a whole number of seconds.
     qint16 TimeoutTickCount() const { return m_timeoutTicks; }
@@ -70,6 +77,10 @@ public:
     QByteArray LastBlock() const { return m_lastBlock; }
     bool Cancel() const { return m_cancel; }
     void setCancel(bool on);
+    // Whether Cancel was set during the last operation (OperationScope clears Cancel itself).
+    bool WasCancelled() const { return m_wasCancelled || m_cancel; }
+    void beginOperation();
+    void endOperation();
     bool BinaryRetry() const { return m_binaryRetry; }
     void setBinaryRetry(bool on) { m_binaryRetry = on; }
     QString BinDumpPath() const { return m_binDumpPath; }
@@ -87,6 +98,11 @@ public:
     bool SpanStatus(int sensor) const;
     QString ZeroResult() const { return m_state.ZeroResult; }
     QString SpanResult() const { return m_state.SpanResult; }
+    // Forgets the results, so that a run that fails cannot show an earlier run's.
+    void clearCalibResults() {
+        m_state.ZeroResult.clear();
+        m_state.SpanResult.clear();
+    }
     // Whether the last clear/default poll carried ACK.
     bool Completion() const { return m_state.Completion; }
     void setCompletion(bool on) { m_state.Completion = on; }
@@ -124,12 +140,16 @@ public:
     void setDenstyInterval(int ms) { m_denstyTimer.setInterval(ms); }
     bool RunDensty() const { return m_denstyTimer.isActive(); }
     void setRunDensty(bool on);
+    // One tick of the link timer, for a test that stops the timer and counts ticks itself.
+    void tick() { onLinkTick(); }
     // Waits and bounds of the read, write and dump sequences that run on this link.
     SequenceTimings& Timings() { return m_timings; }
     const SequenceTimings& Timings() const { return m_timings; }
 
-    // Sends a whole frame; start marks the start of an exchange (RetryCount = 0).
-    void DataSend(const QByteArray& frame, bool start);
+    // Sends a whole frame. Send::Start marks the start of an exchange (RetryCount = 0); a
+    // resend goes on counting. A port that does not take the frame fails the exchange.
+    enum class Send { Start, Resend };
+    void DataSend(const QByteArray& frame, Send kind);
     void AddLog(const QString& text);
     // Tick counter 0, Status 2; returns False.
     bool DisConnect();
@@ -141,19 +161,19 @@ public:
     // counter move.
     bool isWaiting() const { return m_loop != nullptr; }
     bool waitWhile(const std::function<bool()>& condition);
-    bool waitWhileStatus(qint32 value);
+    bool waitWhileStatus(LinkStatus value);
     // Resets the tick counter and waits until it reaches `ticks`.
     bool waitTicks(qint32 ticks);
-    // One exchange: Status = waitStatus (4 or 5), send the payload with EOT as the start of an
-    // exchange, wait while Status keeps that value. True when it ended with 6. Refused (false,
-    // nothing sent) while another wait runs.
-    bool Exchange(const QString& payload, qint32 waitStatus);
+    // One exchange: Status = waitStatus (WaitRead or WaitWrite), send the payload with EOT as
+    // the start of an exchange, wait while Status keeps that value. True when it ended Done.
+    // Refused (false, nothing sent) while another wait runs.
+    bool Exchange(const QString& payload, LinkStatus waitStatus);
 
-    // Binary dump: the next bytes received while Status is 9 go to BinDumpPath from this
-    // file offset; 512 of them end the block (Status 6).
-    void beginBinaryBlock(qint64 offset);
-    qint64 BinaryOffset() const { return m_binOffset; }
-    qint64 BinaryCount() const { return m_binCount; }
+    // Binary dump: while Status is BinaryDump every received byte goes to the sink, which says
+    // whether the block is complete or could not be stored.
+    enum class BinaryBlock { More, Complete, Error };
+    using BinarySink = std::function<BinaryBlock(const QByteArray& bytes)>;
+    void setBinarySink(BinarySink sink) { m_binarySink = std::move(sink); }
 
 signals:
     void OnConnect();
@@ -167,23 +187,29 @@ signals:
     void IrDAError(qint16 code);
     void StsTransmit();
     void StsIdle();
+    // An operation failed in a way the operator must hear (a memory download that broke off).
+    void Beep();
 
 private:
     void attachPort(PortControl* port);
     void onPortEvent(PortControl* port, int code, int detail);
     void receive(PortControl* port, bool irda);
     void takeBlocks();
+    void dropNoise();
     bool isReplyToCommand(const QByteArray& block) const;
     void rejectBlock();
     void resendUnlessBarred();
-    void writeDumpBytes(const QByteArray& bytes);
+    void failExchange();
+    void lineDown();
     void serialEvent(PortControl* port, int code);
     void irdaEvent(int code, int detail);
     void onLinkTick();
     void connectStep();
     void timeoutStep();
+    void reopenStep();
     void onDenstyTick();
     void checkWait();
+    void logReceived(const QString& text);
     template <typename F> void post(F&& f) {
         QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
     }
@@ -197,26 +223,50 @@ private:
     QTimer m_denstyTimer;
     SequenceTimings m_timings;
 
-    qint32 m_status = 0;
+    LinkStatus m_status = LinkStatus::Idle;
     bool m_serialComm = true;
     bool m_enabled = true;
+    bool m_autoReopen = false;
+    bool m_lineDownRaised = false;
     qint16 m_timeoutTicks = 30;
     qint16 m_ticksLeft = 0;
     qint16 m_retry = 3;
     qint16 m_retryCount = 0;
     qint32 m_ticks = 0;
-    int m_serviceCounter = 5;
+    qint32 m_reopenTicks = 0;
+    int m_serviceCounter = SequenceTimings{}.IrDAServiceTicks;
     int m_lineErrors = 0;
     QByteArray m_rx;
     QByteArray m_lastBlock;
-    QByteArray m_commandFrame; // the command the current exchange answers
+    QByteArray m_commandFrame;     // the command the current exchange answers
+    bool m_noiseSinceSend = false; // bytes that were no frame arrived since the last send
+    qint64 m_noiseBytes = 0;       // discarded and not yet logged
     bool m_cancel = false;
+    bool m_wasCancelled = false;
     bool m_binaryRetry = false;
     QString m_binDumpPath;
-    qint64 m_binOffset = 0;
-    qint64 m_binCount = 0;
+    BinarySink m_binarySink;
     std::array<qint32, 5> m_factCal{};
+
+    // The communication log's allowance for received-data lines (a token bucket).
+    QElapsedTimer m_rxLogClock;
+    double m_rxLogTokens = LinkLimits::RxLogBurst;
+    qint64 m_rxLogSuppressed = 0;
 
     QEventLoop* m_loop = nullptr;
     const std::function<bool()>* m_waitCondition = nullptr;
+};
+
+// Cancel belongs to one operation: cleared when the operation starts, so that a cancel left
+// from an earlier one cannot end it at its first reply, and when it ends, so that nothing is
+// left to stop the live readings or the next command.
+class OperationScope {
+public:
+    explicit OperationScope(uclHbif& link) : m_link(link) { m_link.beginOperation(); }
+    ~OperationScope() { m_link.endOperation(); }
+    OperationScope(const OperationScope&) = delete;
+    OperationScope& operator=(const OperationScope&) = delete;
+
+private:
+    uclHbif& m_link;
 };

@@ -32,6 +32,7 @@ QString SimFaultPlan::syntaxHelp() {
         "  split=N:MS    send replies in chunks of N bytes, MS milliseconds apart\n"
         "  garbage=N     send N bytes of garbage without terminator instead of the next\n"
         "                reply, once; garbage=N:K instead of every Kth reply\n"
+        "  noise=N:K     send N random bytes (any value) before every Kth framed reply\n"
         "  silent=N      answer N replies, then nothing more\n"
         "  withhold=B    withhold memory block B once (EP: half the block; EF: listing\n"
         "                block B is not sent the first time)\n"
@@ -68,6 +69,8 @@ bool SimFaultPlan::parse(const QString& faults, SimFaultPlan* out, QString* erro
                 ok = pair(value, &plan.m_splitBytes, 1, &plan.m_splitGapMs, 0, false);
             else if (name == QLatin1String("garbage"))
                 ok = pair(value, &plan.m_garbageBytes, 1, &plan.m_garbageEvery, 1, true);
+            else if (name == QLatin1String("noise"))
+                ok = pair(value, &plan.m_noiseBytes, 1, &plan.m_noiseEvery, 1, false);
             else if (name == QLatin1String("silent"))
                 ok = positive(value, 0, &plan.m_silentAfter);
             else if (name == QLatin1String("withhold"))
@@ -82,7 +85,8 @@ bool SimFaultPlan::parse(const QString& faults, SimFaultPlan* out, QString* erro
 
 bool SimFaultPlan::isEmpty() const {
     return m_drop == 0 && m_delayMs == 0 && m_corrupt == 0 && m_splitBytes == 0 &&
-           m_garbageBytes == 0 && m_silentAfter < 0 && m_withhold < 0 && !m_failFirst;
+           m_garbageBytes == 0 && m_noiseBytes == 0 && m_silentAfter < 0 && m_withhold < 0 &&
+           !m_failFirst;
 }
 
 void SimFaultPlan::restart() {
@@ -134,6 +138,14 @@ SimFaultPlan::Outcome SimFaultPlan::apply(const SimRequest& request, const SimRe
             const qsizetype i = at(rng);
             bytes[i] = char(bytes[i] ^ 0x5A);
         }
+    }
+
+    if (m_noiseBytes > 0 && n % m_noiseEvery == 0 && reply.kind == SimReply::Kind::Frame) {
+        // Line noise: any byte value, terminators and STX included.
+        QByteArray noise(m_noiseBytes, Qt::Uninitialized);
+        for (char& c : noise)
+            c = char(rng());
+        bytes.prepend(noise);
     }
 
     if (m_splitBytes > 0) {

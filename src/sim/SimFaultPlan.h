@@ -16,6 +16,7 @@
 //   split=N:MS    send replies in chunks of N bytes, MS milliseconds apart
 //   garbage=N     send N bytes of printable garbage without any terminator instead of the
 //                 next reply, once; garbage=N:K does it for every Kth reply
+//   noise=N:K     send N random bytes (any value) before every Kth reply
 //   silent=N      answer N replies, then nothing more
 //   withhold=B    withhold memory block B once: the first "EP" request for it gets only half
 //                 its bytes, the first time listing block B is due it is not sent
@@ -46,6 +47,8 @@ private:
     int m_splitGapMs = 0;
     int m_garbageBytes = 0;
     int m_garbageEvery = 0; // 0: once
+    int m_noiseBytes = 0;
+    int m_noiseEvery = 1;
     int m_silentAfter = -1;
     int m_withhold = -1;
     bool m_failFirst = false;

@@ -476,6 +476,35 @@ private slots:
         QCOMPARE(appState().ExecuteCount, 43);
     }
 
+    void apostrophesSurviveAWriteAndRead() {
+        AppState& s = appState();
+        s.GasDefaults.FillDefaults();
+        s.FactoryRecordSuffix = QStringLiteral("'_O'K");
+        s.AppFont.Name = QStringLiteral("Bob's Sans");
+        s.DefaultRecord.setGasName(1, QStringLiteral("O'2"));
+        s.DefaultRecord.setGasUnit(1, QStringLiteral("'"));
+        s.GasDefaults.at(15, 4).Name = QStringLiteral("it's");
+        QByteArray text = ConfigFileText(s, AppDate::now());
+        resetAppState();
+        QBuffer in(&text);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QVERIFY(!ReadConfig(appState(), in).stopped);
+        const AppState& r = appState();
+        QCOMPARE(r.FactoryRecordSuffix, QStringLiteral("'_O'K"));
+        QCOMPARE(r.AppFont.Name, QStringLiteral("Bob's Sans"));
+        QCOMPARE(r.DefaultRecord.GasName(1), QStringLiteral("O'2"));
+        QCOMPARE(r.DefaultRecord.GasUnit(1), QStringLiteral("'"));
+        QCOMPARE(r.GasDefaults.at(15, 4).Name, QStringLiteral("it's"));
+
+        // A line as earlier versions wrote it: quoted fields without quotes inside, and empty
+        // fields between tabs, which are skipped.
+        QByteArray old = "Factory Record Suffix\t\t'_A;B'\t; comment\r\n";
+        QBuffer oldIn(&old);
+        QVERIFY(oldIn.open(QIODevice::ReadOnly));
+        ReadConfig(appState(), oldIn);
+        QCOMPARE(appState().FactoryRecordSuffix, QStringLiteral("_A;B"));
+    }
+
     void missingFileChangesNothing() {
         QTemporaryDir dir;
         appState().StartFolder = dir.path();

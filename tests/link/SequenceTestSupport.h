@@ -31,7 +31,7 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this, &link] {
             m_fired = true;
             link.setCancel(true);
-            link.setStatus(-1);
+            link.setStatus(LinkStatus(-1));
         });
         m_timer.start(limitMs);
     }
@@ -92,8 +92,8 @@ public:
         configure(link, record);
         port->open();
         port->pollModemLines();
-        link.setLinkMode(3);
-        link.setStatus(2);
+        link.setLinkMode(ConnectMode::Connected);
+        link.setStatus(LinkStatus::Released);
     }
     // The payloads written, in order (between "0001" and ETX).
     QStringList payloads() const { return linksupport::Payloads(port->writes()); }

@@ -82,10 +82,10 @@ private slots:
         QVERIFY(!m_dec->DecodeResponse(bad));
         QCOMPARE(m_log->count("<<< Checksum error >>>"), 1);
         QCOMPARE(m_rec->RomNumber(), 0);
-        appState().VerifyChecksum = false;
+        m_state->VerifyChecksum = false;
         QVERIFY(m_dec->DecodeResponse(bad));
         QCOMPARE(m_rec->RomNumber(), 1234);
-        appState().VerifyChecksum = true;
+        m_state->VerifyChecksum = true;
 
         // More fields than the tokenizer holds: rejected, nothing thrown.
         QByteArray many;
@@ -139,12 +139,14 @@ private slots:
         QVERIFY(decode("XS,R", "001F,Tank 31         "));
         QCOMPARE(r.StationList(31), QStringLiteral("Tank 31         "));
         QVERIFY(!r.Change_StationList(31));
-        // Index past the list, not hex, or no text: rejected, nothing stored.
+        // Index past the list or not hex: rejected, nothing stored.
         QVERIFY(!decode("XS,R", "0080,Beyond"));
         QVERIFY(!decode("XS,R", "00G1,Bad"));
-        QVERIFY(!decode("XS,R", "0001"));
-        QCOMPARE(formatErrors(), 3);
+        QCOMPARE(formatErrors(), 2);
         QCOMPARE(r.StationList(1), QString(16, u'-'));
+        // No text: the station has no name, which is no bad reply.
+        QVERIFY(decode("XS,R", "0001"));
+        QCOMPARE(formatErrors(), 2);
         QVERIFY(decode("XS,W", kAck));
     }
 
@@ -460,10 +462,10 @@ private slots:
         QVERIFY(!decode("CN,R", "IOX"));
 
         // The connect reply: text kept, connected once.
-        m_state->LinkMode = 2;
+        m_state->LinkMode = ConnectMode::Connecting;
         QVERIFY(decode("RC,R", "TQ-5800,V1.00"));
         QCOMPARE(m_state->ConnectReply, QStringLiteral("TQ-5800,V1.00"));
-        QCOMPARE(m_state->LinkMode, 3);
+        QCOMPARE(m_state->LinkMode, ConnectMode::Connected);
         QCOMPARE(m_connected, 1);
         QCOMPARE(m_log->count("---StartUp Connect Sequence Finished---"), 1);
         QVERIFY(decode("RC,R", "again"));

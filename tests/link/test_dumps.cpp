@@ -90,7 +90,7 @@ private slots:
         QSignalSpy messages(&serial.link, &uclHbif::DumpMessage);
         Watchdog dog(serial.link);
         QVERIFY(DumpSequences(serial.link).GetBinDump(path("serial.dat"), 0, 1023));
-        QCOMPARE(serial.link.Status(), 6);
+        QCOMPARE(serial.link.Status(), LinkStatus::Done);
         const QByteArray memory = serial.sim().state().memory.bytes();
         QCOMPARE(readFile(path("serial.dat")), memory);
         const QStringList sent = serial.commands();
@@ -117,8 +117,8 @@ private slots:
         QCOMPARE(link.ActivePort(), irda);
         irda->open();
         irda->pollModemLines();
-        link.setLinkMode(3);
-        link.setStatus(2);
+        link.setLinkMode(ConnectMode::Connected);
+        link.setStatus(LinkStatus::Released);
         QVERIFY(DumpSequences(link).GetBinDump(path("irda.dat"), 0, 1023));
         QCOMPARE(readFile(path("irda.dat")), memory);
         QCOMPARE(irda->instrument().commandCount("EP,R"), 1024);
@@ -167,8 +167,8 @@ private slots:
         QVERIFY(!DumpSequences(s.link).GetBinDump(path("held.dat"), 0, 1023));
         QVERIFY(!dog.fired());
         QVERIFY(s.link.BinaryRetry());
-        QVERIFY(s.link.Cancel());
-        QCOMPARE(s.link.Status(), 2);
+        QVERIFY(!s.link.Cancel()); // nothing left to end the next command
+        QCOMPARE(s.link.Status(), LinkStatus::Released);
         QCOMPARE(s.commands(), (QStringList{"EP,R,0000", "EP,R,0001", "EP,R,0002", "EP,R,0003"}));
         QCOMPARE(s.log.count("= timeout ="), 1);
         const QByteArray image = readFile(path("held.dat"));
@@ -199,7 +199,7 @@ private slots:
         Watchdog dog(s.link);
         QVERIFY(DumpSequences(s.link).GetRomDump2(path("DumpEF.dat")));
         QVERIFY(!dog.fired());
-        QCOMPARE(s.link.Status(), 6);
+        QCOMPARE(s.link.Status(), LinkStatus::Done);
         QCOMPARE(s.sim().commandCount("EF,R"), 1);
         QCOMPARE(s.sim().commandCount("ACK"), SimLoggerMemory::ListingBlocks - 1);
 
@@ -261,7 +261,7 @@ private slots:
         Watchdog dog(s.link);
         QVERIFY(!DumpSequences(s.link).GetRomDump2(path("failed.dat")));
         QVERIFY(!dog.fired());
-        QCOMPARE(s.link.Status(), 2);
+        QCOMPARE(s.link.Status(), LinkStatus::Released);
         const QStringList l = lines(path("failed.dat"));
         QCOMPARE(l.size(), 4 + 19 + 2);
         QCOMPARE(l[4], Header);

@@ -76,7 +76,7 @@ private slots:
 
     void readNeedsAConnection() {
         seqtest::ScriptedLink s;
-        s.link.setLinkMode(0);
+        s.link.setLinkMode(ConnectMode::NotConnected);
         Pane pane;
         QVERIFY(!ReadInstrumentFlow(s.link, s.record, pane.output(), false, {}));
         QCOMPARE(pane.texts(), QStringList{LoadMessage(5417)});
@@ -231,7 +231,7 @@ private slots:
 
     void aDownloadNeedsAConnectionAndTheIdentity() {
         seqtest::ScriptedLink s;
-        s.link.setLinkMode(0);
+        s.link.setLinkMode(ConnectMode::NotConnected);
         Pane pane;
         QVERIFY(!DownloadLoggerDataFlow(s.link, s.record, "unused.dat", pane.output()));
         QVERIFY(pane.has(5422, FlowColor::Failure));
@@ -354,7 +354,7 @@ private slots:
         QCOMPARE(s.commands().first(), sent);
 
         seqtest::ScriptedLink off;
-        off.link.setLinkMode(0);
+        off.link.setLinkMode(ConnectMode::NotConnected);
         Pane none;
         QVERIFY(!MaintenanceFlow(off.link, MaintenanceCommand(command), none.output()));
         QCOMPARE(none.texts(), QStringList{LoadMessage(5436)});

@@ -21,7 +21,7 @@ struct PollingInstrument {
     seqtest::ScriptedLink& s;
     QString code;
     int busyPolls = -1;
-    QList<int> statusAtPoll;
+    QList<LinkStatus> statusAtPoll;
     QList<int> ticksAtPoll;
     std::function<void(int)> onPoll; // called with the poll's number, from 1
 
@@ -86,7 +86,7 @@ private slots:
         PollingInstrument instrument(s, "UX", 2);
         QVERIFY(OperationSequences(s.link).DefaultInstrument());
         QCOMPARE(s.payloads(), (QStringList{"UX,W,", "UX,C,", "UX,C,", "UX,C,"}));
-        QCOMPARE(instrument.statusAtPoll, (QList<int>{4, 4, 4}));
+        QCOMPARE(instrument.statusAtPoll, (QList<LinkStatus>(3, LinkStatus::WaitRead)));
         QCOMPARE(instrument.ticksAtPoll, (QList<int>{7, 7, 7}));
         QCOMPARE(s.log.count("DEFAULT finished"), 1);
         QCOMPARE(s.log.count("--- Data Remove Start Sequence---"), 0);
@@ -95,7 +95,7 @@ private slots:
         c.link.Timings().ClearPollTicks = 3;
         PollingInstrument clear(c, "XC", 1);
         QVERIFY(OperationSequences(c.link).BodyDataClear());
-        QCOMPARE(clear.statusAtPoll, (QList<int>{5, 5}));
+        QCOMPARE(clear.statusAtPoll, (QList<LinkStatus>(2, LinkStatus::WaitWrite)));
         QCOMPARE(clear.ticksAtPoll, (QList<int>{3, 3}));
     }
 
@@ -243,8 +243,8 @@ private slots:
         QVERIFY(t.elapsed() >= 20 * seqtest::TickMs * 9 / 10);
         QCOMPARE(s.commands(), QStringList{"RO,W,"});
         QVERIFY(!s.port->isOpen());
-        QCOMPARE(s.link.LinkMode(), 0);
-        QCOMPARE(s.link.Status(), 0);
+        QCOMPARE(s.link.LinkMode(), ConnectMode::NotConnected);
+        QCOMPARE(s.link.Status(), LinkStatus::Idle);
         QVERIFY(!s.link.Connected());
         QCOMPARE(s.log.count("---Auto Power OFF Start Sequence---."), 1);
         QCOMPARE(s.log.count("---Auto Power OFF Finished---."), 1);
@@ -260,7 +260,7 @@ private slots:
         // The instrument took the first one and went silent; the link sent it four times.
         QCOMPARE(s.commands(), QStringList{"RO,W,"});
         QCOMPARE(s.log.count("W : [STX]0001RO,W,[ETX]"), 4);
-        QCOMPARE(s.link.LinkMode(), 0);
+        QCOMPARE(s.link.LinkMode(), ConnectMode::NotConnected);
     }
 };
 

@@ -258,7 +258,7 @@ private slots:
         });
         QTRY_VERIFY_WITH_TIMEOUT(link.Connected(), ExchangeLimitMs);
         QTRY_COMPARE(connected.size(), 1);
-        QVERIFY(link.Exchange("VP,R,", 4));
+        QVERIFY(link.Exchange("VP,R,", LinkStatus::WaitRead));
         QCOMPARE(rec.RomNumber(), 1234);
         link.setPortOpen(false);
         notifier.setEnabled(false);
@@ -313,7 +313,7 @@ private slots:
         for (int i = 0; i < 128; ++i)
             payloads << StationReadPayload(i);
         for (const QString& p : payloads)
-            QVERIFY2(link.Exchange(p, 4), qPrintable(p));
+            QVERIFY2(link.Exchange(p, LinkStatus::WaitRead), qPrintable(p));
 
         QCOMPARE(rec.RomNumber(), sim.romNumber);
         QCOMPARE(rec.SerialNo(), QString::fromLatin1(sim.serialNo).trimmed());
@@ -334,31 +334,30 @@ private slots:
         // Settings written back are echoed in their read encoding.
         rec.setConfirmation(45);
         rec.setCalLimit(200);
-        QVERIFY(link.Exchange(SettingWritePayload(u"XB", rec), 5));
-        QVERIFY(link.Exchange(SettingWritePayload(u"SC", rec), 5));
-        QVERIFY(link.Exchange(ClockWritePayload(AppDate::now()), 5));
+        QVERIFY(link.Exchange(SettingWritePayload(u"XB", rec), LinkStatus::WaitWrite));
+        QVERIFY(link.Exchange(SettingWritePayload(u"SC", rec), LinkStatus::WaitWrite));
+        QVERIFY(link.Exchange(ClockWritePayload(AppDate::now()), LinkStatus::WaitWrite));
 
-        // One memory block in binary: the bytes land in the image at the block's offset.
-        QTemporaryFile image;
-        QVERIFY(image.open());
-        image.write(QByteArray(4 * 512, char(0xFF)));
-        image.close();
-        link.setBinDumpPath(image.fileName());
-        link.beginBinaryBlock(2 * 512);
-        link.setStatus(9);
-        link.DataSend(BuildFrame(MemoryBlockReadPayload(2), Ctl::EOT), true);
-        link.waitWhile([&] { return link.Status() == 9 && !link.Cancel(); });
-        QCOMPARE(link.Status(), 6);
-        QVERIFY(image.open());
-        QCOMPARE(image.readAll().mid(1024, 512), sim.memory.block(2));
+        // One memory block in binary: its raw bytes reach the dump's sink.
+        QByteArray block;
+        link.setBinarySink([&](const QByteArray& bytes) {
+            block += bytes;
+            return block.size() >= 512 ? uclHbif::BinaryBlock::Complete
+                                       : uclHbif::BinaryBlock::More;
+        });
+        link.setStatus(LinkStatus::BinaryDump);
+        link.DataSend(BuildFrame(MemoryBlockReadPayload(2), Ctl::EOT), uclHbif::Send::Start);
+        link.waitWhile([&] { return link.Status() == LinkStatus::BinaryDump && !link.Cancel(); });
+        QCOMPARE(link.Status(), LinkStatus::Done);
+        QCOMPARE(block.left(512), sim.memory.block(2));
 
         // The dump listing: every block acknowledged, every line buffered.
         int groups = 0;
         link.DumpList().setFullHandler([&](const QList<HexListBuffer::Line>&) { ++groups; });
-        link.setStatus(3);
-        link.DataSend(BuildFrame(QByteArrayLiteral("EF,R,"), Ctl::EOT), true);
-        link.waitWhileStatus(3);
-        QCOMPARE(link.Status(), 6);
+        link.setStatus(LinkStatus::BlockTransfer);
+        link.DataSend(BuildFrame(QByteArrayLiteral("EF,R,"), Ctl::EOT), uclHbif::Send::Start);
+        link.waitWhileStatus(LinkStatus::BlockTransfer);
+        QCOMPARE(link.Status(), LinkStatus::Done);
         QCOMPARE(groups * 16 + link.DumpList().lines().size(),
                  SimLoggerMemory::ListingBlocks * SimLoggerMemory::ListingBlockSize / 16);
         QCOMPARE(port->instrument().commandCount("ACK"), SimLoggerMemory::ListingBlocks - 1);
@@ -388,7 +387,8 @@ private slots:
         QVERIFY(port->instrument().setFaults(faults));
         port->instrument().clearCounters();
         for (int i = 0; i < 12; ++i)
-            QVERIFY2(link.Exchange(StationReadPayload(i), 4), qPrintable(StationReadPayload(i)));
+            QVERIFY2(link.Exchange(StationReadPayload(i), LinkStatus::WaitRead),
+                     qPrintable(StationReadPayload(i)));
         const SimDeviceState& sim = port->instrument().state();
         for (int i = 0; i < 12; ++i)
             QCOMPARE(rec.StationList(i).trimmed(),

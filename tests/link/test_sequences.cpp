@@ -64,7 +64,7 @@ private slots:
         QVERIFY(ReadSequences(s.link).GetInstrument(&s.record));
         QVERIFY(!dog.fired());
         QCOMPARE(s.commands(), ExpectedFullRead());
-        QCOMPARE(s.link.Status(), 6);
+        QCOMPARE(s.link.Status(), LinkStatus::Done);
         QCOMPARE(s.link.Instrument(), &s.record);
         QCOMPARE(s.record.SerialNo(), QString("SN-20260001"));
         QCOMPARE(s.record.StationList(31).trimmed(), QString("Tank 31"));
@@ -84,7 +84,7 @@ private slots:
         Watchdog dog(s.link);
         QVERIFY(!ReadSequences(s.link).GetInstrument(&s.record));
         QVERIFY(!dog.fired());
-        QCOMPARE(s.link.Status(), 7);
+        QCOMPARE(s.link.Status(), LinkStatus::Failed);
         const QStringList sent = s.commands();
         QCOMPARE(sent.mid(0, 15), ExpectedFullRead().mid(0, 15));
         // The unanswered read is sent four times (first send and three resends), then nothing.
@@ -117,7 +117,7 @@ private slots:
         s.sim().setFaults("silent=0");
         Watchdog dog(s.link);
         QVERIFY(!ReadSequences(s.link).GetLatestHistory(&s.record));
-        QCOMPARE(s.link.Status(), 2);
+        QCOMPARE(s.link.Status(), LinkStatus::Released);
     }
 
     void singleReadsLendTheLinkAndApplyTheirFailureActions() {
@@ -137,7 +137,7 @@ private slots:
         s.sim().setFaults("silent=0");
         Watchdog dog(s.link);
         QVERIFY(!reads.GetGasInfo(&other));
-        QCOMPARE(s.link.Status(), 2);
+        QCOMPARE(s.link.Status(), LinkStatus::Released);
         for (int gas = 0; gas < 5; ++gas) {
             QVERIFY(!other.GasEnabled(gas));
             QCOMPARE(other.GasFullScale(gas), -101.0f);
@@ -314,7 +314,7 @@ private slots:
 
     void compensationReadsWaitAsReads() {
         seqtest::ScriptedLink s;
-        QList<int> statusAtSend;
+        QList<LinkStatus> statusAtSend;
         s.port->setResponder([&](const QByteArray& written) -> QByteArray {
             statusAtSend << s.link.Status();
             const QString p = linksupport::Payload(written);
@@ -325,7 +325,7 @@ private slots:
         WriteSequences writes(s.link);
         QVERIFY(writes.sendCompensation("C3,R,"));
         QVERIFY(writes.sendCompensation("C1,E,"));
-        QCOMPARE(statusAtSend, (QList<int>{4, 5}));
+        QCOMPARE(statusAtSend, (QList<LinkStatus>{LinkStatus::WaitRead, LinkStatus::WaitWrite}));
         QCOMPARE(s.record.C3_vol_th(), QString("4.0"));
     }
 };

@@ -270,6 +270,8 @@ void frmMain::loadWindow() {
 
     m_link->setRetry(s.CommRetry);
     m_link->setTimeout(s.CommTimeout);
+    m_link->setVerifyChecksum(s.VerifyChecksum);
+    m_link->setAutoReopen(true); // an adapter pulled out and plugged back in reconnects
     m_link->setSerialComm(false);
     OpenLink();
 
@@ -489,7 +491,7 @@ void frmMain::FirstActivate() {
     r.SetChangeFlags(true, false);
     r.setImportFlag(-1);
     m_link->setInstrument(&r);
-    m_link->setStatus(6);
+    m_link->setStatus(LinkStatus::Done);
     ShowInstrument();
     m_firstActivation = false;
 }
