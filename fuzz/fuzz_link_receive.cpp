@@ -20,7 +20,8 @@
 namespace {
 
 constexpr qsizetype MaxPayload = 64;
-constexpr qint32 WaitStatus[4] = {4, 5, 3, 4};
+constexpr LinkStatus WaitStatus[4] = {LinkStatus::WaitRead, LinkStatus::WaitWrite,
+                                      LinkStatus::BlockTransfer, LinkStatus::WaitRead};
 
 } // namespace
 
@@ -43,7 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     resetAppState();
     // The communication log goes nowhere: a file per input would be the run's whole cost.
     appState().StartFolder = QStringLiteral("/nonexistent/tq5800-fuzz");
-    appState().VerifyChecksum = flags & 1;
 
     clsInstrument record;
     {
@@ -53,9 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         link.setSerialControl(port);
         port->open();
         link.setInstrument(&record);
-        link.setLinkMode(3);
+        link.setVerifyChecksum(flags & 1);
+        link.setLinkMode(ConnectMode::Connected);
         link.setStatus(WaitStatus[(flags >> 1) & 3]);
-        link.DataSend(BuildFrame(payload, Ctl::EOT), true);
+        link.DataSend(BuildFrame(payload, Ctl::EOT), uclHbif::Send::Start);
 
         const qsizetype piece = flags >> 3;
         if (piece == 0) {
@@ -67,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents();
 
-        if (link.RxBuffer().size() > uclHbif::RxBufferLimit)
+        if (link.RxBuffer().size() > LinkLimits::RxBufferLimit)
             std::abort();
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

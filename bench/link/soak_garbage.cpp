@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     link.setInstrument(&record);
     link.setLinkTickInterval(10);
     link.setTimeout(1);
-    link.setLinkMode(3);
+    link.setLinkMode(ConnectMode::Connected);
 
     QRandomGenerator rng(5800);
     qint64 fed = 0;
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     qint64 exchanges = 0, nextReport = 0, logRemoved = 0;
     std::printf("seconds  rss_kb  fed_mb  exchanges  rx_buffer  log_kb (written in all)\n");
     while (clock.elapsed() < qint64(seconds) * 1000) {
-        link.Exchange(QStringLiteral("VP,R,"), 4);
+        link.Exchange(QStringLiteral("VP,R,"), LinkStatus::WaitRead);
         ++exchanges;
         port->clearWrites(); // the test port's own record of writes is not the link's memory
         if (clock.elapsed() >= nextReport) {

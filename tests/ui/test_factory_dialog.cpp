@@ -265,7 +265,7 @@ private slots:
         m_sim->sim().clearCounters();
         tab->vfgCompensation_MouseDown(49, 1);
         tab->vfgCompensation_MouseDown(14, 1);
-        m_sim->link.setLinkMode(0);
+        m_sim->link.setLinkMode(ConnectMode::NotConnected);
         tab->vfgCompensation_MouseDown(18, 1);
         QCOMPARE(m_sim->commands(), QStringList());
     }
