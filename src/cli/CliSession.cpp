@@ -11,6 +11,8 @@
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 
+#include <cstdio>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -144,6 +146,11 @@ int CliSession::setUp() {
             [this](const QString& text) { print(text, FlowColor::Instrument); });
     connect(&link, &uclHbif::InterMessage, this,
             [this](const QString& text) { print(text, FlowColor::Instrument); });
+    // The window beeps; a terminal rings its bell.
+    connect(&link, &uclHbif::Beep, this, [] {
+        std::fputs("\a", stderr);
+        std::fflush(stderr);
+    });
 
     link.setPortOpen(true);
     if (!link.PortOpen()) {

@@ -41,6 +41,7 @@ private slots:
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QCOMPARE(clitest::readFile(dir.path() + "/img.dat"), SimLoggerMemory::sampleImage());
         QCOMPARE(r.out.count("One more time !"), 1);
+        QCOMPARE(r.err.count(QChar('\a')), 1); // the broken try rang the terminal's bell
         QCOMPARE(clitest::countLines(dir.path(), "= timeout ="), 1);
         QCOMPARE(clitest::countLines(dir.path(), "W : [STX]0001VP,R,"), 2);
         QCOMPARE(clitest::countLines(dir.path(), "W : [STX]0001EP,R,0009"), 2);

@@ -128,6 +128,7 @@ void frmMain::buildControls() {
     connect(m_link, &uclHbif::DumpMessage, this, &frmMain::uclHB3130_DumpMessage);
     connect(m_link, &uclHbif::OnDisconnect, this, &frmMain::uclHB3130_OnDisconnect);
     connect(m_link, &uclHbif::IrDAError, this, &frmMain::uclHB3130_IrDAError);
+    connect(m_link, &uclHbif::Beep, this, [] { ui().beep(); });
 }
 
 void frmMain::buildLayout() {
