@@ -114,7 +114,7 @@ bool OperationSequences::SetPump(bool on) {
 
 bool OperationSequences::ZeroCal(const QString& data) {
     const OperationScope scope(m_link);
-    m_link.clearCalibResults(); // a failed run must not leave the last run's results readable
+    m_link.clearZeroResult(); // a failed run must not leave the last run's results readable
     if (!m_link.Exchange(QStringLiteral("SZ,W,") + data, LinkStatus::WaitWrite)) {
         m_link.AddLog(LoadMessage(5516, {nowText()}));
         return false;
@@ -150,7 +150,7 @@ bool OperationSequences::ZeroCal(const QString& data) {
 
 bool OperationSequences::SpanCal(const QString& data) {
     const OperationScope scope(m_link);
-    m_link.clearCalibResults();
+    m_link.clearSpanResult();
     if (m_link.Exchange(QStringLiteral("S2,W,") + data, LinkStatus::WaitWrite))
         return true;
     m_link.AddLog(LoadMessage(5516, {nowText()}));

@@ -98,11 +98,9 @@ public:
     bool SpanStatus(int sensor) const;
     QString ZeroResult() const { return m_state.ZeroResult; }
     QString SpanResult() const { return m_state.SpanResult; }
-    // Forgets the results, so that a run that fails cannot show an earlier run's.
-    void clearCalibResults() {
-        m_state.ZeroResult.clear();
-        m_state.SpanResult.clear();
-    }
+    // Forget a result, so that a run that fails cannot show an earlier run's.
+    void clearZeroResult() { m_state.ZeroResult.clear(); }
+    void clearSpanResult() { m_state.SpanResult.clear(); }
     // Whether the last clear/default poll carried ACK.
     bool Completion() const { return m_state.Completion; }
     void setCompletion(bool on) { m_state.Completion = on; }

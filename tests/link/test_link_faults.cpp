@@ -294,11 +294,30 @@ private slots:
         QVERIFY(t.record.StationList(5).trimmed().isEmpty());
     }
 
-    void spanIsNeverResent() {
+    void spanIsNeverResentAndNoResultOutlivesItsRun() {
         ScriptedLink s;
+        bool answer = true;
+        s.port->setResponder([&](const QByteArray& w) -> QByteArray {
+            const QString p = linksupport::Payload(w);
+            if (!answer)
+                return QByteArray();
+            if (p.startsWith("SZ,C"))
+                return reply("SZ,C", "00000");
+            return reply(p.left(4).toLatin1(), p.startsWith("S2") ? "00100" : "\x06");
+        });
+        s.link.Timings().ZeroPollTicks = 1;
         Watchdog dog(s.link);
-        QVERIFY(!OperationSequences(s.link).SpanCal("10000,25.0,50.0,100,0"));
-        QCOMPARE(s.port->countWrites("S2,W,"), 1);
+        OperationSequences ops(s.link);
+        QVERIFY(ops.ZeroCal("11111"));
+        QVERIFY(ops.SpanCal("10000,25.0,50.0,100,0"));
+        QVERIFY(s.link.ZeroStatus(0) && s.link.SpanStatus(0) && !s.link.SpanStatus(2));
+        answer = false;
+        QVERIFY(!ops.SpanCal("10000,25.0,50.0,100,0"));
+        QCOMPARE(s.port->countWrites("S2,W,"), 2); // each run once: no resend
+        QVERIFY(!s.link.SpanStatus(0));
+        QVERIFY(s.link.ZeroStatus(0)); // the zero of this calibration is still this run's
+        QVERIFY(!ops.ZeroCal("11111"));
+        QVERIFY(!s.link.ZeroStatus(0));
         QVERIFY(!dog.fired());
     }
 
