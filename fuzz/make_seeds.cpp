@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     clsInstrument record;
     LinkState state;
     state.Instrument = &record;
-    state.LinkMode = 3;
+    state.LinkMode = ConnectMode::Connected;
     ResponseDecoder decoder(state);
     const QByteArray chars = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     QList<QByteArray> keys;
