@@ -232,16 +232,22 @@ void Store(clsInstrument& r, int i, const QStringList& cells) {
         r.setLS_Ratio(i, ratio);
         changed = true;
     }
-    using Setter = void (clsInstrument::*)(int, const double&);
+    // Plain functions rather than member pointers: the undefined-behaviour sanitizer of g++
+    // misreads an index into an array of member-function pointers.
+    using Setter = void (*)(clsInstrument&, int, double);
     static const Setter linear[8] = {
-        &clsInstrument::setLS_Linear1_a, &clsInstrument::setLS_Linear1_b,
-        &clsInstrument::setLS_Linear1_c, &clsInstrument::setLS_Linear1_d,
-        &clsInstrument::setLS_Linear2_a, &clsInstrument::setLS_Linear2_b,
-        &clsInstrument::setLS_Linear2_c, &clsInstrument::setLS_Linear2_d};
+        [](clsInstrument& r, int i, double v) { r.setLS_Linear1_a(i, v); },
+        [](clsInstrument& r, int i, double v) { r.setLS_Linear1_b(i, v); },
+        [](clsInstrument& r, int i, double v) { r.setLS_Linear1_c(i, v); },
+        [](clsInstrument& r, int i, double v) { r.setLS_Linear1_d(i, v); },
+        [](clsInstrument& r, int i, double v) { r.setLS_Linear2_a(i, v); },
+        [](clsInstrument& r, int i, double v) { r.setLS_Linear2_b(i, v); },
+        [](clsInstrument& r, int i, double v) { r.setLS_Linear2_c(i, v); },
+        [](clsInstrument& r, int i, double v) { r.setLS_Linear2_d(i, v); }};
     for (int k = 0; k < 8; ++k) {
         const QString& t = cells[Linear1_a + k];
         if (t != FormatNumber(stored.linear[k], CoefficientFormat)) {
-            (r.*linear[k])(i, valueOf(t));
+            linear[k](r, i, valueOf(t));
             changed = true;
         }
     }
