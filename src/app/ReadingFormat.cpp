@@ -163,7 +163,10 @@ int IntervalIndex(int s) {
 float RoundToStep(float v, float s) {
     if (v < 0 || s == 0)
         return 0.0f;
-    return float(RoundHalfEven(double(v) / double(s)) * double(s));
+    // The quotient in single precision, as the instrument's values are: 0.35 / 0.1 is then
+    // exactly 3.5 and goes to the even 4, where a double quotient lands just below the half.
+    const float quotient = v / s;
+    return float(RoundHalfEven(double(quotient))) * s;
 }
 
 bool FillFileFF(const QString& path, qint64 n) {

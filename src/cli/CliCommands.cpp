@@ -54,10 +54,9 @@ int CliSession::runCommand() {
 }
 
 int CliSession::read() {
-    // A script wants a failed read reported as failed, so the diagnostic-mode rule applies.
-    const bool ok = ReadInstrumentFlow(*m_link, *m_record, output(), true,
-                                       [this] { ApplyLockedGases(*m_record); });
-    checkClockOffset();
+    const bool ok =
+        ReadInstrumentFlow(*m_link, *m_record, output(), [this] { ApplyLockedGases(*m_record); });
+    WarnClockOffset(*m_record, output());
     if (!ok)
         return CliExit::Failed;
     QString error;
@@ -84,8 +83,7 @@ int CliSession::write() {
     }
     // The settings a file does not carry (combustible mode, STEL and TWA, auto-calibration
     // values, identity) are the instrument's own, as after "Instrument Information".
-    if (!ReadInstrumentFlow(*m_link, *m_record, output(), true,
-                            [this] { ApplyLockedGases(*m_record); }))
+    if (!ReadInstrumentFlow(*m_link, *m_record, output(), [this] { ApplyLockedGases(*m_record); }))
         return CliExit::Failed;
 
     const SettingsReadResult loaded =
@@ -127,7 +125,7 @@ int CliSession::setClock() {
 
 int CliSession::download() {
     const bool ok = DownloadLoggerDataFlow(*m_link, *m_record, m_options.file, output());
-    checkClockOffset();
+    WarnClockOffset(*m_record, output());
     if (!ok)
         return CliExit::Failed;
     return writeJson() ? CliExit::Done : CliExit::Failed;
@@ -138,7 +136,7 @@ int CliSession::framDump() {
 }
 
 int CliSession::powerOff() {
-    switch (PowerOffFlow(*m_link, *m_record, output(), true)) {
+    switch (PowerOffFlow(*m_link, *m_record, output())) {
     case PowerOffResult::Done:
         return CliExit::Done;
     case PowerOffResult::NotConnected:

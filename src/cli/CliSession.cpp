@@ -194,8 +194,3 @@ bool CliSession::writeJson() {
     printError(QStringLiteral("tq5800-cli: cannot write %1: %2").arg(m_options.json, error));
     return false;
 }
-
-void CliSession::checkClockOffset() {
-    if (std::abs(m_record->SysDateOffset().days()) > 1.0)
-        print(LoadMessage(5591), FlowColor::Failure);
-}

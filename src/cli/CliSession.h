@@ -40,7 +40,6 @@ private:
     int stationsImport();
 
     bool writeJson();
-    void checkClockOffset();
 
     // A line as the log pane would show it: red lines go to standard error.
     void print(const QString& text, quint32 rgb);

@@ -1,7 +1,6 @@
 // The write, clock, maintenance, power-off and FRAM dump flows of InstrumentFlows.h.
 #include "link/InstrumentFlows.h"
 
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "link/DumpSequences.h"
 #include "link/OperationSequences.h"
@@ -29,7 +28,17 @@ void uploadStarted(uclHbif& link, const FlowOutput& out) {
     info(out, 5428, FlowColor::Progress);
 }
 
-void markGroups(clsInstrument& r, UpdateKind kind) {
+// The closing line of an upload: "Complete" only when it was.
+void uploadEnded(const FlowOutput& out, bool ok) {
+    if (ok)
+        info(out, 5429, FlowColor::Progress);
+    else
+        info(out, 5771, FlowColor::Failure);
+}
+
+} // namespace
+
+void MarkUpdateGroups(clsInstrument& r, UpdateKind kind) {
     if (kind == UpdateKind::Identity) {
         r.SetChangeFlags(false, true);
         return;
@@ -43,11 +52,9 @@ void markGroups(clsInstrument& r, UpdateKind kind) {
     r.setChange_LSData(1, userGasChanged && inUse);
 }
 
-} // namespace
-
 UpdateResult UpdateFlow(uclHbif& link, clsInstrument& record, UpdateKind kind,
                         const FlowOutput& out) {
-    markGroups(record, kind);
+    MarkUpdateGroups(record, kind);
     uploadStarted(link, out);
     UpdateResult result;
     result.written = WriteSequences(link).SetInstrument(&record);
@@ -56,7 +63,7 @@ UpdateResult UpdateFlow(uclHbif& link, clsInstrument& record, UpdateKind kind,
             kind == UpdateKind::Identity ? SettingRecordMode::WriteID : SettingRecordMode::Write;
         result.recordSaved = AppendSettingRecord(record, mode, &result.recordError);
     }
-    info(out, 5429, FlowColor::Progress);
+    uploadEnded(out, result.written);
     return result;
 }
 
@@ -65,14 +72,14 @@ bool DateTimeSetFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out
     record.setSysDateOffset(AppDate());
     uploadStarted(link, out);
     const bool ok = WriteSequences(link).SetDateTime(when);
-    info(out, 5429, FlowColor::Progress);
+    uploadEnded(out, ok);
     return ok;
 }
 
 bool WriteCheckDataFlow(uclHbif& link, const FlowOutput& out) {
     uploadStarted(link, out);
     const bool ok = WriteSequences(link).SetCheckData();
-    info(out, 5429, FlowColor::Progress);
+    uploadEnded(out, ok);
     return ok;
 }
 
@@ -111,13 +118,14 @@ bool MaintenanceFlow(uclHbif& link, MaintenanceCommand command, const FlowOutput
         ok = ops.BodyDataClear();
         break;
     }
-    // The window shows the outcome in its progress colour either way.
-    info(out, ok ? lines.success : lines.failure, FlowColor::Progress);
+    if (ok)
+        info(out, lines.success, FlowColor::Progress);
+    else
+        info(out, lines.failure, FlowColor::Failure);
     return ok;
 }
 
-PowerOffResult PowerOffFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out,
-                            bool debugMode) {
+PowerOffResult PowerOffFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out) {
     if (!link.Connected()) {
         info(out, 5409, FlowColor::Failure);
         return PowerOffResult::NotConnected;
@@ -130,10 +138,7 @@ PowerOffResult PowerOffFlow(uclHbif& link, clsInstrument& record, const FlowOutp
         record.ClearDatas();
         return PowerOffResult::Done;
     }
-    if (!debugMode && appState().RxSeen)
-        info(out, 5407, FlowColor::Progress);
-    else
-        info(out, 5408, FlowColor::Failure);
+    info(out, 5408, FlowColor::Failure);
     return PowerOffResult::Failed;
 }
 

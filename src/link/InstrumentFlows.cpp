@@ -10,6 +10,7 @@
 #include "model/clsInstrument.h"
 
 #include <QDateTime>
+#include <cmath>
 
 namespace {
 
@@ -24,7 +25,7 @@ void info(const FlowOutput& out, int message, quint32 rgb) {
 
 } // namespace
 
-bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out, bool debugMode,
+bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out,
                         const std::function<void()>& enableLockedGases) {
     if (!link.Connected()) {
         info(out, 5417, FlowColor::Failure);
@@ -55,11 +56,7 @@ bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& 
         link.AddLog(LoadMessage(5589, {nowText()}));
         return false;
     }
-    // Outside diagnostic mode an instrument that is still answering counts as read.
-    if (!debugMode && appState().RxSeen)
-        info(out, 5415, FlowColor::Progress);
-    else
-        info(out, 5416, FlowColor::Failure);
+    info(out, 5416, FlowColor::Failure);
     link.AddLog(LoadMessage(5520));
     if (record.FailLine() == QStringLiteral("HC,R"))
         info(out, 5590, FlowColor::Failure);
@@ -81,6 +78,48 @@ void ListAnalogValues(const clsInstrument& record, const FlowOutput& out) {
         out.addInfo(QLatin1String(labels[ch]) + QStringLiteral("\t: ") +
                         FormatNumber(volts, QStringLiteral("0.000V")),
                     FlowColor::Analog);
+    }
+}
+
+void WarnClockOffset(const clsInstrument& record, const FlowOutput& out) {
+    if (std::abs(record.SysDateOffset().days()) > 1.0)
+        info(out, 5591, FlowColor::Failure);
+}
+
+void FillEmptyGasSlots(clsInstrument& r) {
+    struct DefaultGas {
+        const char* name;
+        const char* unit;
+        qint16 point;
+        float warning, alarm, stel, twa, digit, fullScale, autoCal;
+    };
+    // clang-format off
+    static const DefaultGas gases[clsInstrument::GasCount] = {
+        // name  unit    point warning alarm   stel     twa      digit  full    autoCal
+        {"CH4", "%LEL", 0,    10.0f,  50.0f,  -101.0f, -101.0f, 1.0f,  100.0f, 50.0f},
+        {"O2",  "vol%", 1,    19.5f,  18.0f,  -101.0f, -101.0f, 0.1f,  40.0f,  12.0f},
+        {"H2S", "ppm",  1,    10.0f,  30.0f,  15.0f,   10.0f,   0.5f,  100.0f, 10.0f},
+        {"CO",  "ppm",  0,    25.0f,  50.0f,  200.0f,  25.0f,   1.0f,  500.0f, 100.0f},
+        {"CH4", "vol%", 0,    -101.0f,-101.0f,-101.0f, -101.0f, 1.0f,  100.0f, 50.0f},
+    };
+    // clang-format on
+    AppState& s = appState();
+    for (int i = 0; i < clsInstrument::GasCount; ++i) {
+        if (r.GasFullScale(i) > 0)
+            continue;
+        const DefaultGas& g = gases[i];
+        r.setGasName(i, QString::fromLatin1(g.name));
+        r.setGasUnit(i, QString::fromLatin1(g.unit));
+        r.setGasPoint(i, g.point);
+        r.setWarning(i, g.warning);
+        r.setAlarm(i, g.alarm);
+        r.setStel(i, g.stel);
+        r.setTwa(i, g.twa);
+        r.setGasDesit(i, g.digit);
+        r.setGasFullScale(i, g.fullScale);
+        r.setAutoCalib(i, g.autoCal);
+        r.setGasEnabled(i, true);
+        s.GasLocked[std::size_t(i)] = false;
     }
 }
 

@@ -27,12 +27,19 @@ inline constexpr quint32 Progress = 0x00C000, Connected = 0x0000FF, Instrument =
 }
 
 // "Instrument Information": the full read with its log lines; on success CommFlags set,
-// ImportFlag cleared, the locked-gas hook, the calibration history and the A/D list. A failure
-// that the operator cancelled, or one without any reply, is reported in red; with replies
-// coming (and not in diagnostic mode) the window's habit of showing the completion line is
-// kept. The record's FailLine "HC,R" adds the clock hint.
-bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out, bool debugMode,
+// ImportFlag cleared, the locked-gas hook, the calibration history and the A/D list. Every
+// failure is reported in red as a failure, whether or not the instrument was still answering;
+// the record's FailLine "HC,R" adds the clock hint.
+bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out,
                         const std::function<void()>& enableLockedGases);
+
+// The warning after a read or download when the instrument clock is more than a day away from
+// the PC's.
+void WarnClockOffset(const clsInstrument& record, const FlowOutput& out);
+
+// An empty gas slot (no full scale) gets its default gas, enabled and unlocked in the
+// configuration: what the windows show before anything was read.
+void FillEmptyGasSlots(clsInstrument& record);
 
 // The A/D converter values of the record as the log pane lists them after a read.
 void ListAnalogValues(const clsInstrument& record, const FlowOutput& out);
@@ -46,10 +53,15 @@ void ApplyLockedGases(clsInstrument& record);
 bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString& path,
                             const FlowOutput& out);
 
+// Marks the groups an "Update" or "Update ID" writes, as UpdateFlow does before it writes.
+enum class UpdateKind { Settings, Identity };
+void MarkUpdateGroups(clsInstrument& record, UpdateKind kind);
+
 // "Update" and "Update ID" after the caller has validated the record (CheckBeforeUpdate) and
 // the operator has confirmed: marks the groups to write, logs the start, runs SetInstrument
-// and, on success, appends the setting record (mode 1 or 2) to SettingRecordPath().
-enum class UpdateKind { Settings, Identity };
+// and, on success, appends the setting record (mode 1 or 2) to SettingRecordPath(). The
+// closing line says "Complete" only when the write succeeded; the clock, check-data and
+// maintenance flows report their failures in red the same way.
 struct UpdateResult {
     bool written = false;     // SetInstrument succeeded
     bool recordSaved = false; // the setting record line was appended
@@ -75,8 +87,7 @@ bool MaintenanceFlow(uclHbif& link, MaintenanceCommand command, const FlowOutput
 // ClearDatas) and the link is closed; the window then saves and rereads its configuration,
 // redraws and opens the link again.
 enum class PowerOffResult { NotConnected, Done, Failed };
-PowerOffResult PowerOffFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out,
-                            bool debugMode);
+PowerOffResult PowerOffFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out);
 
 // "FRAM Dump" after the window's checks and confirmation: the dump listing into the hex list
 // file `path` (the window passes the working folder's "DumpEF.dat").

@@ -59,6 +59,8 @@ public:
     virtual QByteArray readAll() = 0;
     // ModemCts | ModemDsr as far as they are up; 0 for a closed port.
     virtual int modemStatus() = 0;
+    // Why the last open failed, in the system's words; empty when nothing is known.
+    virtual QString errorString() const { return QString(); }
 
     // Reads the modem lines and raises CtsChanged / DsrChanged for each that changed since the
     // last poll. The link calls this on every tick: no port signals these lines by itself.

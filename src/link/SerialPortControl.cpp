@@ -200,3 +200,7 @@ void SerialPortControl::portError(int error, bool lost) {
         emit portEvent(PortEvent::DeviceControlError, 0);
     // Time-outs are the link's business; the rest concern opening, which the host checks.
 }
+
+QString SerialPortControl::errorString() const {
+    return m_port->errorString();
+}

@@ -28,6 +28,7 @@ public:
     bool lost() const override { return m_lost; }
     // The same port name when it is back, else a port with the adapter's vendor and product.
     bool reopen() override;
+    QString errorString() const override;
 
     void setDTREnable(bool on) override;
     void setRTSEnable(bool on) override;

@@ -222,5 +222,12 @@ bool AppendSettingRecord(const QString& path, const clsInstrument& r, SettingRec
 }
 
 bool AppendSettingRecord(const clsInstrument& r, SettingRecordMode mode, QString* error) {
+    // The suffix comes from the configuration as well as from the window's field: one that
+    // could lead out of the start folder is refused wherever a record is appended.
+    if (!IsValidRecordSuffix(appState().FactoryRecordSuffix)) {
+        if (error)
+            *error = LoadMessage(5382);
+        return false;
+    }
     return AppendSettingRecord(SettingRecordPath(), r, mode, AppDate::now(), error);
 }

@@ -3,6 +3,7 @@
 #include "app/Conversions.h"
 #include "app/Errors.h"
 #include "app/FilePaths.h"
+#include "app/MessageTable.h"
 #include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
 #include "app/TextLineReader.h"
@@ -97,8 +98,31 @@ Handler decimalInto(Setter set) {
     return
         [set](clsInstrument& r, const clsToken& t) { (r.*set)(wholeNumber<qint16>(t.Tokens(2))); };
 }
-Handler hexInto(Setter set) {
-    return [set](clsInstrument& r, const clsToken& t) { (r.*set)(hexNumber<qint16>(t.Tokens(2))); };
+// A hexadecimal field of the instrument's write command holds `digits` digits; a wider value
+// would reach the instrument cut to its last digits, so it is refused here.
+QString checkedHexDigits(const QString& text, int digits) {
+    QString t = text.trimmed();
+    while (t.size() > 1 && t.startsWith(u'0'))
+        t.remove(0, 1);
+    if (t.size() > digits)
+        throw ConversionError("value wider than its field of the instrument");
+    return t;
+}
+
+Handler hexInto(Setter set, int digits) {
+    return [set, digits](clsInstrument& r, const clsToken& t) {
+        (r.*set)(hexNumber<qint16>(checkedHexDigits(t.Tokens(2), digits)));
+    };
+}
+
+// A switch written as one flag digit: anything but 0 and 1 would reach the instrument as 1.
+Handler flagInto(Setter set) {
+    return [set](clsInstrument& r, const clsToken& t) {
+        const qint16 v = wholeNumber<qint16>(t.Tokens(2));
+        if (v != 0 && v != 1)
+            throw ConversionError("switch value other than 0 or 1");
+        (r.*set)(v);
+    };
 }
 
 void readUserGases(clsInstrument& r, const clsToken& t) {
@@ -109,7 +133,7 @@ void readUserGases(clsInstrument& r, const clsToken& t) {
         r.setLS_Digit(e, scaleNumber(t.Tokens(b + 5)));
         r.setLS_Point(e, qint16(DecimalsOfText(t.Tokens(b + 5))));
         r.setLS_Unit(e, t.Tokens(b + 6));
-        r.setLS_elem_vol(e, hexNumber<qint32>(t.Tokens(b + 7)));
+        r.setLS_elem_vol(e, hexNumber<qint32>(checkedHexDigits(t.Tokens(b + 7), 4)));
         r.setLS_Ratio(e, HexToSingle(t.Tokens(b + 8)));
     }
 }
@@ -124,7 +148,7 @@ const QHash<QString, Handler>& handlers() {
                  ApplyGasInfoRecord(t.Tokens(s + 2), r, s);
          }},
         {QStringLiteral("AP"), decimalInto(&clsInstrument::setAlarmMode)},
-        {QStringLiteral("SD"), decimalInto(&clsInstrument::setDispCalLimit)},
+        {QStringLiteral("SD"), flagInto(&clsInstrument::setDispCalLimit)},
         {QStringLiteral("XW"), decimalInto(&clsInstrument::setLogOverWrite)},
         {QStringLiteral("UQ"), decimalInto(&clsInstrument::setautoBackLight)},
         {QStringLiteral("AF"), decimalInto(&clsInstrument::setAlarmOnOff)},
@@ -135,13 +159,14 @@ const QHash<QString, Handler>& handlers() {
         // Read in decimal, as it is written: the instrument answers XB in hexadecimal, but a
         // file holds the write command, and reading it as hex turned 10 into 16.
         {QStringLiteral("XB"), decimalInto(&clsInstrument::setConfirmation)},
-        {QStringLiteral("XT"), hexInto(&clsInstrument::setLcdBackLight)},
-        {QStringLiteral("HF"), hexInto(&clsInstrument::setpressOffset)},
-        {QStringLiteral("SC"), hexInto(&clsInstrument::setCalLimit)},
-        {QStringLiteral("XP"), hexInto(&clsInstrument::setIntervals)},
+        // Widths of the instrument's write fields.
+        {QStringLiteral("XT"), hexInto(&clsInstrument::setLcdBackLight, 3)},
+        {QStringLiteral("HF"), hexInto(&clsInstrument::setpressOffset, 2)},
+        {QStringLiteral("SC"), hexInto(&clsInstrument::setCalLimit, 3)},
+        {QStringLiteral("XP"), hexInto(&clsInstrument::setIntervals, 3)},
         {QStringLiteral("CP"),
          [](clsInstrument& r, const clsToken& t) {
-             r.setFlowLevel(hexNumber<qint32>(t.Tokens(2)));
+             r.setFlowLevel(hexNumber<qint32>(checkedHexDigits(t.Tokens(2), 4)));
          }},
         {QStringLiteral("UJ"),
          [](clsInstrument& r, const clsToken& t) { r.setSpecType(t.Tokens(2)); }},
@@ -195,7 +220,62 @@ QByteArray SettingsFileText(const clsInstrument& r) {
     return (out.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLocal8Bit();
 }
 
+QStringList SettingsFileProblems(const clsInstrument& r) {
+    QStringList out;
+    const auto tooWide = [&out](const QString& what, const QString& value, int width) {
+        out << LoadMessage(5782, {what, value, QString::number(width)});
+    };
+    const auto text = [&](const QString& what, const QString& value, int width) {
+        if (value.trimmed().size() > width)
+            tooWide(what, value.trimmed(), width);
+    };
+    const auto num5 = [&](const QString& what, float value, int decimals) {
+        const QString shown = FormatScaleValue(value, decimals).trimmed();
+        if (shown.size() > 5)
+            tooWide(what, shown, 5);
+    };
+    const auto hex = [&](const QString& what, qint64 value, int digits) {
+        if (value < 0 || value >= (qint64(1) << (4 * digits)))
+            tooWide(what, QString::number(value), digits);
+    };
+    text(QStringLiteral("BS"), r.SpecNo(), 10);
+    for (int s = 0; s < clsInstrument::GasCount; ++s) {
+        const QString gj = QStringLiteral("GJ %1").arg(s + 1);
+        if (r.GasEnabled(s)) {
+            // The reader takes the name from the first 10 of its 11 characters.
+            text(gj, r.GasName(s), 10);
+            text(gj, r.GasUnit(s), 4);
+            num5(gj, r.GasFullScale(s), r.GasPoint(s));
+            num5(gj, r.GasDesit(s), r.GasPoint(s));
+        }
+        num5(QStringLiteral("A1 %1").arg(s + 1), r.Warning(s), r.GasPoint(s));
+        num5(QStringLiteral("A2 %1").arg(s + 1), r.Alarm(s), r.GasPoint(s));
+    }
+    if (r.DispCalLimit() != 0 && r.DispCalLimit() != 1)
+        out << LoadMessage(5783, {QStringLiteral("SD"), QString::number(r.DispCalLimit())});
+    hex(QStringLiteral("XT"), r.LcdBackLight(), 3);
+    hex(QStringLiteral("CP"), r.FlowLevel(), 4);
+    hex(QStringLiteral("HF"), r.pressOffset(), 2);
+    hex(QStringLiteral("SC"), r.CalLimit(), 3);
+    hex(QStringLiteral("XP"), r.Intervals(), 3);
+    for (int e = 0; e < clsInstrument::UserGasCount; ++e) {
+        const QString ls = QStringLiteral("LS %1").arg(e + 1);
+        text(ls, r.LS_Name(e), 10);
+        text(ls, r.LS_Unit(e), 4);
+        num5(ls, r.LS_FullScale(e), r.LS_Point(e));
+        num5(ls, r.LS_Digit(e), r.LS_Point(e));
+        hex(ls, r.LS_elem_vol(e), 4);
+    }
+    return out;
+}
+
 bool WriteSettingsFile(const clsInstrument& r, const QString& path, QString* error) {
+    const QStringList problems = SettingsFileProblems(r);
+    if (!problems.isEmpty()) {
+        if (error)
+            *error = problems.join(QStringLiteral("\n"));
+        return false;
+    }
     return WriteFileAtomically(path, SettingsFileText(r), error);
 }
 
@@ -251,8 +331,11 @@ SettingsReadResult ReadSettingsFile(clsInstrument& r, const QString& path,
 
 SettingsReadResult ImportSettingsFile(clsInstrument& r, const QString& path,
                                       const UnknownSettingsLine& onUnknown) {
-    SettingsReadResult result = ReadSettingsFile(r, path, onUnknown);
+    // Read into a copy: a file that stops part-way changes nothing.
+    clsInstrument loaded = r;
+    SettingsReadResult result = ReadSettingsFile(loaded, path, onUnknown);
     if (result.ok) {
+        r = loaded;
         r.SetChangeFlags(true, false);
         r.setImportFlag(-1);
     }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QIODevice;
@@ -23,7 +24,11 @@ struct SettingsReadResult {
 
 // The file's lines in their fixed order, each with its CR LF.
 QByteArray SettingsFileText(const clsInstrument& record);
-// Creates or replaces the file atomically; false (the old file whole) when it cannot be written.
+// Values of the record that its settings file could not carry whole (a text or number wider
+// than its field, a switch that is neither 0 nor 1), one line each; empty when all fit.
+QStringList SettingsFileProblems(const clsInstrument& record);
+// Creates or replaces the file atomically; false (the old file whole) when it cannot be written
+// or when a value would not fit (`error` then lists them, one a line).
 bool WriteSettingsFile(const clsInstrument& record, const QString& path, QString* error = nullptr);
 
 // Reads the lines into the record through its setters. A field that cannot be converted ends
@@ -36,6 +41,8 @@ SettingsReadResult ReadSettingsFile(clsInstrument& record, const QString& path,
                                     const UnknownSettingsLine& onUnknown = {});
 
 // "Load local file": reads the file and, when it was read to its end, marks every settings
-// group changed and the record as imported, so that the next write sends everything.
+// group changed and the record as imported, so that the next write sends everything. A file
+// that stops part-way leaves the record as it was. A hexadecimal value wider than the
+// instrument's write field, or a switch other than 0 and 1, stops the reading at its line.
 SettingsReadResult ImportSettingsFile(clsInstrument& record, const QString& path,
                                       const UnknownSettingsLine& onUnknown = {});

@@ -200,6 +200,11 @@ private slots:
         QCOMPARE(RoundToStep(0.75f, 0.5f), 1.0f);
         QCOMPARE(RoundToStep(20.94f, 0.1f), 20.9f);
         QCOMPARE(RoundToStep(0, 0.5f), 0.0f);
+        // Halfway values typed at a step of 0.1 go to the even neighbour.
+        QCOMPARE(RoundToStep(0.35f, 0.1f), 0.4f);
+        QCOMPARE(RoundToStep(0.85f, 0.1f), 0.8f);
+        QCOMPARE(RoundToStep(19.45f, 0.1f), 19.4f);
+        QCOMPARE(RoundToStep(0.25f, 0.5f), 0.0f);
     }
 
     void fillFileFF() {

@@ -78,7 +78,7 @@ private slots:
         seqtest::ScriptedLink s;
         s.link.setLinkMode(ConnectMode::NotConnected);
         Pane pane;
-        QVERIFY(!ReadInstrumentFlow(s.link, s.record, pane.output(), false, {}));
+        QVERIFY(!ReadInstrumentFlow(s.link, s.record, pane.output(), {}));
         QCOMPARE(pane.texts(), QStringList{LoadMessage(5417)});
         QCOMPARE(pane.lines[0].rgb, FlowColor::Failure);
         QCOMPARE(s.log.count("----Instrument Download Failed--- TQ-5800 No response."), 1);
@@ -93,7 +93,7 @@ private slots:
         int hookCalls = 0;
         Pane pane;
         Watchdog dog(s.link);
-        QVERIFY(ReadInstrumentFlow(s.link, s.record, pane.output(), false, [&] { ++hookCalls; }));
+        QVERIFY(ReadInstrumentFlow(s.link, s.record, pane.output(), [&] { ++hookCalls; }));
         QVERIFY(!dog.fired());
         QCOMPARE(hookCalls, 1);
         QCOMPARE(s.record.CommFlags(), qint16(-1));
@@ -123,37 +123,35 @@ private slots:
         });
         Pane pane;
         Watchdog dog(s.link);
-        QVERIFY(!ReadInstrumentFlow(s.link, s.record, pane.output(), false, {}));
+        QVERIFY(!ReadInstrumentFlow(s.link, s.record, pane.output(), {}));
         QVERIFY(!dog.fired());
         QVERIFY(pane.has(5462, FlowColor::Failure));
         QCOMPARE(s.log.count("---Process to Canceled---. Date = "), 1);
         QVERIFY(s.commands().size() < 190);
     }
 
-    void aFailedReadIsReportedByTheRulesOfTheMode() {
-        // Replies keep coming but the clock is refused: outside diagnostic mode the window's
-        // completion line shows; in diagnostic mode the failure; both give the clock hint.
-        for (const bool debugMode : {false, true}) {
-            seqtest::ScriptedLink s;
-            s.port->setResponder(identityWithBadClock);
-            Pane pane;
-            Watchdog dog(s.link);
-            QVERIFY(!ReadInstrumentFlow(s.link, s.record, pane.output(), debugMode, {}));
-            QVERIFY(!dog.fired());
-            QCOMPARE(s.record.FailLine(), QString("HC,R"));
-            QCOMPARE(pane.has(5415, FlowColor::Progress), !debugMode);
-            QCOMPARE(pane.has(5416, FlowColor::Failure), debugMode);
-            QVERIFY(pane.has(5590, FlowColor::Failure));
-            QCOMPARE(s.log.count("---Instrument Download Fail Line---"), 1);
-            QCOMPARE(s.log.count("---Instrument Download Failed---. Date = "), 1);
-            QCOMPARE(s.payloads().count("HC,R,"), 4);
-        }
-        // A silent instrument is a failure in every mode.
-        seqtest::ScriptedLink silent;
+    void aFailedReadIsReportedAsFailed() {
+        // Replies keep coming but the clock is refused: still a failure, never "Complete",
+        // with the clock hint.
+        seqtest::ScriptedLink s;
+        s.port->setResponder(identityWithBadClock);
         Pane pane;
-        QVERIFY(!ReadInstrumentFlow(silent.link, silent.record, pane.output(), false, {}));
+        Watchdog dog(s.link);
+        QVERIFY(!ReadInstrumentFlow(s.link, s.record, pane.output(), {}));
+        QVERIFY(!dog.fired());
+        QCOMPARE(s.record.FailLine(), QString("HC,R"));
+        QVERIFY(!pane.has(5415, FlowColor::Progress));
         QVERIFY(pane.has(5416, FlowColor::Failure));
-        QVERIFY(!pane.has(5590, FlowColor::Failure));
+        QVERIFY(pane.has(5590, FlowColor::Failure));
+        QCOMPARE(s.log.count("---Instrument Download Fail Line---"), 1);
+        QCOMPARE(s.log.count("---Instrument Download Failed---. Date = "), 1);
+        QCOMPARE(s.payloads().count("HC,R,"), 4);
+        // A silent instrument: the failure without the clock hint.
+        seqtest::ScriptedLink silent;
+        Pane quiet;
+        QVERIFY(!ReadInstrumentFlow(silent.link, silent.record, quiet.output(), {}));
+        QVERIFY(quiet.has(5416, FlowColor::Failure));
+        QVERIFY(!quiet.has(5590, FlowColor::Failure));
     }
 
     void lockedGasesAreSwitchedOn() {
@@ -309,8 +307,9 @@ private slots:
         QVERIFY(!r.written);
         QVERIFY(!r.recordSaved);
         QVERIFY(!QFile::exists(SettingRecordPath()));
-        // The completion line is shown all the same, as the window does.
-        QVERIFY(pane.has(5429, FlowColor::Progress));
+        // A failed write is never reported as complete.
+        QVERIFY(!pane.has(5429, FlowColor::Progress));
+        QVERIFY(pane.has(5771, FlowColor::Failure));
     }
 
     void clockAndCheckData() {
@@ -363,12 +362,12 @@ private slots:
         QVERIFY(off.payloads().isEmpty());
     }
 
-    void aMaintenanceFailureIsShownInTheProgressColour() {
+    void aMaintenanceFailureIsShownAsFailure() {
         seqtest::SimLink s(SimOptions{0, "silent=1", 1});
         QVERIFY(s.connect());
         Pane pane;
         QVERIFY(!MaintenanceFlow(s.link, MaintenanceCommand::ClearLoggerData, pane.output()));
-        QVERIFY(pane.has(5435, FlowColor::Progress));
+        QVERIFY(pane.has(5435, FlowColor::Failure));
     }
 
     void powerOff() {
@@ -378,7 +377,7 @@ private slots:
         s.record.setCommFlags(-1);
         s.record.setSerialNo("SN-1");
         Pane pane;
-        QCOMPARE(PowerOffFlow(s.link, s.record, pane.output(), false), PowerOffResult::Done);
+        QCOMPARE(PowerOffFlow(s.link, s.record, pane.output()), PowerOffResult::Done);
         QCOMPARE(pane.texts(), (QStringList{LoadMessage(5406), LoadMessage(5407)}));
         QCOMPARE(s.record.CommFlags(), qint16(0));
         QVERIFY(!s.port->isOpen());
@@ -386,8 +385,7 @@ private slots:
         QVERIFY(s.sim().responder().poweredOff());
 
         Pane again;
-        QCOMPARE(PowerOffFlow(s.link, s.record, again.output(), false),
-                 PowerOffResult::NotConnected);
+        QCOMPARE(PowerOffFlow(s.link, s.record, again.output()), PowerOffResult::NotConnected);
         QVERIFY(again.has(5409, FlowColor::Failure));
     }
 

@@ -15,10 +15,14 @@ public:
         QString title;
         Icon icon;
         Buttons buttons;
+        QString detail;
     };
 
     QQueue<Answer> answers;
     QQueue<QString> fileNames;
+    // What the file dialogs were given: their filter lists and selected filter.
+    QList<QStringList> fileFilters;
+    QList<int> selectedFilters;
     QList<Asked> asked;
     int beeps = 0;
     int busyDepth = 0;
@@ -26,16 +30,27 @@ public:
 
     Answer message(QWidget*, const QString& text, const QString& title, Icon icon,
                    Buttons buttons) override {
-        asked.append({text, title, icon, buttons});
+        asked.append({text, title, icon, buttons, QString()});
         if (buttons == Ok)
             return AnswerOk;
         return answers.isEmpty() ? AnswerNo : answers.dequeue();
     }
-    QString saveFileName(QWidget*, const QString&, const QString&, const QStringList&,
-                         int) override {
+    Answer askDetailed(QWidget* parent, const QString& text, const QString& title,
+                       const QString& detail) override {
+        const Answer a = message(parent, text, title, Question, YesNo);
+        asked.last().detail = detail;
+        return a;
+    }
+    QString saveFileName(QWidget*, const QString&, const QString&, const QStringList& filters,
+                         int selected) override {
+        fileFilters << filters;
+        selectedFilters << selected;
         return fileNames.isEmpty() ? QString() : fileNames.dequeue();
     }
-    QString openFileName(QWidget*, const QString&, const QStringList&, int) override {
+    QString openFileName(QWidget*, const QString&, const QStringList& filters,
+                         int selected) override {
+        fileFilters << filters;
+        selectedFilters << selected;
         return fileNames.isEmpty() ? QString() : fileNames.dequeue();
     }
     void beep() override { ++beeps; }

@@ -32,12 +32,24 @@ QStringList FiltersFromPipeList(const QString& pipeList) {
 
 UiServices::Answer QtUiServices::message(QWidget* parent, const QString& text, const QString& title,
                                          Icon icon, Buttons buttons) {
+    return show(parent, text, title, icon, buttons, QString());
+}
+
+UiServices::Answer QtUiServices::askDetailed(QWidget* parent, const QString& text,
+                                             const QString& title, const QString& detail) {
+    return show(parent, text, title, Question, YesNo, detail);
+}
+
+UiServices::Answer QtUiServices::show(QWidget* parent, const QString& text, const QString& title,
+                                      Icon icon, Buttons buttons, const QString& detail) {
     QMessageBox box(parent);
     box.setWindowTitle(title);
     // Texts use CR LF line breaks; Qt wants LF.
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     box.setText(shown);
+    if (!detail.isEmpty())
+        box.setDetailedText(detail);
     switch (icon) {
     case Information:
         box.setIcon(QMessageBox::Information);

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 class QWidget;
 
@@ -17,6 +18,12 @@ public:
     virtual ~UiServices() = default;
     virtual Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
                            Buttons buttons) = 0;
+    // A Yes/No question with a longer text the operator can unfold below it.
+    virtual Answer askDetailed(QWidget* parent, const QString& text, const QString& title,
+                               const QString& detail) {
+        Q_UNUSED(detail);
+        return ask(parent, text, title);
+    }
     // Qt filter text ("Config Data (*.seq);;All files (*.*)"); empty result when cancelled.
     virtual QString saveFileName(QWidget* parent, const QString& title, const QString& defaultName,
                                  const QStringList& filters, int selectedFilter) = 0;
@@ -48,6 +55,8 @@ class QtUiServices : public UiServices {
 public:
     Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
                    Buttons buttons) override;
+    Answer askDetailed(QWidget* parent, const QString& text, const QString& title,
+                       const QString& detail) override;
     QString saveFileName(QWidget* parent, const QString& title, const QString& defaultName,
                          const QStringList& filters, int selectedFilter) override;
     QString openFileName(QWidget* parent, const QString& title, const QStringList& filters,
@@ -56,6 +65,8 @@ public:
     void setBusy(bool busy) override;
 
 private:
+    Answer show(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                Buttons buttons, const QString& detail);
     int m_busyDepth = 0;
 };
 

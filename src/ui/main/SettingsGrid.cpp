@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <cmath>
 
 namespace {
 
@@ -248,8 +249,18 @@ void SettingsGrid::MarkValues() {
     }
 }
 
+bool SettingsGrid::HasRedCell() const {
+    for (int row = 2; row < m_grid->Rows(); ++row)
+        for (int col = ColWarning; col <= ColAutoCal; ++col)
+            if (m_grid->CellForeColor(row, col) == kRed)
+                return true;
+    return false;
+}
+
 void SettingsGrid::vfgOption_BeforeEdit(int row, int col, bool* cancel) {
-    if (appState().GridEditBusy || row < 2 || m_grid->isReadOnlyCell(row, col))
+    // Nothing is shown (no link, or no data): there is nothing to edit either.
+    if (appState().GridEditBusy || row < 2 || m_grid->isReadOnlyCell(row, col) ||
+        !somethingToShow())
         *cancel = true;
 }
 
@@ -267,7 +278,10 @@ void SettingsGrid::vfgOption_ValidateEdit(int row, int col, bool* cancel) {
             // A cleared cell means "not used".
             setLevel(r, slot, col, -101.0f);
             m_grid->setEditText(QStringLiteral("-----"));
-        } else if (!ParseNumber(text, &number)) {
+        } else if (!ParseNumber(text, &number) || !std::isfinite(float(number))) {
+            *cancel = true;
+        } else if (col <= ColTwa && number < 0) {
+            // A negative level would round to 0 and pass as a set level.
             *cancel = true;
         } else if (col <= ColTwa) {
             const float v = RoundToStep(float(number), r.GasDesit(slot));
@@ -428,6 +442,8 @@ void SettingsGrid::cmbInterval_Click() {
 
 void SettingsGrid::cmbStation_Click() {
     const int i = m_cmbStation->currentIndex();
-    if (i >= 0)
-        record().setStationID(record().StationList(i));
+    if (i < 0)
+        return;
+    record().setStationID(record().StationList(i));
+    m_txtOption[1]->setText(record().StationID());
 }

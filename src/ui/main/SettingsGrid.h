@@ -43,6 +43,8 @@ public:
     void ShowInstrument();
     // Paints out-of-order and out-of-range values red.
     void MarkValues();
+    // Whether a data cell is painted red (a value "Update" must not write).
+    bool HasRedCell() const;
     // Whether an identity text may stand: length and identifier characters.
     static bool CheckIdentityText(int index, const QString& text);
     // Locks or unlocks the identity fields and the interval.

@@ -14,6 +14,7 @@
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "model/SettingRecord.h"
+#include "sim/SimInstrument.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/FontHelpers.h"
 #include "ui/common/StatusLamp.h"
@@ -21,11 +22,13 @@
 #include "ui/common/WindowHelpers.h"
 #include "ui/common/frmUpload.h"
 #include "ui/factory/frmFsDialog.h"
+#include "ui/main/MainCommands.h"
 #include "ui/main/SettingsGrid.h"
 #include "ui/shell/frmOpen.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGridLayout>
@@ -41,6 +44,9 @@
 
 namespace {
 
+// The clocks read month/day/year with fixed separators, whatever the locale.
+const QString ClockFormat = QStringLiteral("MM/dd/yyyy hh:mm:ss");
+
 QColor rgbColor(quint32 rgb) {
     return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
@@ -52,6 +58,7 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     DefaultCommSettings();
     m_link = new uclHbif(this);
+    m_commands = new MainCommands(*this);
     buildControls();
     buildLayout();
     loadWindow();
@@ -106,12 +113,13 @@ void frmMain::buildControls() {
     m_cmdExit = new QPushButton(this);
     connect(m_cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
     connect(m_cmdFactorySetting, &QPushButton::clicked, this, &frmMain::cmdFactorySetting_Click);
-    connect(m_cmdFRAMDump, &QPushButton::clicked, this,
-            [this] { emit commandRequested(QStringLiteral("FRAMDump")); });
-    connect(m_cmdImportSetting, &QPushButton::clicked, this,
-            [this] { emit commandRequested(QStringLiteral("ImportSetting")); });
-    connect(m_cmdExportSetting, &QPushButton::clicked, this,
-            [this] { emit commandRequested(QStringLiteral("ExportSetting")); });
+    m_cmdFRAMDump->setObjectName(QStringLiteral("cmdFRAMDump"));
+    m_cmdImportSetting->setObjectName(QStringLiteral("cmdImportSetting"));
+    m_cmdExportSetting->setObjectName(QStringLiteral("cmdExportSetting"));
+    m_cmdFactorySetting->setObjectName(QStringLiteral("cmdFactorySetting"));
+    connect(m_cmdFRAMDump, &QPushButton::clicked, m_commands, &MainCommands::FramDump);
+    connect(m_cmdImportSetting, &QPushButton::clicked, m_commands, &MainCommands::ImportSetting);
+    connect(m_cmdExportSetting, &QPushButton::clicked, m_commands, &MainCommands::ExportSetting);
     m_txtSuffix = new QLineEdit(this);
     m_txtSuffix->setObjectName(QStringLiteral("txtSuffix"));
     connect(m_txtSuffix, &QLineEdit::editingFinished, this, &frmMain::txtSuffix_Validate);
@@ -246,6 +254,14 @@ void frmMain::setCaptions() {
     m_fraStatus->setTitle(LoadMessage(5208));
     for (int i = 0; i < 5; ++i)
         m_lblOption[i]->setText(LoadMessage(5209 + i));
+    // A screen reader names each identity field by its caption.
+    for (int i = 0; i < 3; ++i) {
+        m_lblOption[i]->setBuddy(m_settings->txtOption(i));
+        m_settings->txtOption(i)->setAccessibleName(m_lblOption[i]->text());
+    }
+    m_settings->cmbStation()->setAccessibleName(LoadMessage(5609));
+    m_settings->cmbInterval()->setAccessibleName(LoadMessage(5223));
+    m_lblOption[7]->setBuddy(m_settings->cmbInterval());
     m_lblOption[7]->setText(LoadMessage(5223));
     const int options[] = {5214, 5215, 5216, 5221, 5230, 5040, 5231, 5255, 5256};
     for (int i = 0; i < 9; ++i)
@@ -298,7 +314,7 @@ void frmMain::loadWindow() {
     QFile::remove(SerialLogPath());
 
     m_txtSuffix->setText(s.FactoryRecordSuffix);
-    m_dataFilePath = PathInFolder(QDir::currentPath(), QStringLiteral("TQ5800.DAT"));
+    m_dataFilePath = PathInFolder(s.StartFolder, QStringLiteral("TQ5800.DAT"));
 
     if (!s.DebugMode) {
         m_cmdDown[2]->hide();
@@ -307,42 +323,6 @@ void frmMain::loadWindow() {
             m_cmdOption[i]->hide();
     }
     m_cmdOption[8]->setVisible(s.FactoryMode);
-}
-
-void frmMain::applyDefaultGases() {
-    // An empty slot (no full scale) gets its default gas.
-    struct DefaultGas {
-        const char* name;
-        const char* unit;
-        qint16 point;
-        float warning, alarm, stel, twa, digit, fullScale, autoCal;
-    };
-    static const DefaultGas gases[5] = {
-        {"CH4", "%LEL", 0, 10.0f, 50.0f, -101.0f, -101.0f, 1.0f, 100.0f, 50.0f},
-        {"O2", "vol%", 1, 19.5f, 18.0f, -101.0f, -101.0f, 0.1f, 40.0f, 12.0f},
-        {"H2S", "ppm", 1, 10.0f, 30.0f, 15.0f, 10.0f, 0.5f, 100.0f, 10.0f},
-        {"CO", "ppm", 0, 25.0f, 50.0f, 200.0f, 25.0f, 1.0f, 500.0f, 100.0f},
-        {"CH4", "vol%", 0, -101.0f, -101.0f, -101.0f, -101.0f, 1.0f, 100.0f, 50.0f},
-    };
-    AppState& s = appState();
-    clsInstrument& r = s.Instrument;
-    for (int i = 0; i < 5; ++i) {
-        if (r.GasFullScale(i) > 0)
-            continue;
-        const DefaultGas& g = gases[i];
-        r.setGasName(i, QString::fromLatin1(g.name));
-        r.setGasUnit(i, QString::fromLatin1(g.unit));
-        r.setGasPoint(i, g.point);
-        r.setWarning(i, g.warning);
-        r.setAlarm(i, g.alarm);
-        r.setStel(i, g.stel);
-        r.setTwa(i, g.twa);
-        r.setGasDesit(i, g.digit);
-        r.setGasFullScale(i, g.fullScale);
-        r.setAutoCalib(i, g.autoCal);
-        r.setGasEnabled(i, true);
-        s.GasLocked[i] = false;
-    }
 }
 
 void frmMain::ResetDisplay() {
@@ -366,7 +346,7 @@ void frmMain::ResetDisplay() {
         m_shpStatus[i]->hide();
         m_lblStatus[i]->hide();
     }
-    applyDefaultGases();
+    FillEmptyGasSlots(s.Instrument);
     if (s.AccessPassword.isEmpty())
         s.AccessPassword = LoadMessage(101) == QLatin1String("EN") ? QStringLiteral("wex")
                                                                    : QStringLiteral("Dalmo");
@@ -407,11 +387,15 @@ void frmMain::RefreshCommands() {
     m_cmdFactorySetting->setEnabled(true);
     m_cmdImportSetting->setEnabled(true);
     m_cmdExportSetting->setEnabled(true);
-    for (int i : {0, 2, 7})
+    for (int i : {0, 2})
         m_cmdOption[i]->setEnabled(connected && data);
+    // Never for the start-up defaults: that would write blank identities over the instrument's.
+    m_cmdOption[7]->setEnabled(connected && data && m_identityKnown);
     for (int i : {1, 3, 4, 5, 6, 8})
         m_cmdOption[i]->setEnabled(connected);
     m_settings->vfgOption()->setEnabled(connected || data);
+    if (m_busy)
+        setBusy(true);
 }
 
 void frmMain::SetCommandFramesEnabled(bool enabled) {
@@ -420,15 +404,75 @@ void frmMain::SetCommandFramesEnabled(bool enabled) {
     m_cmdExit->setEnabled(enabled);
 }
 
+void frmMain::setBusy(bool busy) {
+    if (busy && !m_busy) {
+        commitEdits();
+        ui().setBusy(true);
+    } else if (!busy && m_busy) {
+        ui().setBusy(false);
+    }
+    const bool changed = m_busy != busy;
+    m_busy = busy;
+    SetCommandFramesEnabled(!busy);
+    QWidget* const locked[] = {m_settings->vfgOption(),
+                               m_settings->txtOption(0),
+                               m_settings->txtOption(1),
+                               m_settings->txtOption(2),
+                               m_settings->cmbInterval(),
+                               m_settings->cmbStation(),
+                               m_txtSuffix};
+    if (busy) {
+        for (QWidget* w : locked)
+            w->setEnabled(false);
+    } else if (changed) {
+        for (QWidget* w : locked)
+            w->setEnabled(true);
+        RefreshCommands();
+    }
+}
+
+void frmMain::commitEdits() {
+    // A refused cell edit is dropped rather than left open under a locked grid.
+    FlexGrid* g = m_settings->vfgOption();
+    if (g->isEditing() && !g->commitEdit())
+        g->cancelEdit();
+    for (int i = 0; i < 3; ++i)
+        if (m_settings->txtOption(i)->hasFocus())
+            m_settings->txtOption_Validate(i);
+    txtSuffix_Validate();
+}
+
+QString frmMain::dumpFilePath() const {
+    return PathInFolder(appState().StartFolder, QStringLiteral("DumpEF.dat"));
+}
+
+QString frmMain::checkFilePath() const {
+    if (!m_checkFilePath.isEmpty())
+        return m_checkFilePath;
+    return PathInFolder(QCoreApplication::applicationDirPath(), QStringLiteral("TQ5800_Check.DAT"));
+}
+
+void frmMain::rememberBaseline() {
+    m_baseline = appState().Instrument;
+}
+
+FlowOutput frmMain::flowOutput() {
+    FlowOutput out;
+    out.addInfo = [this](const QString& text, quint32 rgb) { AddInfo(text, rgbColor(rgb)); };
+    out.setProgressLabel = [this](const QString& text) {
+        if (m_upload)
+            m_upload->setLabel(text);
+    };
+    return out;
+}
+
 void frmMain::ShowInstrument() {
     m_settings->ShowInstrument();
 }
 
 void frmMain::EnableLockedGases() {
     AppState& s = appState();
-    for (int i = 0; i < 4; ++i)
-        if (!s.Instrument.GasEnabled(i) && s.GasLocked[i])
-            s.Instrument.setGasEnabled(i, true);
+    ApplyLockedGases(s.Instrument);
     m_txtSuffix->setText(s.FactoryRecordSuffix);
     ShowInstrument();
 }
@@ -448,13 +492,19 @@ void frmMain::OpenLink() {
     }
 
     QString serialName;
+    bool severalConverters = false;
     if (m_options.simulate) {
-        m_serialPort = new SimPortControl(SimOptions{}, this);
+        // One simulated instrument for the window's life: it keeps what was written to it and
+        // wakes up again when the link reopens after a power off.
+        if (!m_simInstrument)
+            m_simInstrument = new SimInstrument(SimOptions{}, this);
+        m_serialPort = new SimPortControl(m_simInstrument, this);
     } else if (!m_options.port.isEmpty()) {
         serialName = m_options.port;
     } else if (m_options.irda.isEmpty()) {
         const ConverterLookup found = FindConverterPort();
-        if (found.matches > 1)
+        severalConverters = found.matches > 1;
+        if (severalConverters)
             ui().message(this, LoadMessage(20014), LoadMessage(20015), UiServices::Critical,
                          UiServices::Ok);
         else if (found.matches == 1)
@@ -478,10 +528,21 @@ void frmMain::OpenLink() {
         m_link->setSettings(s.CommSettings);
     } else {
         m_link->setSerialComm(false);
-        if (m_options.irda.isEmpty())
+        if (m_options.irda.isEmpty() && !severalConverters)
             AddInfo(LoadMessage(5760), ColorFailure);
     }
     m_link->setPortOpen(true);
+    reportPortOpen();
+}
+
+void frmMain::reportPortOpen() {
+    PortControl* port = m_link->ActivePort();
+    if (m_link->PortOpen() || !port || !port->hasPortName())
+        return;
+    // Missing, busy or not permitted: the lamp shows the error and the log says why.
+    setLamp(0, LampError);
+    setLamp(1, LampOff);
+    AddInfo(LoadMessage(5779, {port->portName(), port->errorString()}), ColorFailure);
 }
 
 void frmMain::FirstActivate() {
@@ -493,6 +554,8 @@ void frmMain::FirstActivate() {
     r.setImportFlag(-1);
     m_link->setInstrument(&r);
     m_link->setStatus(LinkStatus::Done);
+    m_identityKnown = false;
+    rememberBaseline();
     ShowInstrument();
     m_firstActivation = false;
 }
@@ -516,19 +579,19 @@ void frmMain::tmrInter_Timer() {
     if (status != 0 && status != 1 && r.CommFlags() != 0) {
         if (now.toSecsSinceEpoch() != m_shownTime.toSecsSinceEpoch()) {
             m_shownTime = now;
-            m_lblOption[5]->setText(AppDate::fromDateTime(now).general());
+            m_lblOption[5]->setText(AppDate::fromDateTime(now).format(ClockFormat));
             // The offset is the instrument clock minus the PC clock at the last read.
             const AppDate inst =
                 AppDate::fromSerial(AppDate::fromDateTime(now).serial() + r.SysDateOffset().days());
             if (inst.isValid()) {
-                m_lblOption[6]->setText(inst.general());
+                m_lblOption[6]->setText(inst.format(ClockFormat));
             } else {
-                m_lblOption[6]->setText(AppDate::fromDateTime(now).general());
+                m_lblOption[6]->setText(AppDate::fromDateTime(now).format(ClockFormat));
                 appState().Instrument.setSysDateOffset(AppDate());
             }
         }
     } else {
-        m_lblOption[5]->setText(AppDate::fromDateTime(now).general());
+        m_lblOption[5]->setText(AppDate::fromDateTime(now).format(ClockFormat));
         m_lblOption[6]->clear();
     }
 }
@@ -591,11 +654,13 @@ void frmMain::uclHB3130_IrDAError(qint16 code) {
     ui().message(this, LoadMessage(5371), LoadMessage(5372), UiServices::NoIcon, UiServices::Ok);
 }
 
-void frmMain::showProgress(const QString& caption) {
+void frmMain::showProgress(const QString& caption, const QString& label) {
     closeProgress();
     m_upload = new frmUpload(this);
     m_upload->setAttribute(Qt::WA_DeleteOnClose, false);
     m_upload->setWindowTitle(caption);
+    if (!label.isEmpty())
+        m_upload->setLabel(label);
     connect(m_upload, &frmUpload::cancelRequested, this, [this] {
         m_link->setCancel(true);
         m_link->AddLog(QStringLiteral("= User Cancel ="));
@@ -613,19 +678,23 @@ void frmMain::closeProgress() {
 
 bool frmMain::ReadInstrument() {
     BusyPointer busy;
-    FlowOutput out;
-    out.addInfo = [this](const QString& text, quint32 rgb) { AddInfo(text, rgbColor(rgb)); };
-    out.setProgressLabel = [this](const QString& text) {
-        if (m_upload)
-            m_upload->setLabel(text);
-    };
-    return ReadInstrumentFlow(*m_link, appState().Instrument, out, appState().DebugMode,
-                              [this] { EnableLockedGases(); });
+    clsInstrument& r = appState().Instrument;
+    const bool ok = ReadInstrumentFlow(*m_link, r, flowOutput(), [this] { EnableLockedGases(); });
+    if (ok) {
+        m_identityKnown = true;
+        rememberBaseline();
+    } else {
+        // What the grid shows must be what the record holds, part-read or not.
+        ShowInstrument();
+    }
+    return ok;
 }
 
 void frmMain::cmdDown_Click(int index) {
     clsInstrument& r = appState().Instrument;
-    if (index == 1 || index == 5) {
+    switch (index) {
+    case 1:
+    case 5:
         if (index == 5 && !IsValidRecordSuffix(m_txtSuffix->text())) {
             ui().message(this, LoadMessage(5382), windowTitle(), UiServices::Critical,
                          UiServices::Ok);
@@ -633,9 +702,8 @@ void frmMain::cmdDown_Click(int index) {
             return;
         }
         showProgress(LoadMessage(6056));
-        SetCommandFramesEnabled(false);
-        const bool ok = ReadInstrument();
-        if (ok) {
+        setBusy(true);
+        if (ReadInstrument()) {
             RefreshCommands();
             if (index == 5) {
                 appState().FactoryRecordSuffix = m_txtSuffix->text();
@@ -645,16 +713,65 @@ void frmMain::cmdDown_Click(int index) {
             }
         }
         closeProgress();
-        SetCommandFramesEnabled(true);
-    } else {
-        emit commandRequested(QStringLiteral("cmdDown%1").arg(index));
+        setBusy(false);
+        break;
+    case 2:
+        m_commands->DownloadLoggerData();
+        break;
+    case 4:
+        m_commands->PowerOff();
+        return;
+    default:
+        return;
     }
-    if (std::abs(r.SysDateOffset().days()) > 1.0)
-        AddInfo(LoadMessage(5591), ColorFailure);
+    WarnClockOffset(r, flowOutput());
 }
 
 void frmMain::cmdOption_Click(int index) {
-    emit commandRequested(QStringLiteral("cmdOption%1").arg(index));
+    switch (index) {
+    case 0:
+        m_commands->Update(UpdateKind::Settings);
+        break;
+    case 1:
+        m_commands->DateTimeSet();
+        break;
+    case 3:
+        m_commands->Maintenance(MaintenanceCommand::Defaults);
+        break;
+    case 4:
+        m_commands->Maintenance(MaintenanceCommand::ClearPowerLog);
+        break;
+    case 5:
+        m_commands->Maintenance(MaintenanceCommand::ClearLoggerData);
+        break;
+    case 6:
+        m_commands->WriteCheckData();
+        break;
+    case 7:
+        m_commands->Update(UpdateKind::Identity);
+        break;
+    case 8:
+        m_commands->FlashCheck();
+        break;
+    default:
+        // "Calibration" opens the calibration window, which connects here.
+        emit commandRequested(QStringLiteral("cmdOption%1").arg(index));
+        break;
+    }
+}
+
+void frmMain::restartAfterPowerOff() {
+    AppState& s = appState();
+    QString error;
+    if (!WriteConfigFile(&error))
+        AddInfo(LoadMessage(5780, {error}), ColorFailure);
+    ResetDisplay();
+    ReadConfigFile();
+    ApplyAppFont(this);
+    m_txtSuffix->setText(s.FactoryRecordSuffix);
+    m_firstActivation = true;
+    FirstActivate();
+    OpenLink();
 }
 
 void frmMain::cmdFactorySetting_Click() {
@@ -686,6 +803,9 @@ void frmMain::closeEvent(QCloseEvent* event) {
         s.WindowWidth = float(twips.width());
         s.WindowHeight = float(twips.height());
     }
-    WriteConfigFile();
+    QString error;
+    if (!WriteConfigFile(&error))
+        ui().message(this, LoadMessage(5780, {error}), windowTitle(), UiServices::Critical,
+                     UiServices::Ok);
     event->accept();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/InstrumentFlows.h"
+#include "model/clsInstrument.h"
 #include "ui/shell/StartupOptions.h"
 
 #include <QColor>
@@ -9,6 +11,8 @@
 #include <map>
 
 class FlexGrid;
+class MainCommands;
+class SimInstrument;
 class PortControl;
 class QGroupBox;
 class QLabel;
@@ -26,6 +30,8 @@ class uclHbif;
 // record holds data.
 class frmMain : public QWidget {
     Q_OBJECT
+    friend class MainCommands;
+
 public:
     // Log pane colours.
     static inline const QColor ColorProgress{0, 192, 0};
@@ -42,6 +48,7 @@ public:
 
     uclHbif* uclHB3130() const { return m_link; }
     SettingsGrid* settings() const { return m_settings; }
+    MainCommands* commands() const { return m_commands; }
 
     void AddInfo(const QString& text, const QColor& color);
     QString logText() const;
@@ -50,6 +57,12 @@ public:
     void ResetDisplay();
     void OpenLink();
     void SetCommandFramesEnabled(bool enabled);
+    // A command runs: besides the command frames, the grid, identity fields, both combos and
+    // the suffix are locked (an open cell edit is committed first), and the pointer is busy.
+    void setBusy(bool busy);
+    bool isBusy() const { return m_busy; }
+    // Takes an edit still open in the grid or an identity field into the record.
+    void commitEdits();
     void EnableLockedGases();
     bool ReadInstrument();
 
@@ -67,6 +80,14 @@ public:
     FlexGrid* vfgOption() const;
     frmUpload* progressDialog() const { return m_upload; }
     QString dataFilePath() const { return m_dataFilePath; }
+    QString dumpFilePath() const;
+    // The reference image of the FLASH check; beside the program unless set.
+    QString checkFilePath() const;
+    void setCheckFilePath(const QString& path) { m_checkFilePath = path; }
+    // The record as last read or written: what "Update" shows as the old values.
+    const clsInstrument& baseline() const { return m_baseline; }
+    // Whether the identity came from the instrument or a settings file ("Update ID").
+    bool identityKnown() const { return m_identityKnown; }
     bool firstActivationPending() const { return m_firstActivation; }
 
     // Runs the first-activation steps now (the window runs them when it is first activated).
@@ -105,15 +126,26 @@ private:
     void setCaptions();
     void loadWindow();
     void setLamp(int index, LampState state);
-    void showProgress(const QString& caption);
+    void showProgress(const QString& caption, const QString& label = QString());
     void closeProgress();
-    void applyDefaultGases();
+    FlowOutput flowOutput();
+    void rememberBaseline();
+    // After a power off: save and reread the configuration, redraw, run the first activation
+    // again and reopen the link.
+    void restartAfterPowerOff();
+    void reportPortOpen();
 
     StartupOptions m_options;
     uclHbif* m_link = nullptr;
     PortControl* m_serialPort = nullptr;
     PortControl* m_irdaPort = nullptr;
     SettingsGrid* m_settings = nullptr;
+    MainCommands* m_commands = nullptr;
+    SimInstrument* m_simInstrument = nullptr;
+    clsInstrument m_baseline;
+    bool m_identityKnown = false;
+    bool m_busy = false;
+    QString m_checkFilePath;
     QTextEdit* m_rtbLog = nullptr;
     QLabel* m_lblTitle = nullptr;
     std::array<QLabel*, 8> m_lblOption{};

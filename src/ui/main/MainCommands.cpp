@@ -1,0 +1,252 @@
+// The write, clock and maintenance commands of the main window and the FLASH check; the
+// download, power-off, dump and settings-file commands are in MainDataCommands.cpp.
+#include "ui/main/MainCommands.h"
+
+#include "app/AppState.h"
+#include "app/MessageTable.h"
+#include "link/OperationSequences.h"
+#include "link/WriteSequences.h"
+#include "link/uclHbif.h"
+#include "model/SettingsChecks.h"
+#include "model/clsInstrument.h"
+#include "ui/common/UiServices.h"
+#include "ui/common/frmUpload.h"
+#include "ui/main/ChangedSettings.h"
+#include "ui/main/SettingsGrid.h"
+#include "ui/main/frmMain.h"
+
+#include <QFile>
+
+namespace {
+
+// Resets ProgressTask however a command ends.
+class ProgressTaskScope {
+public:
+    explicit ProgressTaskScope(int task) { appState().ProgressTask = task; }
+    ~ProgressTaskScope() { appState().ProgressTask = 0; }
+    ProgressTaskScope(const ProgressTaskScope&) = delete;
+    ProgressTaskScope& operator=(const ProgressTaskScope&) = delete;
+};
+
+} // namespace
+
+MainCommands::MainCommands(frmMain& window) : QObject(&window), m_w(window) {}
+
+uclHbif& MainCommands::link() const {
+    return *m_w.m_link;
+}
+
+clsInstrument& MainCommands::record() const {
+    return appState().Instrument;
+}
+
+FlowOutput MainCommands::output() const {
+    return m_w.flowOutput();
+}
+
+bool MainCommands::calibrationDriven() const {
+    const int task = appState().ProgressTask;
+    return task == 4 || task == 5;
+}
+
+void MainCommands::failureBox(const QString& text) {
+    ui().message(&m_w, text, QString(), UiServices::NoIcon, UiServices::Ok);
+}
+
+bool MainCommands::refusedByChecks() {
+    UpdateCheck check = CheckBeforeUpdate(record());
+    // A red cell is a value the checks refuse, whichever way it got there.
+    if (check.ok && m_w.m_settings->HasRedCell()) {
+        check.ok = false;
+        check.message = 5361;
+        check.title = 5362;
+    }
+    if (check.ok)
+        return false;
+    ui().message(&m_w, LoadMessage(check.message), LoadMessage(check.title), UiServices::Critical,
+                 UiServices::Ok);
+    return true;
+}
+
+bool MainCommands::Update(UpdateKind kind) {
+    const bool driven = calibrationDriven();
+    clsInstrument& r = record();
+    if (!driven) {
+        // A cell still being edited is part of what is to be written.
+        m_w.commitEdits();
+        if (refusedByChecks())
+            return false;
+        clsInstrument marked = r;
+        MarkUpdateGroups(marked, kind);
+        const QStringList changes = ChangedSettings(m_w.baseline(), marked, kind);
+        const QString detail =
+            LoadMessage(5773) + u'\n' +
+            (changes.isEmpty() ? LoadMessage(5775) : changes.join(QStringLiteral("\n")));
+        if (ui().askDetailed(&m_w, LoadMessage(5309), LoadMessage(5310), detail) !=
+            UiServices::AnswerYes)
+            return false;
+        m_w.showProgress(LoadMessage(6057), LoadMessage(6001));
+    }
+    m_w.setBusy(true);
+    const UpdateResult result = UpdateFlow(link(), r, kind, output());
+    m_w.setBusy(false);
+    if (result.written)
+        m_w.rememberBaseline();
+    if (!driven) {
+        m_w.closeProgress();
+        if (result.written && !result.recordSaved)
+            ui().message(&m_w, result.recordError, QString(), UiServices::Critical, UiServices::Ok);
+        if (result.written)
+            ui().inform(&m_w, LoadMessage(5311), LoadMessage(5312));
+    }
+    return result.written;
+}
+
+bool MainCommands::DateTimeSet() {
+    const bool driven = calibrationDriven();
+    if (!driven) {
+        if (ui().ask(&m_w, LoadMessage(5309), LoadMessage(5310)) != UiServices::AnswerYes)
+            return false;
+        m_w.showProgress(LoadMessage(6057), LoadMessage(6001));
+    }
+    m_w.setBusy(true);
+    const bool ok = DateTimeSetFlow(link(), record(), output());
+    m_w.setBusy(false);
+    if (!driven) {
+        m_w.closeProgress();
+        if (ok)
+            ui().inform(&m_w, LoadMessage(5311), LoadMessage(5312));
+        else
+            ui().inform(&m_w, LoadMessage(5772), LoadMessage(5312), UiServices::Critical);
+    }
+    return ok;
+}
+
+bool MainCommands::WriteCheckData() {
+    const bool driven = calibrationDriven();
+    if (!driven) {
+        if (ui().ask(&m_w, LoadMessage(5309), LoadMessage(5310)) != UiServices::AnswerYes)
+            return false;
+        m_w.showProgress(LoadMessage(6057), LoadMessage(6001));
+    }
+    m_w.setBusy(true);
+    const bool ok = WriteCheckDataFlow(link(), output());
+    m_w.setBusy(false);
+    if (!driven) {
+        m_w.closeProgress();
+        if (ok)
+            ui().inform(&m_w, LoadMessage(5311), LoadMessage(5312));
+        else
+            ui().inform(&m_w, LoadMessage(5772), LoadMessage(5312), UiServices::Critical);
+    }
+    return ok;
+}
+
+bool MainCommands::Maintenance(MaintenanceCommand command) {
+    QString question, title;
+    switch (command) {
+    case MaintenanceCommand::Defaults:
+        question = LoadMessage(5374);
+        title = LoadMessage(5377);
+        break;
+    case MaintenanceCommand::ClearPowerLog:
+        question = QStringLiteral("Clear Power Log ?");
+        title = QStringLiteral("Clear Power");
+        break;
+    case MaintenanceCommand::ClearLoggerData:
+        question = LoadMessage(5343);
+        title = LoadMessage(5344);
+        break;
+    }
+    if (ui().ask(&m_w, question, title) != UiServices::AnswerYes)
+        return false;
+    m_w.setBusy(true);
+    const bool ok = MaintenanceFlow(link(), command, output());
+    m_w.setBusy(false);
+    return ok;
+}
+
+bool MainCommands::FlashCheck() {
+    if (ui().ask(&m_w, LoadMessage(5386), LoadMessage(5387)) != UiServices::AnswerYes)
+        return false;
+    m_w.setBusy(true);
+    ProgressTaskScope task(6);
+    m_w.showProgress(LoadMessage(6057));
+    const auto finish = [this](bool ok) {
+        m_w.closeProgress();
+        m_w.setBusy(false);
+        return ok;
+    };
+    const auto info = [this](int message) {
+        m_w.AddInfo(LoadMessage(message), frmMain::ColorProgress);
+    };
+    OperationSequences ops(link());
+    const auto clearBoth = [&] {
+        if (!ops.BodyDataClear()) {
+            failureBox(QStringLiteral("Clear log data failed"));
+            return false;
+        }
+        info(5434);
+        if (!ops.PowerDataClear()) {
+            failureBox(QStringLiteral("Clear power log failed"));
+            return false;
+        }
+        info(5471);
+        return true;
+    };
+    if (!clearBoth())
+        return finish(false);
+    if (!WriteSequences(link()).SetCheckData()) {
+        failureBox(QStringLiteral("Write check data failed"));
+        return finish(false);
+    }
+    info(5473);
+
+    if (m_w.m_upload)
+        m_w.m_upload->setWindowTitle(LoadMessage(6056));
+    const bool downloaded = downloadInto(m_w.dataFilePath());
+    if (m_w.m_upload)
+        m_w.m_upload->setWindowTitle(LoadMessage(6057));
+    if (!clearBoth())
+        return finish(false);
+    m_w.closeProgress();
+
+    // An image that did not arrive whole is no proof: only a complete download is compared.
+    QString error;
+    const qint64 differing =
+        downloaded ? CompareDataFiles(m_w.checkFilePath(), m_w.dataFilePath(), &error) : -1;
+    if (differing < 0 && !error.isEmpty())
+        m_w.AddInfo(LoadMessage(5778, {m_w.checkFilePath(), error}), frmMain::ColorFailure);
+    const bool same = differing == 0;
+    m_w.AddInfo(LoadMessage(5388, {same ? QStringLiteral("OK") : QStringLiteral("NG")}),
+                same ? frmMain::ColorProgress : frmMain::ColorFailure);
+    return finish(same);
+}
+
+qint64 MainCommands::CompareDataFiles(const QString& reference, const QString& image,
+                                      QString* error) {
+    constexpr int Chunks = 512;
+    constexpr int ChunkSize = 1024;
+    QFile a(reference);
+    QFile b(image);
+    for (QFile* f : {&a, &b}) {
+        if (!f->open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = f->errorString();
+            return -1;
+        }
+    }
+    qint64 differing = 0;
+    for (int chunk = 0; chunk < Chunks; ++chunk) {
+        const QByteArray x = a.read(ChunkSize);
+        const QByteArray y = b.read(ChunkSize);
+        if (x.size() != ChunkSize || y.size() != ChunkSize) {
+            if (error)
+                *error = LoadMessage(5784, {x.size() != ChunkSize ? reference : image});
+            return -1;
+        }
+        for (int i = 0; i < ChunkSize; ++i)
+            differing += x.at(i) != y.at(i) ? 1 : 0;
+    }
+    return differing;
+}

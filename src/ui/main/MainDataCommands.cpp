@@ -1,0 +1,123 @@
+// The download, power-off, FRAM dump and settings-file commands of the main window.
+#include "ui/main/MainCommands.h"
+
+#include "app/AppState.h"
+#include "app/MessageTable.h"
+#include "link/uclHbif.h"
+#include "model/SettingsFile.h"
+#include "model/clsInstrument.h"
+#include "ui/common/UiServices.h"
+#include "ui/main/frmMain.h"
+
+#include <QPushButton>
+
+namespace {
+
+const QString SettingsFilter = QStringLiteral("All files (*.*)|*.*|Config Data (*.seq)|*.seq|");
+constexpr int SettingsFilterIndex = 1; // "Config Data"
+
+class TaskScope {
+public:
+    explicit TaskScope(int task) { appState().ProgressTask = task; }
+    ~TaskScope() { appState().ProgressTask = 0; }
+    TaskScope(const TaskScope&) = delete;
+    TaskScope& operator=(const TaskScope&) = delete;
+};
+
+} // namespace
+
+bool MainCommands::downloadInto(const QString& path) {
+    const bool ok = DownloadLoggerDataFlow(link(), record(), path, output());
+    // The operator's cancel ends the download without a line of the flow's own.
+    if (!ok && link().Cancel() && !link().BinaryRetry())
+        m_w.AddInfo(LoadMessage(5462), frmMain::ColorFailure);
+    return ok;
+}
+
+bool MainCommands::DownloadLoggerData() {
+    TaskScope task(1);
+    m_w.showProgress(LoadMessage(6056));
+    m_w.setBusy(true);
+    const bool ok = downloadInto(m_w.dataFilePath());
+    m_w.closeProgress();
+    m_w.setBusy(false);
+    return ok;
+}
+
+bool MainCommands::PowerOff() {
+    if (ui().ask(&m_w, LoadMessage(5347), LoadMessage(5348)) != UiServices::AnswerYes)
+        return false;
+    m_w.setBusy(true);
+    const PowerOffResult result = PowerOffFlow(link(), record(), output());
+    if (result == PowerOffResult::Done) {
+        m_w.m_identityKnown = false;
+        m_w.restartAfterPowerOff();
+    }
+    m_w.setBusy(false);
+    return result == PowerOffResult::Done;
+}
+
+bool MainCommands::FramDump() {
+    if (link().RunDensty() || calibrationDriven()) {
+        ui().inform(&m_w, LoadMessage(5367), LoadMessage(5368));
+        return false;
+    }
+    if (ui().ask(&m_w, LoadMessage(5379), LoadMessage(5378)) != UiServices::AnswerYes)
+        return false;
+    TaskScope task(1);
+    m_w.showProgress(LoadMessage(6019), LoadMessage(5445));
+    m_w.setBusy(true);
+    const bool ok = FramDumpFlow(link(), m_w.dumpFilePath(), output());
+    m_w.closeProgress();
+    m_w.setBusy(false);
+    return ok;
+}
+
+bool MainCommands::ExportSetting() {
+    const QString path =
+        ui().saveFileName(&m_w, m_w.m_cmdExportSetting->text(), QString(),
+                          FiltersFromPipeList(SettingsFilter), SettingsFilterIndex);
+    if (path.isEmpty())
+        return false;
+    m_w.commitEdits();
+    // A value the file cannot carry whole is refused with what it is, never cut.
+    const QStringList problems = SettingsFileProblems(record());
+    if (!problems.isEmpty()) {
+        ui().message(&m_w, LoadMessage(5777, {problems.join(QStringLiteral("\n"))}),
+                     m_w.windowTitle(), UiServices::Critical, UiServices::Ok);
+        return false;
+    }
+    QString error;
+    if (!WriteSettingsFile(record(), path, &error)) {
+        ui().message(&m_w, error, m_w.windowTitle(), UiServices::Critical, UiServices::Ok);
+        return false;
+    }
+    return true;
+}
+
+bool MainCommands::ImportSetting() {
+    const QString path =
+        ui().openFileName(&m_w, m_w.m_cmdImportSetting->text(), FiltersFromPipeList(SettingsFilter),
+                          SettingsFilterIndex);
+    if (path.isEmpty())
+        return false;
+    m_w.setBusy(true);
+    clsInstrument& r = record();
+    const SettingsReadResult result = ImportSettingsFile(r, path, [this](const QString&) {
+        ui().message(&m_w, QStringLiteral("unknown"), QString(), UiServices::NoIcon,
+                     UiServices::Ok);
+    });
+    if (!result.ok) {
+        // Nothing of the file was taken; say where and why it stopped.
+        m_w.setBusy(false);
+        ui().message(&m_w, LoadMessage(5776, {QString::number(result.line), result.message}),
+                     m_w.windowTitle(), UiServices::Critical, UiServices::Ok);
+        return false;
+    }
+    m_w.m_identityKnown = true;
+    link().setInstrument(&r);
+    link().setStatus(LinkStatus::Done);
+    m_w.EnableLockedGases();
+    m_w.setBusy(false);
+    return true;
+}

@@ -1,0 +1,581 @@
+// Every command of the main window against the in-process simulated instrument, driven through
+// the buttons' handlers and answered through ScriptedUiServices: what the instrument received,
+// what the log pane, the boxes and the files show, and the refusals before anything is sent.
+#include "app/AppState.h"
+#include "app/MessageTable.h"
+#include "app/ReadingFormat.h"
+#include "link/SimPortControl.h"
+#include "link/uclHbif.h"
+#include "sim/SimInstrument.h"
+#include "ui/common/FlexGrid.h"
+#include "ui/common/ScriptedUiServices.h"
+#include "ui/common/StatusLamp.h"
+#include "ui/common/frmUpload.h"
+#include "ui/main/MainCommands.h"
+#include "ui/main/SettingsGrid.h"
+#include "ui/main/frmMain.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QtTest>
+#include <memory>
+
+namespace {
+constexpr int ConnectLimitMs = 5000;
+const QColor Red(255, 0, 0);
+const QColor Green(0, 192, 0);
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+} // namespace
+
+class TestMainCommands : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScopedScriptedUi> m_ui;
+    std::unique_ptr<frmMain> m_w;
+
+    ScriptedUiServices& asked() { return m_ui->services; }
+    SimInstrument& sim() {
+        return qobject_cast<SimPortControl*>(m_w->uclHB3130()->SerialControl())->instrument();
+    }
+    clsInstrument& record() { return appState().Instrument; }
+
+    // A connected window in diagnostic and factory mode, with a fast link.
+    frmMain& window(bool read = true) {
+        AppState& s = appState();
+        s.DebugMode = true;
+        s.FactoryMode = true;
+        StartupOptions o;
+        o.simulate = true;
+        m_w = std::make_unique<frmMain>(o);
+        uclHbif* link = m_w->uclHB3130();
+        link->setLinkTickInterval(5);
+        link->setTimeoutTicks(4);
+        link->Timings().ClearPollTicks = 2;
+        link->Timings().PowerOffTicks = 5;
+        m_w->show();
+        m_w->FirstActivate();
+        if (!QTest::qWaitFor([&] { return link->Connected(); }, ConnectLimitMs))
+            qWarning("no connection");
+        if (read)
+            m_w->cmdDown_Click(1);
+        sim().clearCounters();
+        asked().asked.clear();
+        markLog();
+        return *m_w;
+    }
+
+    QTextDocument* log() const {
+        return m_w->findChild<QTextEdit*>(QStringLiteral("rtbLog"))->document();
+    }
+    // Lines of the log pane from here on.
+    void markLog() { m_logMark = log()->blockCount() - 1; }
+    int m_logMark = 0;
+
+    // The lines of the log pane since the mark in the colour given.
+    QStringList lines(const QColor& colour) const {
+        QStringList out;
+        for (QTextBlock b = log()->findBlockByNumber(m_logMark); b.isValid(); b = b.next())
+            if (!b.text().isEmpty() &&
+                b.begin().fragment().charFormat().foreground().color() == colour)
+                out << b.text();
+        return out;
+    }
+    static QString shown(int message, const QStringList& params = {}) {
+        return LoadMessage(message, params).remove(QStringLiteral("\r\n"));
+    }
+
+    static bool typeInto(FlexGrid* g, int row, int col, const QString& text) {
+        if (!g->startEdit(row, col))
+            return false;
+        auto* line = qobject_cast<QLineEdit*>(g->editor());
+        line->setText(text);
+        return g->commitEdit();
+    }
+
+    // Runs a command by its button; the answers are queued first.
+    void run(const QString& command) {
+        frmMain& w = *m_w;
+        static const QHash<QString, std::function<void(frmMain&)>> commands = {
+            {"Update", [](frmMain& w) { w.cmdOption_Click(0); }},
+            {"DateTime", [](frmMain& w) { w.cmdOption_Click(1); }},
+            {"Default", [](frmMain& w) { w.cmdOption_Click(3); }},
+            {"ClearPower", [](frmMain& w) { w.cmdOption_Click(4); }},
+            {"ClearLogger", [](frmMain& w) { w.cmdOption_Click(5); }},
+            {"CheckData", [](frmMain& w) { w.cmdOption_Click(6); }},
+            {"UpdateID", [](frmMain& w) { w.cmdOption_Click(7); }},
+            {"Flash", [](frmMain& w) { w.cmdOption_Click(8); }},
+            {"Read", [](frmMain& w) { w.cmdDown_Click(1); }},
+            {"Download", [](frmMain& w) { w.cmdDown_Click(2); }},
+            {"PowerOff", [](frmMain& w) { w.cmdDown_Click(4); }},
+            {"FramDump", [](frmMain& w) { w.cmdFRAMDump()->click(); }},
+        };
+        commands.value(command)(w);
+    }
+
+private slots:
+    void init() {
+        resetAppState();
+        SetMessageLanguage(QStringLiteral("en"));
+        m_dir = std::make_unique<QTemporaryDir>();
+        appState().StartFolder = m_dir->path();
+        m_ui = std::make_unique<ScopedScriptedUi>();
+    }
+    void cleanup() {
+        m_w.reset();
+        m_ui.reset();
+        m_dir.reset();
+    }
+
+    void answeringNoSendsNothing_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("title");
+        QTest::newRow("Update") << "Update" << 5310;
+        QTest::newRow("Update ID") << "UpdateID" << 5310;
+        QTest::newRow("Date/Time Set") << "DateTime" << 5310;
+        QTest::newRow("Write Check Data") << "CheckData" << 5310;
+        QTest::newRow("DEFAULT") << "Default" << 5377;
+        QTest::newRow("Clear Logger Data") << "ClearLogger" << 5344;
+        QTest::newRow("FLASH Check") << "Flash" << 5387;
+        QTest::newRow("Power Off") << "PowerOff" << 5348;
+        QTest::newRow("FRAM Dump") << "FramDump" << 5378;
+    }
+    void answeringNoSendsNothing() {
+        QFETCH(QString, command);
+        QFETCH(int, title);
+        window();
+        asked().answers.enqueue(UiServices::AnswerNo);
+        run(command);
+        QCOMPARE(asked().asked.size(), 1);
+        QCOMPARE(asked().asked[0].title, LoadMessage(title));
+        QCOMPARE(asked().asked[0].icon, UiServices::Question);
+        QCOMPARE(sim().receivedPayloads(), QStringList());
+        QVERIFY(m_w->cmdExit()->isEnabled());
+    }
+
+    void commandsSendAndReport_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("sent");    // payload prefixes, in order
+        QTest::addColumn<QStringList>("notSent"); // payload prefixes
+        QTest::addColumn<int>("line");            // green closing line of the log pane
+        QTest::addColumn<int>("box");             // final message box, 0 for none
+        QTest::newRow("Update") << "Update" << QStringList{"BS,W,", "GJ,W,", "A1,W,", "DW,W,"}
+                                << QStringList{"XZ,W,", "IN,W,"} << 5429 << 5311;
+        QTest::newRow("Update ID") << "UpdateID" << QStringList{"XZ,W,", "XS,W,****,", "DW,W,"}
+                                   << QStringList{"GJ,W,", "A1,W,"} << 5429 << 5311;
+        QTest::newRow("Date/Time Set")
+            << "DateTime" << QStringList{"HC,W,"} << QStringList{} << 5429 << 5311;
+        QTest::newRow("Write Check Data")
+            << "CheckData" << QStringList{"XH,E,"} << QStringList{} << 5429 << 5311;
+        QTest::newRow("DEFAULT") << "Default" << QStringList{"UX,W,", "UX,C,"} << QStringList{}
+                                 << 5467 << 0;
+        QTest::newRow("Clear Power Log")
+            << "ClearPower" << QStringList{"XY,W,", "XY,C,"} << QStringList{} << 5471 << 0;
+        QTest::newRow("Clear Logger Data")
+            << "ClearLogger" << QStringList{"XC,W,", "XC,C,"} << QStringList{} << 5434 << 0;
+    }
+    void commandsSendAndReport() {
+        QFETCH(QString, command);
+        QFETCH(QStringList, sent);
+        QFETCH(QStringList, notSent);
+        QFETCH(int, line);
+        QFETCH(int, box);
+        window();
+        asked().answers.enqueue(UiServices::AnswerYes);
+        run(command);
+        const QStringList got = sim().receivedPayloads();
+        qsizetype at = 0;
+        for (const QString& prefix : sent) {
+            while (at < got.size() && !got[at].startsWith(prefix))
+                ++at;
+            QVERIFY2(at < got.size(), qPrintable(prefix + " in " + got.join(' ')));
+        }
+        for (const QString& prefix : notSent)
+            for (const QString& p : got)
+                QVERIFY2(!p.startsWith(prefix), qPrintable(p));
+        QVERIFY(lines(Green).contains(shown(line)));
+        QVERIFY(lines(Red).isEmpty());
+        if (box)
+            QCOMPARE(asked().asked.last().text, LoadMessage(box));
+        QVERIFY(!m_w->progressDialog());
+        QVERIFY(m_w->cmdExit()->isEnabled());
+        QVERIFY(m_w->vfgOption()->isEnabled());
+        QCOMPARE(asked().busyDepth, 0);
+    }
+
+    void updateShowsWhatItWritesAndRecordsIt() {
+        window();
+        QVERIFY(typeInto(m_w->vfgOption(), 5, 3, QStringLiteral("60")));
+        asked().answers.enqueue(UiServices::AnswerYes);
+        run("Update");
+        const QString detail = asked().asked[0].detail;
+        QVERIFY2(detail.contains(QStringLiteral("Gas 4 Alarm: 50 -> 60")), qPrintable(detail));
+        QCOMPARE(detail.count(QStringLiteral(" -> ")), 1);
+        QCOMPARE(sim().state().levels[SimDeviceState::Alarm][3], 60.0f);
+        QVERIFY(readAll(m_dir->filePath("TQ5800_Setting.csv")).contains("\r\nWrite,"));
+        // Written values are the new baseline: a second update changes nothing.
+        asked().answers.enqueue(UiServices::AnswerNo);
+        run("Update");
+        QVERIFY(asked().asked.last().detail.contains(LoadMessage(5775)));
+    }
+
+    void failuresAreReportedAsFailures_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("line");    // red line
+        QTest::addColumn<int>("notLine"); // the success line that must not show
+        QTest::addColumn<int>("box");     // final box, 0 for none
+        // The instrument falls silent once the command has started.
+        QTest::newRow("Update") << "Update" << 5771 << 5429 << 0;
+        QTest::newRow("Update ID") << "UpdateID" << 5771 << 5429 << 0;
+        QTest::newRow("Date/Time Set") << "DateTime" << 5771 << 5429 << 5772;
+        QTest::newRow("Write Check Data") << "CheckData" << 5771 << 5429 << 5772;
+        QTest::newRow("Read") << "Read" << 5416 << 5415 << 0;
+        QTest::newRow("Clear Logger Data") << "ClearLogger" << 5435 << 5434 << 0;
+    }
+    void failuresAreReportedAsFailures() {
+        QFETCH(QString, command);
+        QFETCH(int, line);
+        QFETCH(int, notLine);
+        QFETCH(int, box);
+        window();
+        const QByteArray csvBefore = readAll(m_dir->filePath("TQ5800_Setting.csv"));
+        QVERIFY(sim().setFaults(QStringLiteral("silent=0")));
+        asked().answers.enqueue(UiServices::AnswerYes);
+        run(command);
+        QVERIFY2(lines(Red).contains(shown(line)), qPrintable(lines(Red).join('|')));
+        QVERIFY(!lines(Green).contains(shown(notLine)));
+        QVERIFY(!asked().texts().contains(LoadMessage(5311)));
+        if (box) {
+            QCOMPARE(asked().asked.last().text, LoadMessage(box));
+            QCOMPARE(asked().asked.last().icon, UiServices::Critical);
+        }
+        QCOMPARE(readAll(m_dir->filePath("TQ5800_Setting.csv")), csvBefore);
+        QVERIFY(m_w->cmdExit()->isEnabled());
+        QCOMPARE(asked().busyDepth, 0);
+    }
+
+    void aFailedReadRedrawsTheGrid() {
+        window();
+        FlexGrid* g = m_w->vfgOption();
+        QVERIFY(typeInto(g, 4, 2, QStringLiteral("5.0")));
+        // The read fails part-way, after the levels came in again.
+        QVERIFY(sim().setFaults(QStringLiteral("silent=60")));
+        run("Read");
+        QCOMPARE(g->TextMatrix(4, 2), FormatReading(record().Warning(2), record().GasPoint(2)));
+        QVERIFY(lines(Red).contains(shown(5416)));
+    }
+
+    void updateChecksInOrder_data() {
+        QTest::addColumn<QString>("plant");
+        QTest::addColumn<int>("message");
+        QTest::newRow("red cell") << "redCell" << 5361;
+        QTest::newRow("improper auto cal") << "autoCal" << 5380;
+        QTest::newRow("no sensor") << "noSensor" << 5365;
+        QTest::newRow("combination") << "combination" << 5369;
+    }
+    void updateChecksInOrder() {
+        QFETCH(QString, plant);
+        QFETCH(int, message);
+        window();
+        clsInstrument& r = record();
+        if (plant == "redCell") {
+            r.setWarning(2, 25.0f);
+            r.setAlarm(2, 20.0f);
+            r.setAutoCalib(0, 1.0f); // a later check, not reached
+        } else if (plant == "autoCal") {
+            r.setAutoCalib(3, 5.0f);
+        } else if (plant == "noSensor") {
+            for (int s = 0; s < 5; ++s)
+                r.setGasEnabled(s, false);
+        } else {
+            r.setHcMode(0);
+            r.setGasEnabled(4, false);
+        }
+        m_w->ShowInstrument();
+        asked().answers.enqueue(UiServices::AnswerYes);
+        run("Update");
+        QCOMPARE(asked().asked.size(), 1);
+        QCOMPARE(asked().asked[0].text, LoadMessage(message));
+        QCOMPARE(asked().asked[0].icon, UiServices::Critical);
+        QCOMPARE(sim().receivedPayloads(), QStringList());
+    }
+
+    void outOfRangeValuesFromTheInstrumentAreRedAndRefused_data() {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("level"); // SimDeviceState::Level
+        QTest::addColumn<float>("value");
+        QTest::newRow("LEL alarm") << 0 << int(SimDeviceState::Alarm) << 70.0f;
+        QTest::newRow("O2 warning") << 1 << int(SimDeviceState::Warning) << 17.0f;
+        QTest::newRow("O2 alarm") << 1 << int(SimDeviceState::Alarm) << 26.0f;
+        QTest::newRow("H2S warning") << 2 << int(SimDeviceState::Warning) << 31.0f;
+        QTest::newRow("H2S alarm") << 2 << int(SimDeviceState::Alarm) << 31.0f;
+        QTest::newRow("H2S STEL") << 2 << int(SimDeviceState::Stel) << 31.0f;
+        QTest::newRow("H2S TWA") << 2 << int(SimDeviceState::Twa) << 31.0f;
+        QTest::newRow("CO warning") << 3 << int(SimDeviceState::Warning) << 201.0f;
+        QTest::newRow("CO alarm") << 3 << int(SimDeviceState::Alarm) << 201.0f;
+        QTest::newRow("CO STEL") << 3 << int(SimDeviceState::Stel) << 201.0f;
+        QTest::newRow("CO TWA") << 3 << int(SimDeviceState::Twa) << 201.0f;
+    }
+    void outOfRangeValuesFromTheInstrumentAreRedAndRefused() {
+        QFETCH(int, slot);
+        QFETCH(int, level);
+        QFETCH(float, value);
+        window(false);
+        auto& levels = sim().state().levels;
+        const auto s = std::size_t(slot);
+        if (level == SimDeviceState::Stel || level == SimDeviceState::Twa) {
+            // The read does not fetch STEL and TWA: they come from the record's own values.
+            run("Read");
+            if (level == SimDeviceState::Stel)
+                record().setStel(slot, value);
+            else
+                record().setTwa(slot, value);
+            m_w->ShowInstrument();
+        } else {
+            levels[std::size_t(level)][s] = value;
+            // Keep warning and alarm in order, so that only the range can paint them.
+            if (level == SimDeviceState::Warning && slot != 1)
+                levels[SimDeviceState::Alarm][s] = value;
+            if (level == SimDeviceState::Alarm && slot == 1)
+                levels[SimDeviceState::Warning][1] = value;
+            run("Read");
+        }
+        const int col = SettingsGrid::ColWarning + level;
+        QCOMPARE(m_w->vfgOption()->CellForeColor(slot + 2, col), Red);
+        sim().clearCounters();
+        asked().asked.clear();
+        asked().answers.enqueue(UiServices::AnswerYes);
+        run("Update");
+        QCOMPARE(asked().asked[0].text, LoadMessage(5361));
+        QCOMPARE(sim().receivedPayloads(), QStringList());
+    }
+
+    void updateIdWaitsForAKnownIdentity() {
+        window(false);
+        QTRY_VERIFY(m_w->cmdOption(0)->isEnabled());
+        QVERIFY(!m_w->cmdOption(7)->isEnabled());
+        run("Read");
+        QVERIFY(m_w->cmdOption(7)->isEnabled());
+    }
+
+    void aRunningCommandLocksTheWindow() {
+        window();
+        bool sampled = false;
+        QList<bool> enabled;
+        QTimer::singleShot(0, m_w.get(), [&] {
+            sampled = true;
+            SettingsGrid* s = m_w->settings();
+            for (QWidget* w : std::initializer_list<QWidget*>{
+                     m_w->vfgOption(), s->txtOption(0), s->txtOption(2), s->cmbInterval(),
+                     s->cmbStation(), m_w->cmdExit(), m_w->cmdOption(0)})
+                enabled << w->isEnabled();
+            enabled << (m_w->progressDialog() && m_w->progressDialog()->isVisible());
+        });
+        run("Read");
+        QVERIFY(sampled);
+        QCOMPARE(enabled, (QList<bool>{false, false, false, false, false, false, false, true}));
+        QVERIFY(m_w->vfgOption()->isEnabled());
+        QVERIFY(m_w->settings()->cmbStation()->isEnabled());
+        QVERIFY(!m_w->settings()->txtOption(2)->isReadOnly());
+    }
+
+    void downloadWritesTheImageRetriesOnceAndCancels() {
+        window();
+        run("Download");
+        QCOMPARE(QFileInfo(m_dir->filePath("TQ5800.DAT")).size(), qint64(524288));
+        QCOMPARE(sim().commandCount("EP,R"), 1024);
+        QVERIFY(lines(Red).isEmpty());
+        QCOMPARE(appState().ProgressTask, 0);
+
+        // A block that never completes: "One more time !" and one whole second try.
+        QVERIFY(sim().setFaults(QStringLiteral("withhold=3")));
+        sim().clearCounters();
+        QStringList labels;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, this, [&] {
+            if (m_w->progressDialog() && !labels.contains(m_w->progressDialog()->label()))
+                labels << m_w->progressDialog()->label();
+        });
+        sampler.start(1);
+        run("Download");
+        sampler.stop();
+        QCOMPARE(sim().commandCount("VP,R"), 2);
+        QVERIFY(labels.contains(QStringLiteral("One more time !")));
+        QVERIFY(lines(Red).isEmpty());
+
+        // Cancel from the progress dialog after a few blocks.
+        sim().clearCounters();
+        int blocks = 0;
+        connect(m_w->uclHB3130(), &uclHbif::DumpMessage, this, [&] {
+            if (++blocks == 10 && m_w->progressDialog())
+                m_w->progressDialog()->cmdUpload()->click();
+        });
+        run("Download");
+        QVERIFY(sim().commandCount("EP,R") < 20);
+        QVERIFY(lines(Red).contains(shown(5462)));
+        QVERIFY(readAll(m_dir->filePath("SerialLog.log")).contains("= User Cancel ="));
+    }
+
+    void powerOffResetsAndReconnects() {
+        window();
+        QVERIFY(record().CommFlags() != 0);
+        asked().answers.enqueue(UiServices::AnswerYes);
+        run("PowerOff");
+        QCOMPARE(sim().commandCount("RO,W"), 1);
+        QCOMPARE(record().CommFlags(), qint16(0));
+        QCOMPARE(record().ImportFlag(), qint16(-1)); // the first activation ran again
+        QVERIFY(record().SerialNo().trimmed().isEmpty() || record().SerialNo().startsWith(u'-'));
+        QVERIFY(QFile::exists(m_dir->filePath("TQ5800Config.ini")));
+        QVERIFY(!m_w->cmdOption(7)->isEnabled());
+        // The same instrument answers the connect sequence again.
+        QVERIFY(QTest::qWaitFor([&] { return m_w->uclHB3130()->Connected(); }, ConnectLimitMs));
+        QTRY_COMPARE(m_w->shpStatus(1)->fillColor(), QColor(0, 255, 0));
+        QVERIFY(m_w->cmdDown(1)->isEnabled());
+    }
+
+    void flashCheckComparesWithTheReference_data() {
+        QTest::addColumn<bool>("flipOneByte");
+        QTest::newRow("same") << false;
+        QTest::newRow("one byte differs") << true;
+    }
+    void flashCheckComparesWithTheReference() {
+        QFETCH(bool, flipOneByte);
+        const QString shipped =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/TQ5800_Check.DAT");
+        QByteArray reference = readAll(shipped);
+        QCOMPARE(reference.size(), 524288);
+        if (flipOneByte)
+            reference[4097] = char(reference.at(4097) ^ 0x01);
+        const QString copy = m_dir->filePath(QStringLiteral("reference.dat"));
+        QVERIFY(writeAll(copy, reference));
+        window();
+        m_w->setCheckFilePath(copy);
+        asked().answers.enqueue(UiServices::AnswerYes);
+        run("Flash");
+        const QStringList sent = sim().receivedPayloads();
+        QCOMPARE(sent.first(), QStringLiteral("XC,W,"));
+        QVERIFY(sent.contains(QStringLiteral("XH,E,")));
+        QCOMPARE(sim().commandCount("EP,R"), 1024);
+        QCOMPARE(sent.last(), QStringLiteral("XY,C,"));
+        const QString verdict = LoadMessage(5388, {flipOneByte ? "NG" : "OK"});
+        QVERIFY(lines(flipOneByte ? Red : Green).contains(verdict));
+        QCOMPARE(appState().ProgressTask, 0);
+        QVERIFY(m_w->cmdExit()->isEnabled());
+        QCOMPARE(MainCommands::CompareDataFiles(copy, m_dir->filePath("TQ5800.DAT")),
+                 qint64(flipOneByte ? 1 : 0));
+    }
+
+    void framDump() {
+        window();
+        m_w->uclHB3130()->setRunDensty(true);
+        run("FramDump");
+        QCOMPARE(asked().asked.last().text, LoadMessage(5367));
+        m_w->uclHB3130()->setRunDensty(false);
+        QTRY_COMPARE(m_w->uclHB3130()->Status(), 6);
+        sim().clearCounters();
+        asked().answers.enqueue(UiServices::AnswerYes);
+        run("FramDump");
+        QCOMPARE(sim().commandCount("EF,R"), 1);
+        QVERIFY(
+            readAll(m_dir->filePath("DumpEF.dat")).startsWith(";\tTQ-5800 Data Logger Program"));
+        QCOMPARE(lines(QColor(128, 32, 0)).size(), 2);
+    }
+
+    void settingsFilesRoundTripAndRefuseWhatDoesNotFit() {
+        window();
+        const QString file = m_dir->filePath("a.seq");
+        asked().fileNames.enqueue(file);
+        m_w->cmdExportSetting()->click();
+        QCOMPARE(asked().fileFilters.last(),
+                 (QStringList{"All files (*.*)", "Config Data (*.seq)"}));
+        QCOMPARE(asked().selectedFilters.last(), 1);
+        QByteArray text = readAll(file);
+        QVERIFY(text.contains("\r\nSC,W,"));
+
+        // A loaded file marks everything for writing and enables Update ID.
+        text.replace("AP,W,0,", "AP,W,1,");
+        QVERIFY(writeAll(file, text + "ZZ,W,1,\r\n"));
+        asked().fileNames.enqueue(file);
+        m_w->cmdImportSetting()->click();
+        QCOMPARE(asked().texts().count(QStringLiteral("unknown")), 1);
+        QCOMPARE(record().AlarmMode(), qint16(1));
+        QCOMPARE(record().ImportFlag(), qint16(-1));
+        QVERIFY(record().Change_AlarmMode());
+
+        // Wider than the instrument's field: refused with its line, nothing taken.
+        const QByteArray wide = QByteArray(text).replace("AP,W,1,", "AP,W,0,") + "SC,W,1000,\r\n";
+        QVERIFY(writeAll(file, wide));
+        asked().fileNames.enqueue(file);
+        m_w->cmdImportSetting()->click();
+        QCOMPARE(asked().asked.last().text,
+                 LoadMessage(5776, {"22", "value wider than its field of the instrument"}));
+        QCOMPARE(asked().asked.last().icon, UiServices::Critical);
+        QCOMPARE(record().AlarmMode(), qint16(1));
+
+        // A spec number longer than its field is not stored cut.
+        record().setSpecNo(QStringLiteral("12345678901"));
+        QFile::remove(file);
+        asked().fileNames.enqueue(file);
+        m_w->cmdExportSetting()->click();
+        QVERIFY(asked().asked.last().text.contains(QStringLiteral("12345678901")));
+        QVERIFY(!QFile::exists(file));
+        // A cancelled dialog does nothing.
+        const int before = asked().asked.size();
+        m_w->cmdExportSetting()->click();
+        QCOMPARE(asked().asked.size(), before);
+    }
+
+    void gridAndFieldMends() {
+        window();
+        FlexGrid* g = m_w->vfgOption();
+        const float warning = record().Warning(2);
+        QVERIFY(!typeInto(g, 4, 2, QStringLiteral("-5")));
+        g->cancelEdit();
+        QVERIFY(!typeInto(g, 4, 4, QStringLiteral("1e39")));
+        g->cancelEdit();
+        QCOMPARE(record().Warning(2), warning);
+        // Choosing a station fills the station ID field.
+        QComboBox* station = m_w->settings()->cmbStation();
+        station->setCurrentIndex(3);
+        m_w->settings()->cmbStation_Click();
+        QCOMPARE(m_w->settings()->txtOption(1)->text(), record().StationList(3).trimmed());
+        // Identity fields are named by their captions; the clock reads month first.
+        QCOMPARE(m_w->settings()->txtOption(2)->accessibleName(), LoadMessage(5211));
+        QTRY_VERIFY(
+            QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"))
+                .match(m_w->lblOption(5)->text())
+                .hasMatch());
+        // No data shown (link released): the grid refuses edits.
+        m_w->uclHB3130()->setStatus(0);
+        m_w->ShowInstrument();
+        QVERIFY(!g->startEdit(4, 2));
+    }
+
+    void aPortThatCannotOpenIsReported() {
+        StartupOptions o;
+        o.port = m_dir->filePath(QStringLiteral("no-such-port"));
+        frmMain w(o);
+        QCOMPARE(w.shpStatus(0)->fillColor(), QColor(254, 0, 0));
+        QVERIFY(w.logText().contains(o.port));
+    }
+};
+
+QTEST_MAIN(TestMainCommands)
+#include "test_maincommands.moc"
