@@ -6,7 +6,7 @@
 #include "app/MessageTable.h"
 #include "link/CommLog.h"
 #include "link/IrCommPortControl.h"
-#include "link/SerialLogRotation.h"
+#include "link/LinkBringUp.h"
 #include "link/SerialPortControl.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
@@ -86,9 +86,7 @@ int CliSession::setUp() {
     ReadConfigFile(); // a missing file leaves the defaults
     m_record = &s.Instrument;
     // As the program does at start: each run has a communication log of its own.
-    if (s.SerialLogEnabled)
-        RotateSerialLogs(s.StartFolder);
-    QFile::remove(SerialLogPath());
+    StartCommLog();
 
     const CliPortChoice choice = ChooseCliPort(m_options, SystemSerialPorts());
     if (choice.kind == CliPortChoice::None) {
@@ -117,17 +115,11 @@ int CliSession::setUp() {
     auto* irda = new IrCommPortControl(&link);
     if (choice.kind == CliPortChoice::IrDA)
         irda->setPortName(choice.name);
-    link.setSerialControl(serial);
-    link.setIrDAControl(irda);
-    if (choice.kind == CliPortChoice::IrDA) {
-        link.setSerialComm(false);
-    } else {
-        link.setSerialComm(true);
-        link.setRTSEnable(true);
-        link.setDTREnable(true);
-        link.setHandshaking(2);
-    }
-    link.setSettings(m_options.settings);
+    LinkPorts ports;
+    ports.serial = serial;
+    ports.irda = irda;
+    ports.serialComm = choice.kind != CliPortChoice::IrDA;
+    ports.settings = m_options.settings;
 
     connect(&link, &uclHbif::OnConnect, this, [this] {
         if (!m_link->Connected())
@@ -152,12 +144,12 @@ int CliSession::setUp() {
         std::fflush(stderr);
     });
 
-    link.setPortOpen(true);
-    if (!link.PortOpen()) {
+    QString why;
+    if (!BringUpLink(link, ports, &why)) {
         const QString name = choice.kind == CliPortChoice::Simulated
                                  ? QStringLiteral("simulator")
                                  : link.ActivePort()->portName();
-        printError(QStringLiteral("tq5800-cli: cannot open port %1").arg(name));
+        printError(QStringLiteral("tq5800-cli: cannot open port %1: %2").arg(name, why));
         printError(LoadMessage(5405));
         return CliExit::NoInstrument;
     }

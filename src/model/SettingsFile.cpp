@@ -230,12 +230,18 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
             tooWide(what, value.trimmed(), width);
     };
     const auto num5 = [&](const QString& what, float value, int decimals) {
-        const QString shown = FormatScaleValue(value, decimals).trimmed();
-        if (shown.size() > 5)
-            tooWide(what, shown, 5);
+        // The five-character format keeps only the last five characters of a wider number.
+        if (value < 0)
+            return;
+        const int d = decimals >= 0 && decimals <= 3 ? decimals : 0;
+        const QString full = QString::number(double(value), 'f', d);
+        if (full.size() > 5)
+            tooWide(what, full, 5);
     };
-    const auto hex = [&](const QString& what, qint64 value, int digits) {
-        if (value < 0 || value >= (qint64(1) << (4 * digits)))
+    // `low` admits the two's-complement form of a small negative value, as the instrument
+    // reads its pressure offset.
+    const auto hex = [&](const QString& what, qint64 value, int digits, qint64 low = 0) {
+        if (value < low || value >= (qint64(1) << (4 * digits)))
             tooWide(what, QString::number(value), digits);
     };
     text(QStringLiteral("BS"), r.SpecNo(), 10);
@@ -251,11 +257,12 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
         num5(QStringLiteral("A1 %1").arg(s + 1), r.Warning(s), r.GasPoint(s));
         num5(QStringLiteral("A2 %1").arg(s + 1), r.Alarm(s), r.GasPoint(s));
     }
-    if (r.DispCalLimit() != 0 && r.DispCalLimit() != 1)
+    // A switch is 0 or true (1, or -1 as the record's booleans are); the file writes "1".
+    if (r.DispCalLimit() != 0 && r.DispCalLimit() != 1 && r.DispCalLimit() != -1)
         out << LoadMessage(5783, {QStringLiteral("SD"), QString::number(r.DispCalLimit())});
     hex(QStringLiteral("XT"), r.LcdBackLight(), 3);
     hex(QStringLiteral("CP"), r.FlowLevel(), 4);
-    hex(QStringLiteral("HF"), r.pressOffset(), 2);
+    hex(QStringLiteral("HF"), r.pressOffset(), 2, -128);
     hex(QStringLiteral("SC"), r.CalLimit(), 3);
     hex(QStringLiteral("XP"), r.Intervals(), 3);
     for (int e = 0; e < clsInstrument::UserGasCount; ++e) {

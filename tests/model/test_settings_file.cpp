@@ -230,12 +230,12 @@ private slots:
 
     void numbersAndHex() {
         clsInstrument r;
-        QVERIFY(readText(r, "AP,W,2.5,\r\nSM,W,3.5,\r\nXT,W,FFFF,\r\nCP,W,9C40,\r\nSC,W,0001F,\r\n"
+        QVERIFY(readText(r, "AP,W,2.5,\r\nSM,W,3.5,\r\nXT,W,0FFF,\r\nCP,W,9C40,\r\nSC,W,0001F,\r\n"
                             "XP,W,  3c ,\r\nHF,W,ff,\r\n")
                     .ok);
         QCOMPARE(r.AlarmMode(), qint16(2));
         QCOMPARE(r.CalCheck(), qint16(4));
-        QCOMPARE(r.LcdBackLight(), qint16(-1));
+        QCOMPARE(r.LcdBackLight(), qint16(4095));
         QCOMPARE(r.FlowLevel(), 40000);
         QCOMPARE(r.CalLimit(), qint16(31));
         QCOMPARE(r.Intervals(), qint16(60));
@@ -263,6 +263,11 @@ private slots:
         QTest::newRow("level range") << QByteArray("A1,W,1e39,");
         QTest::newRow("user gas scale") << QByteArray("LS,W,00,N,*****,1,ppm,0,00000000,");
         QTest::newRow("user gas ratio") << QByteArray("LS,W,00,N,1,1,ppm,0,3F80000,");
+        // Wider than the instrument's write field: it would arrive cut ("SC,W,000").
+        QTest::newRow("calibration limit wider than 3 digits") << QByteArray("SC,W,1000,");
+        QTest::newRow("pressure offset wider than 2 digits") << QByteArray("HF,W,1FF,");
+        QTest::newRow("interval wider than 3 digits") << QByteArray("XP,W,1000,");
+        QTest::newRow("switch other than 0 and 1") << QByteArray("SD,W,7,");
         QTest::newRow("257 fields") << QByteArray("AT,W") + QByteArray(255, ',').replace(",", ",1");
     }
     void fieldThatCannotBeConvertedEndsTheImport() {
@@ -315,8 +320,10 @@ private slots:
         clsInstrument s;
         const SettingsReadResult res = ImportSettingsFile(s, bad);
         QVERIFY(!res.ok);
+        // A file that stops part-way changes nothing.
         QCOMPARE(s.ImportFlag(), qint16(0));
-        QVERIFY(s.Change_AlarmMode());
+        QCOMPARE(s.AlarmMode(), qint16(0));
+        QVERIFY(!s.Change_AlarmMode());
         QVERIFY(!s.Change_CalLimit());
 
         const SettingsReadResult missing =
@@ -324,6 +331,36 @@ private slots:
         QVERIFY(!missing.ok);
         QCOMPARE(missing.line, 0);
         QVERIFY(!WriteSettingsFile(sample(), dir.filePath(QStringLiteral("no/dir.seq"))));
+    }
+
+    void valuesThatDoNotFitAreNotWritten_data() {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("spec number of 11") << "BS";
+        QTest::newRow("alarm of 100000") << "A2 1";
+        QTest::newRow("switch of 7") << "SD";
+        QTest::newRow("pressure offset of 0x1FF") << "HF";
+    }
+    void valuesThatDoNotFitAreNotWritten() {
+        QFETCH(QString, what);
+        clsInstrument r = sample();
+        QVERIFY(SettingsFileProblems(r).isEmpty());
+        if (what == "BS")
+            r.setSpecNo(QStringLiteral("12345678901"));
+        else if (what == "A2 1")
+            r.setAlarm(0, 100000.0f);
+        else if (what == "SD")
+            r.setDispCalLimit(7);
+        else
+            r.setpressOffset(0x1FF);
+        const QStringList problems = SettingsFileProblems(r);
+        QCOMPARE(problems.size(), 1);
+        QVERIFY2(problems[0].startsWith(what + ':'), qPrintable(problems[0]));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("x.seq"));
+        QString error;
+        QVERIFY(!WriteSettingsFile(r, path, &error));
+        QCOMPARE(error, problems[0]);
+        QVERIFY(!QFile::exists(path));
     }
 
     void hostileInputNeitherCrashesNorHangs() {

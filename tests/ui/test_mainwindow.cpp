@@ -166,7 +166,7 @@ private slots:
         w->cmdDown_Click(1);
         QVERIFY(w->logText().contains(LoadMessage(5591)));
         QTRY_VERIFY(w->lblOption(6)->text().startsWith(
-            QDateTime::currentDateTime().addDays(2).toString(QStringLiteral("yyyy/MM/dd"))));
+            QDateTime::currentDateTime().addDays(2).toString(QStringLiteral("MM/dd/yyyy"))));
     }
 
     void informationGetAndSave() {

@@ -9,7 +9,7 @@
 #include "link/CommLog.h"
 #include "link/InstrumentFlows.h"
 #include "link/IrCommPortControl.h"
-#include "link/SerialLogRotation.h"
+#include "link/LinkBringUp.h"
 #include "link/SerialPortControl.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
@@ -309,9 +309,7 @@ void frmMain::loadWindow() {
     m_shownTime = QDateTime::currentDateTime();
     m_fraStatus->show();
 
-    if (s.SerialLogEnabled)
-        RotateSerialLogs(s.StartFolder);
-    QFile::remove(SerialLogPath());
+    StartCommLog();
 
     m_txtSuffix->setText(s.FactoryRecordSuffix);
     m_dataFilePath = PathInFolder(s.StartFolder, QStringLiteral("TQ5800.DAT"));
@@ -515,34 +513,24 @@ void frmMain::OpenLink() {
     m_irdaPort = new IrCommPortControl(this);
     if (!m_options.irda.isEmpty())
         m_irdaPort->setPortName(m_options.irda);
-    m_link->setSerialControl(m_serialPort);
-    m_link->setIrDAControl(m_irdaPort);
+    if (!serialName.isEmpty())
+        m_serialPort->setPortName(serialName);
 
-    if (m_options.simulate || !serialName.isEmpty()) {
-        if (!serialName.isEmpty())
-            m_serialPort->setPortName(serialName);
-        m_link->setSerialComm(true);
-        m_link->setRTSEnable(true);
-        m_link->setDTREnable(true);
-        m_link->setHandshaking(2);
-        m_link->setSettings(s.CommSettings);
-    } else {
-        m_link->setSerialComm(false);
-        if (m_options.irda.isEmpty() && !severalConverters)
-            AddInfo(LoadMessage(5760), ColorFailure);
+    LinkPorts ports;
+    ports.serial = m_serialPort;
+    ports.irda = m_irdaPort;
+    ports.serialComm = m_options.simulate || !serialName.isEmpty();
+    ports.settings = s.CommSettings;
+    if (!ports.serialComm && m_options.irda.isEmpty() && !severalConverters)
+        AddInfo(LoadMessage(5760), ColorFailure);
+    QString why;
+    PortControl* port = ports.serialComm ? m_serialPort : m_irdaPort;
+    if (!BringUpLink(*m_link, ports, &why) && port->hasPortName()) {
+        // Missing, busy or not permitted: the lamp shows the error and the log says why.
+        setLamp(0, LampError);
+        setLamp(1, LampOff);
+        AddInfo(LoadMessage(5779, {port->portName(), why}), ColorFailure);
     }
-    m_link->setPortOpen(true);
-    reportPortOpen();
-}
-
-void frmMain::reportPortOpen() {
-    PortControl* port = m_link->ActivePort();
-    if (m_link->PortOpen() || !port || !port->hasPortName())
-        return;
-    // Missing, busy or not permitted: the lamp shows the error and the log says why.
-    setLamp(0, LampError);
-    setLamp(1, LampOff);
-    AddInfo(LoadMessage(5779, {port->portName(), port->errorString()}), ColorFailure);
 }
 
 void frmMain::FirstActivate() {

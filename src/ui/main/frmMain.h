@@ -133,7 +133,6 @@ private:
     // After a power off: save and reread the configuration, redraw, run the first activation
     // again and reopen the link.
     void restartAfterPowerOff();
-    void reportPortOpen();
 
     StartupOptions m_options;
     uclHbif* m_link = nullptr;
