@@ -488,7 +488,7 @@ private slots:
         run("FramDump");
         QCOMPARE(asked().asked.last().text, LoadMessage(5367));
         m_w->uclHB3130()->setRunDensty(false);
-        QTRY_COMPARE(m_w->uclHB3130()->Status(), 6);
+        QTRY_COMPARE(m_w->uclHB3130()->Status(), LinkStatus::Done);
         sim().clearCounters();
         asked().answers.enqueue(UiServices::AnswerYes);
         run("FramDump");
@@ -563,7 +563,7 @@ private slots:
                 .match(m_w->lblOption(5)->text())
                 .hasMatch());
         // No data shown (link released): the grid refuses edits.
-        m_w->uclHB3130()->setStatus(0);
+        m_w->uclHB3130()->setStatus(LinkStatus::Idle);
         m_w->ShowInstrument();
         QVERIFY(!g->startEdit(4, 2));
     }

@@ -7,6 +7,7 @@
 #include "model/SettingsFile.h"
 #include "model/clsInstrument.h"
 #include "ui/common/UiServices.h"
+#include "ui/common/frmUpload.h"
 #include "ui/main/frmMain.h"
 
 #include <QPushButton>
@@ -29,7 +30,7 @@ public:
 bool MainCommands::downloadInto(const QString& path) {
     const bool ok = DownloadLoggerDataFlow(link(), record(), path, output());
     // The operator's cancel ends the download without a line of the flow's own.
-    if (!ok && link().Cancel() && !link().BinaryRetry())
+    if (!ok && m_w.m_upload && m_w.m_upload->Canceled())
         m_w.AddInfo(LoadMessage(5462), frmMain::ColorFailure);
     return ok;
 }
