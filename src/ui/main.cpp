@@ -12,17 +12,26 @@
 #include <QDir>
 #include <QLockFile>
 #include <QPointer>
+#include <QStandardPaths>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TQ-5800 Setup"));
     const StartupOptions options = ParseStartupOptions(QApplication::arguments());
 
-    QLockFile instanceLock(QDir::temp().filePath(QStringLiteral("tq5800-setup.lock")));
+    // The lock lives in the user's runtime folder, which no other user can write to.
+    QString lockFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (lockFolder.isEmpty())
+        lockFolder = QDir::tempPath();
+    const QString lockPath = QDir(lockFolder).filePath(QStringLiteral("tq5800-setup.lock"));
+    QLockFile instanceLock(lockPath);
     instanceLock.setStaleLockTime(0);
     if (!instanceLock.tryLock(0)) {
-        ui().message(nullptr, LoadMessage(99), AppTitle(), UiServices::Critical, UiServices::Ok);
-        return 0;
+        // Only a lock held by another instance means "already running".
+        const bool running = instanceLock.error() == QLockFile::LockFailedError;
+        ui().message(nullptr, running ? LoadMessage(99) : LoadMessage(5781, {lockPath}), AppTitle(),
+                     UiServices::Critical, UiServices::Ok);
+        return running ? 0 : 1;
     }
 
     AppState& s = appState();
