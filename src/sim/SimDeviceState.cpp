@@ -257,7 +257,8 @@ void SimDeviceState::seed(quint32 value) {
 }
 
 std::array<float, SimDeviceState::GasSlots> SimDeviceState::sampleReadings() {
-    // Clean air per kind of sensor; the noise is a slow mean-reverting drift plus jitter.
+    // What each sensor shows for the gas at it; the noise is a slow mean-reverting drift plus
+    // jitter.
     std::normal_distribution<float> jitter(0.0f, 1.0f);
     std::array<float, GasSlots> out{};
     for (int i = 0; i < GasSlots; ++i) {
@@ -266,8 +267,7 @@ std::array<float, SimDeviceState::GasSlots> SimDeviceState::sampleReadings() {
             out[i] = -101.0f;
             continue;
         }
-        const bool oxygen = g.name == "O2";
-        const float base = oxygen ? 20.9f : 0.0f;
+        const float base = sensors.reading(i);
         const float step = g.stepValue() > 0 ? g.stepValue() : 1.0f;
         m_drift[i] = 0.8f * m_drift[i] + 0.15f * step * jitter(m_rng);
         const float raw = base + m_drift[i] + 0.3f * step * jitter(m_rng);

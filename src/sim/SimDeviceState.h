@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/SimLoggerMemory.h"
+#include "sim/SimSensors.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -106,7 +107,10 @@ public:
     QDateTime clock() const;
     void setClock(const QDateTime& when);
 
-    // Live readings: clean air with a little noise, rounded to each slot's step.
+    // The gas at the sensors and their calibration.
+    SimSensors sensors;
+
+    // Live readings: what the sensors show, with a little noise, rounded to each slot's step.
     std::array<float, GasSlots> sampleReadings();
     void seed(quint32 value);
 

@@ -37,6 +37,8 @@ QString SimFaultPlan::syntaxHelp() {
         "  withhold=B    withhold memory block B once (EP: half the block; EF: listing\n"
         "                block B is not sent the first time)\n"
         "  failfirst     ignore the first try of every distinct command\n"
+        "  failcal=C     gas channel C (0..4) fails its zero, span and nitrogen\n"
+        "                adjustments; repeat for more channels\n"
         "Every Nth counts the replies the instrument would have sent, from 1.\n");
 }
 
@@ -75,6 +77,12 @@ bool SimFaultPlan::parse(const QString& faults, SimFaultPlan* out, QString* erro
                 ok = positive(value, 0, &plan.m_silentAfter);
             else if (name == QLatin1String("withhold"))
                 ok = positive(value, 0, &plan.m_withhold);
+            else if (name == QLatin1String("failcal")) {
+                int channel = -1;
+                ok = positive(value, 0, &channel) && channel < int(plan.m_failCal.size());
+                if (ok)
+                    plan.m_failCal[channel] = true;
+            }
             if (!ok)
                 return fail(item);
         }
@@ -86,7 +94,7 @@ bool SimFaultPlan::parse(const QString& faults, SimFaultPlan* out, QString* erro
 bool SimFaultPlan::isEmpty() const {
     return m_drop == 0 && m_delayMs == 0 && m_corrupt == 0 && m_splitBytes == 0 &&
            m_garbageBytes == 0 && m_noiseBytes == 0 && m_silentAfter < 0 && m_withhold < 0 &&
-           !m_failFirst;
+           !m_failFirst && m_failCal == std::array<bool, 5>{};
 }
 
 void SimFaultPlan::restart() {

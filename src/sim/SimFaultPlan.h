@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <array>
 #include <random>
 
 // Misbehaviour on purpose, switched on by a text such as "drop=3,delay=200":
@@ -21,6 +22,8 @@
 //   withhold=B    withhold memory block B once: the first "EP" request for it gets only half
 //                 its bytes, the first time listing block B is due it is not sent
 //   failfirst     ignore the first try of every distinct command; answer its repeats
+//   failcal=C     gas channel C (0..4) fails every zero, span and nitrogen adjustment; may
+//                 be given for several channels
 // Every Nth counts the replies the instrument would have sent, from 1.
 class SimFaultPlan {
 public:
@@ -28,6 +31,8 @@ public:
     static QString syntaxHelp();
 
     bool isEmpty() const;
+    // The channels failcal names.
+    std::array<bool, 5> failingChannels() const { return m_failCal; }
 
     struct Outcome {
         QList<QByteArray> chunks; // empty: nothing is sent
@@ -52,6 +57,7 @@ private:
     int m_silentAfter = -1;
     int m_withhold = -1;
     bool m_failFirst = false;
+    std::array<bool, 5> m_failCal{};
 
     int m_replies = 0; // replies produced, counted for "every Nth"
     int m_sent = 0;    // replies that went out, for "silent"

@@ -6,6 +6,12 @@ SimInstrument::SimInstrument(const SimOptions& opts, QObject* parent)
     : QObject(parent), m_responder(m_state), m_pacer(this), m_rng(opts.seed) {
     m_state.seed(opts.seed);
     m_pacer.setBaud(opts.baud);
+    for (int i = 0; i < SimSensors::Channels && i < opts.cylinder.size(); ++i)
+        m_state.sensors.cylinder[i] = opts.cylinder[i];
+    if (opts.spanGasApplied) {
+        m_state.sensors.connectCylinder(true);
+        m_state.sensors.settle();
+    }
     QString error;
     if (!setFaults(opts.faults, &error))
         qWarning("SimInstrument: %s; running without faults", qPrintable(error));
@@ -17,6 +23,7 @@ bool SimInstrument::setFaults(const QString& faults, QString* error) {
     if (!SimFaultPlan::parse(faults, &plan, error))
         return false;
     m_faults = plan;
+    m_state.sensors.failing = plan.failingChannels();
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include "sim/SimDeviceState.h"
 #include "sim/SimFields.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isSelectionMask(const QByteArray& t) {
@@ -49,6 +51,9 @@ void SimOperationCommands::install(QHash<QByteArray, SimHandler>& t) {
         if (v != "0" && v != "1")
             return SimReply::nak(r.key);
         s.pumpOn = v == "1";
+        // Without the pump no gas is drawn from the cylinder: the sensors see room air.
+        if (!s.pumpOn)
+            s.sensors.connectCylinder(false);
         return SimReply::ack(r.key);
     });
     t.insert("BP,R",
@@ -104,8 +109,16 @@ SimReply SimOperationCommands::startZero(const SimRequest& r) {
     ++m_zero.count;
     // '0' marks a sensor that was adjusted; one without a sensor cannot be.
     m_zero.result.clear();
-    for (int i = 0; i < SimDeviceState::GasSlots; ++i)
-        m_zero.result.append(m_state.gases[i].enabled ? '0' : '1');
+    SimSensors& sensors = m_state.sensors;
+    bool adjusted = false;
+    for (int i = 0; i < SimDeviceState::GasSlots; ++i) {
+        const SimGas& g = m_state.gases[i];
+        const bool ok = mask[i] == '1' && g.enabled && sensors.zero(i, g.fullScaleValue());
+        m_zero.result.append(ok ? '0' : '1');
+        adjusted = adjusted || ok;
+    }
+    if (adjusted && sensors.connectAfterZero && !sensors.cylinderConnected())
+        sensors.connectCylinder(true);
     return SimReply::ack(r.key);
 }
 
@@ -128,14 +141,16 @@ SimReply SimOperationCommands::span(const SimRequest& r) {
         const SimGas& g = m_state.gases[i];
         float conc = -101;
         const bool given = i + 1 < f.size() && SimFields::parseLevel(f[i + 1], &conc);
-        const bool ok =
+        const bool wanted =
             mask[i] == '1' && g.enabled && given && conc > 0 && conc <= g.fullScaleValue();
+        const float step = g.stepValue() > 0 ? g.stepValue() : 1.0f;
+        const float before =
+            SimFields::roundToStep(std::max(m_state.sensors.reading(i), 0.0f), step);
+        const bool ok = wanted && m_state.sensors.span(i, conc);
         result.append(ok ? '0' : '1');
         if (!ok)
             continue;
-        const float step = g.stepValue() > 0 ? g.stepValue() : 1.0f;
-        m_state.history[i] =
-            SimCalibration{m_state.clock(), SimFields::roundToStep(conc * 0.94f, step), conc};
+        m_state.history[i] = SimCalibration{m_state.clock(), before, conc};
         m_state.autoCal[i] = conc;
     }
     m_span.request = mask;
@@ -146,8 +161,13 @@ SimReply SimOperationCommands::span(const SimRequest& r) {
 }
 
 SimReply SimOperationCommands::nitrogen(const SimRequest& r) {
+    // The nitrogen zero of the vol% range needs the range set for it ("LP" 2) and the oxygen
+    // reading the PC saw, as a plausibility mark.
     const QByteArray value = r.data.trimmed();
-    if (value.isEmpty())
+    float o2 = 0;
+    if (value.isEmpty() || !SimFields::parseLevel(r.data, &o2) || o2 < 0 ||
+        m_state.settings.value("LP") != 2 || !m_state.gases[SimSensors::RangeChannel].enabled ||
+        !m_state.sensors.nitrogenZero())
         return SimReply::nak(r.key);
     return SimReply::frame(r.key, value);
 }

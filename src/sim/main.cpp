@@ -81,7 +81,15 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Write the memory image that check data leaves (524288 bytes) to PATH "
                        "and exit."),
         QStringLiteral("PATH"));
-    parser.addOptions({pty, baud, faults, seed, checkImage});
+    const QCommandLineOption cylinder(
+        QStringLiteral("cylinder"),
+        QStringLiteral("Span gas concentrations of the five channels (default 50,12,10,100,50); "
+                       "the cylinder is connected after a zero adjustment."),
+        QStringLiteral("C0,C1,C2,C3,C4"));
+    const QCommandLineOption spanGas(
+        QStringLiteral("span-gas"),
+        QStringLiteral("The span gas flows from the start, readings already settled."));
+    parser.addOptions({pty, baud, faults, seed, cylinder, spanGas, checkImage});
     parser.process(app);
 
     if (parser.isSet(checkImage))
@@ -106,6 +114,18 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     opts.faults = parser.value(faults);
+    if (parser.isSet(cylinder)) {
+        const QStringList values = parser.value(cylinder).split(QLatin1Char(','));
+        for (const QString& v : values) {
+            const float c = v.trimmed().toFloat(&ok);
+            if (!ok || c < 0 || values.size() != 5) {
+                std::fprintf(stderr, "tq5800-sim: bad --cylinder value\n");
+                return 2;
+            }
+            opts.cylinder.append(c);
+        }
+    }
+    opts.spanGasApplied = parser.isSet(spanGas);
     QString error;
     SimFaultPlan probe;
     if (!SimFaultPlan::parse(opts.faults, &probe, &error)) {

@@ -26,8 +26,6 @@ private slots:
     void defaultsRestoreSettings();
     void zeroAdjustmentPollsSubThenResult();
     void zeroAdjustmentRefusesABadMask();
-    void spanAnswersPerSensorResultsAndRecordsHistory();
-    void nitrogenCalibrationAnswersAText();
     void memoryBlockIsExactly512RawBytes();
     void checkDataMatchesTheReferenceImage();
     void dumpListingOneBlockPerAcknowledgement();
@@ -163,35 +161,6 @@ void tst_SimOperations::zeroAdjustmentRefusesABadMask() {
     SimInstrument sim;
     simtest::Wire wire(sim);
     QCOMPARE(wire.ask("SZ,W,12").status, NAK);
-}
-
-void tst_SimOperations::spanAnswersPerSensorResultsAndRecordsHistory() {
-    SimInstrument sim;
-    simtest::Wire wire(sim);
-    sim.state().setClock(QDateTime(QDate(2026, 5, 4), QTime(10, 0)));
-    const auto r = wire.ask("S2,W,11010,   50, 12.0,*****,  600,*****");
-    QCOMPARE(r.key, QByteArray("S2,W"));
-    // CH4 and O2 adjusted; H2S not selected; CO above its full scale; slot 4 not selected.
-    QCOMPARE(r.tokens, QList<QByteArray>{"00111"});
-    const auto history = wire.ask("SO,R,").tokens;
-    QCOMPARE(history.size(), 5);
-    QVERIFY(history[0].startsWith("260504100"));
-    QCOMPARE(history[0].right(5), QByteArray("   50"));
-    QCOMPARE(history[1].right(5), QByteArray(" 12.0"));
-    QVERIFY(history[3].startsWith("250312")); // unchanged
-    QCOMPARE(wire.ask("SA,R,").tokens.value(0), QByteArray("   50"));
-    QCOMPARE(wire.ask("S1,R,").tokens.value(0), QByteArray("00111"));
-    QCOMPARE(wire.ask("S2,W,2").status, NAK);
-}
-
-void tst_SimOperations::nitrogenCalibrationAnswersAText() {
-    SimInstrument sim;
-    simtest::Wire wire(sim);
-    const auto r = wire.ask("SN,W, 20.9");
-    QCOMPARE(r.key, QByteArray("SN,W"));
-    QVERIFY(r.status != NAK);
-    QCOMPARE(r.tokens, QList<QByteArray>{"20.9"});
-    QCOMPARE(wire.ask("SN,W,").status, NAK);
 }
 
 void tst_SimOperations::memoryBlockIsExactly512RawBytes() {
