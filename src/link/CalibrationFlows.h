@@ -1,0 +1,85 @@
+#pragma once
+
+#include "link/InstrumentFlows.h"
+#include "model/CalibrationRules.h"
+
+#include <QtGlobal>
+
+class clsInstrument;
+class uclHbif;
+
+// Zero, span and nitrogen adjustment as the calibration window and tq5800-cli share them: what
+// is sent, logged and kept. Live polling is off while a step talks to the instrument and back
+// as it was afterwards. Each step is bounded by the link's time-outs: a link that fails ends
+// the step with its failure text.
+
+// Live-reading polling off for the life of the guard; the previous state afterwards.
+class LivePollingPause {
+public:
+    explicit LivePollingPause(uclHbif& link);
+    ~LivePollingPause();
+    Q_DISABLE_COPY_MOVE(LivePollingPause)
+
+private:
+    uclHbif& m_link;
+    bool m_wasOn;
+};
+
+// The calibration record for a session: cleared, then the gases fitted ("GJ,R,") and the span
+// gas concentrations the instrument holds ("SA,R,"). Returns the enabled channels; all false
+// when the gas information could not be read.
+Calibration::Flags LoadCalibrationGases(uclHbif& link, clsInstrument& calibration);
+
+// One live reading of the five channels ("DN,R,"), for a host that does not poll.
+bool ReadLiveReadings(uclHbif& link, Calibration::Readings* readings);
+
+struct AdjustmentOutcome {
+    bool ok = false;             // the instrument accepted the adjustment
+    Calibration::Flags status{}; // per channel: adjusted
+};
+
+// Zero adjustment of all five channels; a failure logs 5413 in red and 5516 to the
+// communication log.
+AdjustmentOutcome ZeroAdjustmentFlow(uclHbif& link, const FlowOutput& out);
+
+struct SpanOutcome : AdjustmentOutcome {
+    Calibration::SpanRequest request; // refused requests are not sent
+};
+// Span adjustment of the selected channels with the calibration record's concentrations, then
+// the calibration history into the main record. Nothing is sent when the request cannot be
+// built (no channel selected, a concentration too long for its field).
+SpanOutcome SpanAdjustmentFlow(uclHbif& link, clsInstrument& main, const clsInstrument& calibration,
+                               const Calibration::Flags& selection, const FlowOutput& out);
+
+// The nitrogen calibration of the vol% range: the range is set for it ("Set range": HcMode 2
+// written with the instrument's mode saved), calibrated any number of times ("N2 Cal") and
+// given back ("N2 Cal END": the saved mode written back, then saved in the instrument). Every
+// way out of the Range set state, a failed one included, leaves the main record holding the
+// saved mode; Abandon is the way out when the window closes.
+class NitrogenCalibration {
+public:
+    enum class State { Normal, RangeSet };
+
+    State state() const { return m_state; }
+    qint16 SavedHcMode() const { return m_saved; }
+
+    struct RangeResult {
+        bool rangeRead = false; // "LP,R," answered
+        bool rangeSet = false;  // "LP,W,2" answered: now in RangeSet
+    };
+    // "Set range". When the instrument does not take the range the main record gets its saved
+    // mode back and the instrument is asked to keep it.
+    RangeResult SetRange(uclHbif& link, clsInstrument& main);
+    // "N2 Cal" with the oxygen reading text; true when the instrument calibrated.
+    bool Calibrate(uclHbif& link, const QString& oxygenText);
+    // "N2 Cal END". False when the instrument did not take the saved mode back; the state
+    // stays RangeSet then, so the operator can try again.
+    bool End(uclHbif& link, clsInstrument& main);
+    // Leaves RangeSet whatever happens: the saved mode into the record, written back when the
+    // instrument answers. False when it did not (the record still holds the saved mode).
+    bool Abandon(uclHbif& link, clsInstrument& main);
+
+private:
+    State m_state = State::Normal;
+    qint16 m_saved = 0;
+};
