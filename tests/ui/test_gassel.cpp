@@ -1,5 +1,6 @@
 // Gas selection lists and their layout rule.
 #include "app/AppState.h"
+#include "model/GasChoices.h"
 #include "ui/calibration/frmGasSel.h"
 
 #include <QPushButton>
@@ -32,6 +33,7 @@ private slots:
         }
         r.setLI_Name(20, QStringLiteral("---"));
         frmGasSel d;
+        d.setConnected(true);
         d.setGasNo(4);
         QCOMPARE(visibleCount(d), 14);
         QVERIFY(d.optGasList(4)->isHidden());
@@ -54,6 +56,7 @@ private slots:
         r.setLS_FullScale(0, 50.0f);
         r.setLS_Point(0, 1);
         frmGasSel d;
+        d.setConnected(true);
         d.setGasNo(0);
         QVERIFY(!d.optGasList(15)->isHidden());
         QCOMPARE(d.optGasList(15)->text(), QStringLiteral("USER1(50.0%LEL)"));
@@ -91,6 +94,44 @@ private slots:
         t.at(9, 2).Name = QStringLiteral("LATE");
         d.setGasNo(2);
         QVERIFY(d.optGasList(9)->isHidden());
+    }
+
+    void offlineCombustibleSlotListsWhatIsApplied() {
+        // The library holds other gases than the default table; offline both the list and
+        // the gas applied are the default table's.
+        clsInstrument& r = appState().Instrument;
+        r.setLI_Name(1, QStringLiteral("LIB-A"));
+        frmGasSel d;
+        d.setGasNo(0);
+        QCOMPARE(d.Source(), GasSource::Defaults);
+        QCOMPARE(visibleCount(d), 8);
+        QCOMPARE(d.optGasList(2)->text(), QStringLiteral("H2(100%LEL)"));
+        d.optGasList(2)->setChecked(true);
+        QVERIFY(ApplyGasChoice(r, appState().GasDefaults, 0, d.SelNum(), d.Source()));
+        QCOMPARE(r.GasName(0), QStringLiteral("H2"));
+        // Connected, the same option means the library's entry, shown and applied alike.
+        d.setConnected(true);
+        QCOMPARE(d.Source(), GasSource::Library);
+        QCOMPARE(d.optGasList(0)->text(), QStringLiteral("LIB-A(0)"));
+        QVERIFY(d.optGasList(2)->isHidden());
+        QVERIFY(!ApplyGasChoice(r, appState().GasDefaults, 0, 2, d.Source()));
+        QVERIFY(ApplyGasChoice(r, appState().GasDefaults, 0, 0, d.Source()));
+        QCOMPARE(r.GasName(0), QStringLiteral("LIB-A"));
+    }
+
+    void okWithoutAChoiceEnablesNothing() {
+        clsInstrument& r = appState().Instrument;
+        r.setGasEnabled(2, false);
+        frmGasSel d;
+        d.setGasNo(2);
+        QVERIFY(!d.cmdGasSel(0)->isEnabled());
+        d.cmdGasSel_Click(0);
+        QVERIFY(!d.Flags());
+        QVERIFY(!ApplyGasChoice(r, appState().GasDefaults, 2, d.SelNum(), d.Source()));
+        QVERIFY(!r.GasEnabled(2));
+        QCOMPARE(r.Warning(2), clsInstrument().Warning(2));
+        d.optGasList(0)->setChecked(true);
+        QVERIFY(d.cmdGasSel(0)->isEnabled());
     }
 
     void okAndCancel() {

@@ -19,8 +19,10 @@ frmGasSel::frmGasSel(QWidget* parent) : QDialog(parent) {
     for (int i = 0; i < OptionCount; ++i) {
         m_options[i] = new QRadioButton(m_fraGasSel);
         connect(m_options[i], &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on)
+            if (on) {
                 m_selNum = i;
+                m_ok->setEnabled(true);
+            }
         });
     }
     m_ok = new QPushButton(QStringLiteral("OK"), this);
@@ -43,9 +45,13 @@ void frmGasSel::setGasNo(int slot) {
     buildList();
 }
 
+void frmGasSel::setConnected(bool connected) {
+    m_connected = connected;
+    buildList();
+}
+
 void frmGasSel::buildList() {
     const AppState& s = appState();
-    const clsInstrument& r = s.Instrument;
     for (QRadioButton* o : m_options) {
         o->setAutoExclusive(false);
         o->setChecked(false);
@@ -53,49 +59,23 @@ void frmGasSel::buildList() {
         o->setVisible(false);
     }
     m_selNum = -1;
+    m_ok->setEnabled(false);
     const int g = m_gasNo;
-    if (g == 0 || g == 4) {
-        const int base = g == 4 ? 15 : 0;
-        QString userName;
-        try {
-            userName = r.LS_Name(0).trimmed();
-        } catch (const std::exception&) {
-        }
-        bool userListed = false;
-        for (int e = 1; e <= 15; ++e) {
-            const int i = base + e;
-            const QString name = r.LI_Name(i).trimmed();
-            if (name.isEmpty() || name.contains(QLatin1String("---")))
-                continue;
-            m_options[e - 1]->setText(
-                GasTitleText(name, r.LI_Unit(i), r.LI_FullScale(i), r.LI_Point(i)));
-            m_options[e - 1]->setVisible(true);
-            if (!userName.isEmpty() && name == userName)
-                userListed = true;
-        }
-        if (!userName.isEmpty() && !userListed) {
-            const int k = g == 4 ? 1 : 0;
-            m_options[15]->setText(GasTitleText(r.LS_Name(k).trimmed(), r.LS_Unit(k),
-                                                r.LS_FullScale(k), r.LS_Point(k)));
-            m_options[15]->setVisible(true);
-        }
+    m_source = GasSourceFor(g, m_connected);
+    for (const GasChoice& c : GasChoices(s.Instrument, s.GasDefaults, g, m_source)) {
+        m_options[c.option]->setText(c.caption);
+        m_options[c.option]->setVisible(true);
+    }
+    if (m_source == GasSource::Library) {
         m_rows = 4;
         m_cols = 4;
     } else {
+        // The layout counts every selectable row, also those past the eight that are offered.
         int count = 0;
         for (int row = 0; row < OptionCount; ++row) {
-            if (!GasDefaultTable::inRange(row, g))
-                continue;
-            const GasDefaultEntry& e = s.GasDefaults.at(row, g);
-            if (!e.Enabled)
-                continue;
-            m_options[row]->setText(GasTitleText(e.Name, e.Unit, e.FullScale, e.Point));
-            m_options[row]->setVisible(true);
-            ++count;
+            if (GasDefaultTable::inRange(row, g) && s.GasDefaults.at(row, g).Enabled)
+                ++count;
         }
-        // Only the first eight rows can be offered; the layout still counts the others.
-        for (int row = 8; row < OptionCount; ++row)
-            m_options[row]->setVisible(false);
         if (count < 5) {
             m_cols = 1;
             m_rows = qMax(count, 1);
@@ -110,7 +90,7 @@ void frmGasSel::buildList() {
 void frmGasSel::layoutOptions() {
     for (QRadioButton* o : m_options)
         m_optionGrid->removeWidget(o);
-    const bool fixedPlaces = m_gasNo == 0 || m_gasNo == 4;
+    const bool fixedPlaces = m_source == GasSource::Library;
     int placed = 0;
     for (int i = 0; i < OptionCount; ++i) {
         if (m_options[i]->isHidden())
@@ -135,7 +115,8 @@ QPair<int, int> frmGasSel::optionCell(int i) const {
 }
 
 void frmGasSel::cmdGasSel_Click(int index) {
-    m_flags = index == 0;
+    // OK without a chosen gas is no choice: the slot must not be switched on.
+    m_flags = index == 0 && m_selNum >= 0;
     if (m_flags)
         accept();
     else

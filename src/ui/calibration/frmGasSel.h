@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/GasChoices.h"
+
 #include <QDialog>
 #include <array>
 
@@ -19,8 +21,14 @@ public:
 
     int GasNo() const { return m_gasNo; }
     void setGasNo(int slot);
-    // The chosen option, -1 when none. 0..14: gas table entry base + k + 1 (combustible slots)
-    // or default table row k; 15: the user gas.
+    // Whether an instrument is connected: decides where the combustible slots' gases come from
+    // (GasSourceFor). Writing it rebuilds the list.
+    bool Connected() const { return m_connected; }
+    void setConnected(bool connected);
+    // The source of the list shown, which the chosen option must be applied from.
+    GasSource Source() const { return m_source; }
+    // The chosen option, -1 when none. OK is offered only once a gas is chosen. 0..14: gas table
+    // entry base + k + 1 (combustible slots) or default table row k; 15: the user gas.
     int SelNum() const { return m_selNum; }
     bool Flags() const { return m_flags; }
 
@@ -46,6 +54,8 @@ private:
     int m_gasNo = 0;
     int m_selNum = -1;
     bool m_flags = false;
+    bool m_connected = false;
+    GasSource m_source = GasSource::Defaults;
     int m_rows = 0;
     int m_cols = 0;
 };

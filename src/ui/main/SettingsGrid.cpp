@@ -5,6 +5,7 @@
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
+#include "model/GasChoices.h"
 #include "model/GasDefaults.h"
 #include "model/SettingsChecks.h"
 #include "ui/calibration/frmGasSel.h"
@@ -104,8 +105,9 @@ SettingsGrid::SettingsGrid(QWidget* parent, Host host) : QObject(parent), m_host
     m_grid->installEventFilter(this);
     m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-    chooseGas = [parent](int slot, int* choice) {
+    chooseGas = [this, parent](int slot, int* choice) {
         frmGasSel dlg(parent);
+        dlg.setConnected(m_gasListConnected);
         dlg.setGasNo(slot);
         dlg.exec();
         *choice = dlg.SelNum();
@@ -340,12 +342,13 @@ void SettingsGrid::enableChanged(int slot) {
         return;
     }
     int choice = -1;
-    if (!chooseGas || !chooseGas(slot, &choice)) {
+    // The list and the gas applied come from one source, even if the link changes meanwhile.
+    m_gasListConnected = m_host.connected && m_host.connected();
+    if (!chooseGas || !chooseGas(slot, &choice) ||
+        !ApplyGasChoice(r, s.GasDefaults, slot, choice, GasSourceFor(slot, m_gasListConnected))) {
         m_grid->setCellChecked(row, ColEnable, FlexGrid::Unchecked);
         return;
     }
-    const bool connected = m_host.connected && m_host.connected();
-    SelectGas(r, s.GasDefaults, slot, choice, connected);
     if (r.GasName(slot) == QLatin1String("O2") || r.GasName(slot) == QLatin1String("OXY"))
         r.setAlarmO2(s.DefaultRecord.AlarmO2());
     r.setOverScale(slot, r.OverScale(slot));

@@ -79,4 +79,5 @@ private:
     QLabel* m_lblRom = nullptr;
     QLabel* m_lblSum = nullptr;
     bool m_filling = false;
+    bool m_gasListConnected = false; // the link state the gas list was built for
 };
