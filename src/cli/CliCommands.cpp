@@ -47,6 +47,10 @@ int CliSession::runCommand() {
         return stationsExport();
     case CliCommand::StationsImport:
         return stationsImport();
+    case CliCommand::CalibrateZero:
+        return calibrateZero();
+    case CliCommand::CalibrateSpan:
+        return calibrateSpan();
     case CliCommand::None:
         break;
     }

@@ -25,6 +25,7 @@ const CommandName kCommands[] = {
     {"clear-power", CliCommand::ClearPower, false},
     {"defaults", CliCommand::Defaults, false},
     {"check-data", CliCommand::CheckData, false},
+    {"calibrate", CliCommand::CalibrateZero, true}, // its argument is zero or span
 };
 
 const CommandName* findCommand(const QString& name) {
@@ -83,6 +84,15 @@ QString CliUsageText() {
         "                                        16 letters, digits, blanks and - _ / > <),\n"
         "                                        then write its entries and save them; a file\n"
         "                                        that fails the check sends nothing\n"
+        "  calibrate zero                        zero adjustment of every channel in clean air\n"
+        "  calibrate span [--gas C0,C1,C2,C3,C4] [--certificate FILE] [--operator NAME]\n"
+        "                 [--lot LOT]            span adjustment with the span gas applied;\n"
+        "                                        --gas gives the concentrations (an empty\n"
+        "                                        field or \"-\" leaves a channel out; default:\n"
+        "                                        the instrument's own span-gas values), checked\n"
+        "                                        as the calibration window checks them; the\n"
+        "                                        result goes to TQ5800_Calibration.csv and,\n"
+        "                                        with --certificate, to a PDF certificate\n"
         "\n"
         "Progress lines go to standard output, failures to standard error. TQ5800Config.ini\n"
         "is read from the current folder (never written). Each run writes a new SerialLog.log\n"
@@ -109,7 +119,7 @@ CliParse ParseCliArguments(const QStringList& args) {
         *out = args.at(++i);
         return true;
     };
-    bool seenSeq = false, seenTime = false, seenCount = false;
+    bool seenSeq = false, seenTime = false, seenCount = false, seenCalib = false;
     for (; i < args.size(); ++i) {
         const QString a = args.at(i);
         QString v;
@@ -163,6 +173,23 @@ CliParse ParseCliArguments(const QStringList& args) {
                 return fail(QStringLiteral("--count needs a number of lines from 1"));
             o.count = n;
             seenCount = true;
+        } else if (a == QLatin1String("--gas")) {
+            if (!value(&v) || v.split(u',').size() != 5)
+                return fail(QStringLiteral("--gas needs five comma-separated concentrations"));
+            o.gas = v.split(u',');
+            seenCalib = true;
+        } else if (a == QLatin1String("--certificate")) {
+            if (!value(&o.certificate) || o.certificate.isEmpty())
+                return fail(QStringLiteral("--certificate needs a file name"));
+            seenCalib = true;
+        } else if (a == QLatin1String("--operator")) {
+            if (!value(&o.operatorName))
+                return fail(QStringLiteral("--operator needs a name"));
+            seenCalib = true;
+        } else if (a == QLatin1String("--lot")) {
+            if (!value(&o.cylinderLot))
+                return fail(QStringLiteral("--lot needs the cylinder's lot"));
+            seenCalib = true;
         } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
             return fail(QStringLiteral("unknown option %1").arg(a));
         } else {
@@ -191,7 +218,7 @@ CliParse ParseCliArguments(const QStringList& args) {
         if (positional.size() > 3)
             return fail(QStringLiteral("unexpected argument %1").arg(positional.at(3)));
         o.file = positional.at(2);
-        if (seenSeq || o.recordSuffix || seenTime || seenCount)
+        if (seenSeq || o.recordSuffix || seenTime || seenCount || seenCalib)
             return fail(QStringLiteral("%1 takes no options of other commands").arg(o.commandName));
         p.ok = true;
         return p;
@@ -203,11 +230,24 @@ CliParse ParseCliArguments(const QStringList& args) {
     o.commandName = positional.first();
     const int wanted = c->takesFile ? 2 : 1;
     if (positional.size() < wanted)
-        return fail(QStringLiteral("%1 needs a file name").arg(o.commandName));
+        return fail(c->command == CliCommand::CalibrateZero
+                        ? QStringLiteral("calibrate needs zero or span")
+                        : QStringLiteral("%1 needs a file name").arg(o.commandName));
     if (positional.size() > wanted)
         return fail(QStringLiteral("unexpected argument %1").arg(positional.at(wanted)));
-    if (c->takesFile)
+    if (o.command == CliCommand::CalibrateZero) {
+        const QString mode = positional.value(1);
+        if (mode == QLatin1String("span"))
+            o.command = CliCommand::CalibrateSpan;
+        else if (mode != QLatin1String("zero"))
+            return fail(QStringLiteral("calibrate needs zero or span"));
+        o.commandName = QStringLiteral("calibrate ") + mode;
+    } else if (c->takesFile) {
         o.file = positional.at(1);
+    }
+    if (seenCalib && o.command != CliCommand::CalibrateSpan)
+        return fail(QStringLiteral("--gas, --certificate, --operator and --lot belong to "
+                                   "calibrate span"));
     if ((seenSeq || o.recordSuffix) && o.command != CliCommand::Read)
         return fail(QStringLiteral("--seq and --record belong to read"));
     if (seenTime && o.command != CliCommand::SetClock)

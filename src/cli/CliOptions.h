@@ -28,6 +28,8 @@ enum class CliCommand {
     CheckData,
     StationsExport,
     StationsImport,
+    CalibrateZero,
+    CalibrateSpan,
 };
 
 // The command line, checked. Values not given stay empty; the session fills in the defaults
@@ -49,6 +51,10 @@ struct CliOptions {
     std::optional<QString> recordSuffix; // read --record
     std::optional<QDateTime> time;       // set-clock --time
     int count = 10;                      // live --count
+    QStringList gas;                     // calibrate span --gas, five fields ("" or "-": not used)
+    QString certificate;                 // calibrate span --certificate
+    QString operatorName;                // calibrate span --operator
+    QString cylinderLot;                 // calibrate span --lot
 };
 
 struct CliParse {

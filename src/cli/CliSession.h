@@ -38,6 +38,9 @@ private:
     int checkStationFile();
     int stationsExport();
     int stationsImport();
+    int calibrateZero();
+    int calibrateSpan();
+    void printResult(const QString& resultText);
 
     bool writeJson();
 
