@@ -15,6 +15,7 @@
 #include "link/uclHbif.h"
 #include "model/SettingRecord.h"
 #include "sim/SimInstrument.h"
+#include "ui/calibration/CalibrationCommand.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/FontHelpers.h"
 #include "ui/common/StatusLamp.h"
@@ -741,8 +742,11 @@ void frmMain::cmdOption_Click(int index) {
     case 8:
         m_commands->FlashCheck();
         break;
+    case 2:
+        RunCalibrationCommand(this, *m_link,
+                              [this](const QString& text, const QColor& c) { AddInfo(text, c); });
+        break;
     default:
-        // "Calibration" opens the calibration window, which connects here.
         emit commandRequested(QStringLiteral("cmdOption%1").arg(index));
         break;
     }

@@ -1,0 +1,15 @@
+#include "ui/calibration/CalibrationCommand.h"
+
+#include "link/OperationSequences.h"
+#include "ui/calibration/frmCalibration.h"
+
+void RunCalibrationCommand(QWidget* parent, uclHbif& link,
+                           const std::function<void(const QString&, const QColor&)>& addInfo) {
+    OperationSequences ops(link);
+    ops.SetPump(true);
+    {
+        frmCalibration window(frmCalibration::Host{&link, addInfo}, parent);
+        window.exec();
+    }
+    ops.SetPump(false);
+}
