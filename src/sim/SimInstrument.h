@@ -15,7 +15,7 @@ struct SimOptions {
     int baud = 0;                // 0: answer at once; otherwise pace at this line speed
     QString faults;              // SimFaultPlan syntax
     quint32 seed = 1;            // makes faults and readings repeatable
-    QList<float> cylinder;       // span gas per channel; the device's defaults where not given
+    QList<float> cylinder{};     // span gas per channel; the device's defaults where not given
     bool spanGasApplied = false; // the span gas flows from the start, readings settled
 };
 

@@ -203,8 +203,11 @@ private slots:
     }
 
     void spanAndNitrogenAdjustment() {
-        seqtest::SimLink s;
+        SimOptions spanGas;
+        spanGas.spanGasApplied = true; // the instrument only adjusts to the gas it sees
+        seqtest::SimLink s(spanGas);
         QVERIFY(s.connect());
+        s.sim().state().settings["LP"] = 2; // the range the nitrogen zero needs
         OperationSequences ops(s.link);
         QVERIFY(ops.SpanCal("10000,   50,*****,*****,*****,*****"));
         QVERIFY(s.link.SpanStatus(0));

@@ -177,13 +177,24 @@ void frmCalibration::FillGrid() {
     const QStringList header = LoadMessage(5666).split(u'|');
     for (int c = 0; c < 4 && c < header.size(); ++c)
         g->setTextMatrix(0, c, header[c]);
-    const int width = qMax(g->viewport()->width(), 560);
+    fitColumns();
+    m_trend->setChannelNames(names);
+    Refresh_InstMoment();
+}
+
+void frmCalibration::fitColumns() {
+    FlexGrid* g = m_vfgCal;
+    const int width = qMax(g->viewport()->width(), 400);
     g->setColWidth(ColGas, width * 30 / 100);
     g->setColWidth(ColSelect, width * 10 / 100);
     g->setColWidth(ColAutoCal, width * 30 / 100);
-    g->setColWidth(ColReading, width - width * 70 / 100 - 4);
-    m_trend->setChannelNames(names);
-    Refresh_InstMoment();
+    g->setColWidth(ColReading,
+                   width - g->ColWidth(ColGas) - g->ColWidth(ColSelect) - g->ColWidth(ColAutoCal));
+}
+
+void frmCalibration::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    fitColumns();
 }
 
 void frmCalibration::Refresh_InstMoment() {

@@ -63,10 +63,12 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void reject() override;
 
 private:
     bool labelsFromDefaults() const;
+    void fitColumns(); // 30 %, 10 %, 30 % and the rest of the grid's width
     void vfgCal_BeforeEdit(int row, int col, bool* cancel);
     void vfgCal_AfterEdit(int row, int col);
     void vfgCal_ValidateEdit(int row, int col, bool* cancel);
