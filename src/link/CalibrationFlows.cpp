@@ -49,7 +49,7 @@ bool ReadLiveReadings(uclHbif& link, Calibration::Readings* readings) {
             *readings = {v0, v1, v2, v3, v4};
             got = true;
         });
-    const bool ok = link.Exchange(QStringLiteral("DN,R,"), 4);
+    const bool ok = link.Exchange(QStringLiteral("DN,R,"), LinkStatus::WaitRead);
     QObject::disconnect(c);
     return ok && got;
 }

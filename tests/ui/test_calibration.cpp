@@ -95,7 +95,7 @@ private slots:
         s.Instrument.setImportFlag(1);
         b.window->FillGrid();
         QCOMPARE(b.grid()->TextMatrix(1, 0), QStringLiteral("CH4(100%LEL)"));
-        b.s.link.setStatus(0); // link idle: defaults again
+        b.s.link.setStatus(LinkStatus::Idle); // link idle: defaults again
         b.window->FillGrid();
         QCOMPARE(b.grid()->TextMatrix(1, 0), QStringLiteral("DEF(100%LEL)"));
     }

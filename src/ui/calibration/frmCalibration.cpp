@@ -138,9 +138,11 @@ void frmCalibration::FirstActivate() {
 }
 
 bool frmCalibration::labelsFromDefaults() const {
-    const int status = m_host.link ? m_host.link->Status() : 0;
+    // Status 1 is not a state the link names, but counts as not talking to an instrument.
+    const qint32 status = m_host.link ? qint32(m_host.link->Status()) : 0;
     const clsInstrument& main = appState().Instrument;
-    return status == 0 || status == 1 || (main.CommFlags() == 0 && main.ImportFlag() == 0);
+    return status == qint32(LinkStatus::Idle) || status == 1 ||
+           (main.CommFlags() == 0 && main.ImportFlag() == 0);
 }
 
 void frmCalibration::FillGrid() {
