@@ -52,8 +52,7 @@ int CliSession::calibrateZero() {
 int CliSession::calibrateSpan() {
     // The concentration check needs the instrument's alarm levels, the certificate its identity
     // and calibration time limit: the whole record, as the window has it.
-    if (!ReadInstrumentFlow(*m_link, *m_record, output(), true,
-                            [this] { ApplyLockedGases(*m_record); }))
+    if (!ReadInstrumentFlow(*m_link, *m_record, output(), [this] { ApplyLockedGases(*m_record); }))
         return CliExit::Failed;
     clsInstrument& cal = appState().CalibrationRecord;
     const Calibration::Flags enabled = LoadCalibrationGases(*m_link, cal);
