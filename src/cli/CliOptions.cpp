@@ -63,6 +63,7 @@ QString CliUsageText() {
         "                    download); with \"-\" the JSON alone goes to standard output and\n"
         "                    the progress lines to standard error\n"
         "  -h, --help        this text\n"
+        "  --version         the program's version (and the git commit it was built from)\n"
         "\n"
         "Commands:\n"
         "  read [--seq FILE] [--record SUFFIX]   full read and calibration history; optionally\n"
@@ -125,6 +126,8 @@ CliParse ParseCliArguments(const QStringList& args) {
         QString v;
         if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
             o.help = true;
+        } else if (a == QLatin1String("--version")) {
+            o.version = true;
         } else if (a == QLatin1String("--simulate")) {
             o.simulate = true;
         } else if (a == QLatin1String("--port")) {
@@ -196,7 +199,7 @@ CliParse ParseCliArguments(const QStringList& args) {
             positional << a;
         }
     }
-    if (o.help) {
+    if (o.help || o.version) {
         p.ok = true;
         return p;
     }

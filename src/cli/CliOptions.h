@@ -36,6 +36,7 @@ enum class CliCommand {
 // from the configuration file.
 struct CliOptions {
     bool help = false;
+    bool version = false;
     QString port;
     QString irda;
     bool simulate = false;

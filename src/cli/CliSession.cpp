@@ -150,6 +150,8 @@ int CliSession::setUp() {
                                  ? QStringLiteral("simulator")
                                  : link.ActivePort()->portName();
         printError(QStringLiteral("tq5800-cli: cannot open port %1: %2").arg(name, why));
+        if (link.ActivePort()->openRefused())
+            printError(PortAccessRefusedText(name));
         printError(LoadMessage(5405));
         return CliExit::NoInstrument;
     }

@@ -1,4 +1,5 @@
 // tq5800-cli: the instrument commands of the program without its windows.
+#include "app/ProgramVersion.h"
 #include "cli/CliOptions.h"
 #include "cli/CliSession.h"
 
@@ -43,6 +44,10 @@ int main(int argc, char* argv[]) {
     }
     if (parsed.options.help) {
         std::fputs(qPrintable(CliUsageText()), stdout);
+        return CliExit::Done;
+    }
+    if (parsed.options.version) {
+        std::fputs(qPrintable(VersionLine(QStringLiteral("tq5800-cli"))), stdout);
         return CliExit::Done;
     }
     CliSession session(parsed.options);

@@ -1,5 +1,7 @@
 #include "link/PortControl.h"
 
+#include "app/MessageTable.h"
+
 #include <QStringList>
 
 std::optional<PortSettings> PortSettings::parse(const QString& text) {
@@ -49,4 +51,11 @@ void PortControl::raiseModemChanges(int now) {
         emit portEvent(PortEvent::CtsChanged, 0);
     if (changed & ModemDsr)
         emit portEvent(PortEvent::DsrChanged, 0);
+}
+
+QString PortAccessRefusedText(const QString& portName) {
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty())
+        user = QStringLiteral("$USER");
+    return LoadMessage(5790, {portName, user});
 }

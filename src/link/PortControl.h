@@ -5,6 +5,11 @@
 #include <QString>
 #include <optional>
 
+// The red line for a port that open() refused (PortControl::openRefused): names the port and
+// tells how a user gets permission for serial ports. For every place that reports a failed
+// open.
+QString PortAccessRefusedText(const QString& portName);
+
 // Event codes a port control raises, as the link's handlers know them.
 namespace PortEvent {
 enum : int {
@@ -54,6 +59,9 @@ public:
     virtual bool isOpen() const = 0;
     // Whether this control can be used at all (an infrared adapter that is present).
     virtual bool available() const { return true; }
+    // The last open() failed because the system refused access to the device: the user lacks
+    // permission for it, or another program holds it.
+    virtual bool openRefused() const { return false; }
 
     virtual qint64 write(const QByteArray& bytes) = 0;
     virtual QByteArray readAll() = 0;

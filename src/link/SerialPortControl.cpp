@@ -72,12 +72,15 @@ SerialPortControl::~SerialPortControl() = default;
 bool SerialPortControl::open() {
     if (m_port->isOpen())
         return true;
+    m_openRefused = false;
     const auto s = PortSettings::parse(settings());
     if (!s)
         return false;
     m_quiet = true;
     m_port->setPortName(portName());
     bool ok = m_port->open(QIODevice::ReadWrite);
+    // Qt reports a device the user may not open, and one another program has locked, alike.
+    m_openRefused = !ok && m_port->error() == QSerialPort::PermissionError;
     ok = ok && m_port->setBaudRate(s->baud) &&
          m_port->setDataBits(QSerialPort::DataBits(s->dataBits)) &&
          m_port->setParity(parityOf(s->parity)) && m_port->setStopBits(stopBitsOf(s->stopBits)) &&

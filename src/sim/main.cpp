@@ -1,5 +1,6 @@
 // tq5800-sim: a simulated TQ-5800 served on a pseudo-terminal.
 
+#include "app/ProgramVersion.h"
 #include "sim/SimFaultPlan.h"
 #include "sim/SimInstrument.h"
 #include "sim/SimLoggerMemory.h"
@@ -56,6 +57,7 @@ int writeCheckImage(const QString& path) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tq5800-sim"));
+    QCoreApplication::setApplicationVersion(ProgramVersion());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -64,6 +66,7 @@ int main(int argc, char* argv[]) {
                        "standard output and answers as the instrument until stopped.\n\n") +
         SimFaultPlan::syntaxHelp());
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption pty(QStringLiteral("pty"),
                                  QStringLiteral("Serve on a pseudo-terminal."));
     const QCommandLineOption baud(QStringLiteral("baud"),

@@ -2,6 +2,8 @@
 // splash, then the password dialog; the main window follows an accepted password.
 #include "app/AppState.h"
 #include "app/MessageTable.h"
+#include "app/ProgramVersion.h"
+#include "ui/common/FontHelpers.h"
 #include "ui/common/UiServices.h"
 #include "ui/main/frmMain.h"
 #include "ui/shell/StartupOptions.h"
@@ -14,10 +16,28 @@
 #include <QPointer>
 #include <QStandardPaths>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
+    // --help and --version answer without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartupOptions options = ParseStartupOptions(arguments);
+    if (options.help || options.version) {
+        const QString text =
+            options.help ? StartupUsageText() : VersionLine(QStringLiteral("tq5800"));
+        std::fputs(qPrintable(text), stdout);
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TQ-5800 Setup"));
-    const StartupOptions options = ParseStartupOptions(QApplication::arguments());
+    QApplication::setApplicationVersion(ProgramVersion());
+    // The desktop entry's icon and name for the window manager (Wayland matches them by this).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.norvel.tq5800setup"));
+    // Message boxes and dialogs that do not take the program font still need Japanese glyphs.
+    QApplication::setFont(WithJapaneseFallback(QApplication::font()));
 
     // The lock lives in the user's runtime folder, which no other user can write to.
     QString lockFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -35,7 +55,14 @@ int main(int argc, char** argv) {
     }
 
     AppState& s = appState();
-    s.StartFolder = QDir::currentPath();
+    QString folderError;
+    s.StartFolder = ChooseStartFolder(options, &folderError);
+    if (s.StartFolder.isEmpty()) {
+        std::fprintf(stderr, "tq5800: %s; using the current folder\n", qPrintable(folderError));
+        s.StartFolder = QDir::currentPath();
+    }
+    // Relative names (a data file, a dialog's first folder) then mean the same folder.
+    QDir::setCurrent(s.StartFolder);
     s.DebugMode = options.debug;
     s.FactoryMode = options.factory;
     s.AppFont = FontSpec{};

@@ -192,6 +192,31 @@ private slots:
         QCOMPARE(port.portName(), QStringLiteral("COM9"));
     }
 
+    // A port that another program holds is refused, and the red line says how to get access.
+    void aPortHeldElsewhereIsRefused() {
+        SerialPortControl holder;
+        SerialPortControl second;
+        holder.setSettings("9600,n,8,1");
+        second.setSettings("9600,n,8,1");
+        PtyPool pool;
+        Pty* found = pool.open([&](const QString& slave) {
+            holder.setPortName(slave);
+            return holder.open();
+        });
+        QVERIFY(found);
+        QVERIFY(!holder.openRefused());
+        second.setPortName(found->slave());
+        QVERIFY(!second.open());
+        QVERIFY(second.openRefused());
+        const QString text = PortAccessRefusedText(found->slave());
+        QVERIFY(text.contains(found->slave()));
+        QVERIFY(text.contains("dialout"));
+        // A port that is not there is no question of access.
+        second.setPortName("/dev/tq5800-no-such-port");
+        QVERIFY(!second.open());
+        QVERIFY(!second.openRefused());
+    }
+
     void irCommOnAPseudoTerminal() {
         IrCommPortControl ir;
         QVERIFY(!ir.available());

@@ -1,11 +1,16 @@
 // Start-up switches, the splash window and the password dialog.
 #include "app/AppState.h"
 #include "app/MessageTable.h"
+#include "app/ProgramVersion.h"
+#include "ui/common/FontHelpers.h"
 #include "ui/common/ScriptedUiServices.h"
+#include "ui/shell/AboutBox.h"
 #include "ui/shell/StartupOptions.h"
 #include "ui/shell/frmOpen.h"
 #include "ui/shell/frmPassword.h"
 
+#include <QAction>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -33,6 +38,75 @@ private slots:
         // The program's own name does not count.
         o = ParseStartupOptions({"/opt/-DEBUG/tq5800"});
         QVERIFY(!o.debug);
+    }
+
+    void programOptions() {
+        auto o = ParseStartupOptions({"tq5800", "--xdg-data", "--version"});
+        QVERIFY(o.userDataFolder && o.version && !o.help && !o.debug);
+        o = ParseStartupOptions({"tq5800", "-h"});
+        QVERIFY(o.help && !o.userDataFolder);
+        // Every option the program takes is in its --help (the manual page is written from it).
+        for (const char* option : {"--port", "--irda", "--simulate", "--xdg-data", "--help",
+                                   "--version", "-DEBUG", "-SEIZO", "TQ5800_LANG", "dialout"})
+            QVERIFY2(StartupUsageText().contains(QLatin1String(option)), option);
+    }
+
+    // Started from a terminal the files live in the current folder; with --xdg-data (the
+    // desktop entry) in $XDG_DATA_HOME/tq5800, created on the way.
+    void startFolder() {
+        QTemporaryDir home;
+        const QByteArray saved = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
+        StartupOptions o;
+        QCOMPARE(ChooseStartFolder(o), QDir::currentPath());
+        o.userDataFolder = true;
+        QString error;
+        QCOMPARE(ChooseStartFolder(o, &error), home.filePath("data/tq5800"));
+        QVERIFY(QFileInfo(home.filePath("data/tq5800")).isDir());
+        // A folder that cannot be made is reported, never silently replaced.
+        QFile blocker(home.filePath("file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        qputenv("XDG_DATA_HOME", home.filePath("file").toLocal8Bit());
+        QCOMPARE(ChooseStartFolder(o, &error), QString());
+        QVERIFY(error.contains(home.filePath("file")));
+        if (saved.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", saved);
+    }
+
+    void aboutBoxShowsTheVersion() {
+        ScopedScriptedUi ui;
+        QWidget window;
+        InstallAboutBox(&window);
+        auto* about = window.findChild<QAction*>(QStringLiteral("actAbout"));
+        QVERIFY(about && window.actions().contains(about));
+        QCOMPARE(about->shortcut(), QKeySequence(QKeySequence::HelpContents));
+        about->trigger();
+        QCOMPARE(ui.services.asked.size(), 1);
+        QCOMPARE(ui.services.asked.last().title, QStringLiteral("About"));
+        QVERIFY(ui.services.asked.last().text.contains(ProgramVersion()));
+        QVERIFY(ui.services.asked.last().text.startsWith(AppTitle()));
+    }
+
+    // A font without Japanese glyphs gets a Japanese family behind it; one with them stays.
+    void japaneseFallbackFont() {
+        const QString fallback = JapaneseFallbackFamily();
+        if (fallback.isEmpty())
+            QSKIP("no Japanese font installed (scripts/install-deps installs one)");
+        QString latinOnly;
+        for (const QString& family : QFontDatabase::families(QFontDatabase::Latin))
+            if (!QFontDatabase::writingSystems(family).contains(QFontDatabase::Japanese)) {
+                latinOnly = family;
+                break;
+            }
+        if (latinOnly.isEmpty())
+            QSKIP("every installed font has Japanese glyphs");
+        FontSpec spec;
+        spec.Name = latinOnly;
+        QCOMPARE(ToQFont(spec).families(), (QStringList{latinOnly, fallback}));
+        spec.Name = fallback;
+        QCOMPARE(ToQFont(spec).families(), QStringList{fallback});
     }
 
     void passwordRules() {

@@ -1,6 +1,37 @@
 #include "ui/common/FontHelpers.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QWidget>
+
+QString JapaneseFallbackFamily() {
+    static const QString family = [] {
+        const QStringList installed = QFontDatabase::families(QFontDatabase::Japanese);
+        for (const char* preferred : {"Noto Sans CJK JP", "Noto Sans JP", "IPAexGothic",
+                                      "IPAGothic", "TakaoGothic", "VL Gothic"}) {
+            const QString name = QString::fromLatin1(preferred);
+            if (installed.contains(name, Qt::CaseInsensitive))
+                return name;
+        }
+        return installed.value(0);
+    }();
+    return family;
+}
+
+QFont WithJapaneseFallback(QFont font) {
+    const QString fallback = JapaneseFallbackFamily();
+    if (fallback.isEmpty())
+        return font;
+    const QString resolved = QFontInfo(font).family();
+    if (QFontDatabase::writingSystems(resolved).contains(QFontDatabase::Japanese))
+        return font;
+    QStringList families = font.families();
+    if (families.isEmpty())
+        families << resolved;
+    families << fallback;
+    font.setFamilies(families);
+    return font;
+}
 
 QFont ToQFont(const FontSpec& font) {
     QFont f;
@@ -12,7 +43,7 @@ QFont ToQFont(const FontSpec& font) {
     f.setItalic(font.Italic);
     f.setUnderline(font.Underline);
     f.setStrikeOut(font.Strikethrough);
-    return f;
+    return WithJapaneseFallback(f);
 }
 
 void CopyFont(FontSpec& t, const FontSpec& s) {

@@ -25,6 +25,7 @@
 #include "ui/factory/frmFsDialog.h"
 #include "ui/main/MainCommands.h"
 #include "ui/main/SettingsGrid.h"
+#include "ui/shell/AboutBox.h"
 #include "ui/shell/frmOpen.h"
 
 #include <QCloseEvent>
@@ -62,6 +63,7 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
     m_commands = new MainCommands(*this);
     buildControls();
     buildLayout();
+    InstallAboutBox(this);
     loadWindow();
 }
 
@@ -531,6 +533,8 @@ void frmMain::OpenLink() {
         setLamp(0, LampError);
         setLamp(1, LampOff);
         AddInfo(LoadMessage(5779, {port->portName(), why}), ColorFailure);
+        if (port->openRefused())
+            AddInfo(PortAccessRefusedText(port->portName()), ColorFailure);
     }
 }
 
