@@ -1,4 +1,4 @@
-# Front door: `make test`, `make run`, `make bench`, `make fuzz`.
+# Front door: `make test`, `make run`, `make bench`, `make fuzz`, `make package`.
 BUILD_TYPE ?= RelWithDebInfo
 SANITIZE ?= 0
 ifeq ($(SANITIZE),1)
@@ -14,7 +14,7 @@ ifneq ($(shell command -v ccache 2>/dev/null),)
 CMAKE_EXTRA += -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 endif
 
-.PHONY: all deps configure build test run bench fuzz format clean
+.PHONY: all deps configure build test run bench fuzz package format clean
 
 all: build
 
@@ -50,6 +50,13 @@ fuzz:
 		-DCMAKE_BUILD_TYPE=RelWithDebInfo $(filter -DCMAKE_CXX_COMPILER_LAUNCHER=%,$(CMAKE_EXTRA)) >/dev/null
 	@cmake --build $(FUZZ_DIR) --target fuzz_targets -j $(JOBS)
 	@fuzz/run $(FUZZ_DIR) $(FUZZ_TIME) "$(FUZZ_RUNS)" $(FUZZ_TARGETS)
+
+# The Debian package of the built tree, copied here for `apt install ./tq5800_*.deb`.
+package: build
+	@rm -f $(BUILD_DIR)/tq5800_*.deb
+	@cd $(BUILD_DIR) && cpack -G DEB >/dev/null
+	@cp $(BUILD_DIR)/tq5800_*.deb .
+	@ls tq5800_*.deb
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
