@@ -420,9 +420,15 @@ void uclHbif::takeBlocks() {
             // A frame on its way; the time-out covers one that never ends. One that outgrows
             // any reply is no frame: look for the next STX.
             if (m_rx.size() > LinkLimits::RxBufferLimit) {
+                // With no terminator anywhere, only the last STX can still begin a frame;
+                // dropping up to it at once keeps a flood of STX bytes linear.
+                const qsizetype last = m_rx.lastIndexOf(Ctl::STX);
+                const qsizetype drop = last > 0 && m_rx.size() - last <= LinkLimits::RxBufferLimit
+                                           ? last
+                                           : m_rx.size();
                 m_noiseSinceSend = true;
-                m_noiseBytes += 1;
-                m_rx.remove(0, 1);
+                m_noiseBytes += drop;
+                m_rx.remove(0, drop);
                 continue;
             }
             return;

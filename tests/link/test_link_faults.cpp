@@ -334,6 +334,15 @@ private slots:
         QCOMPARE(s.port->countWrites("VP,R,"), 1);
         QCOMPARE(s.record.RomNumber(), 4426);
 
+        // A flood of frame starts without any end stays within the buffer and costs no resend.
+        s.port->setResponder([&s](const QByteArray&) {
+            s.port->inject(QByteArray(256 * 1024, '\x02')); // a receive event of its own
+            return reply("VP,R", "4427");
+        });
+        QVERIFY(ReadSequences(s.link).ReadSingle("VP,R,", &s.record));
+        QCOMPARE(s.record.RomNumber(), 4427);
+        QCOMPARE(s.port->countWrites("VP,R,"), 2);
+
         // A babbling instrument: answers to other commands, thousands of them, fill the log
         // only up to its allowance.
         s.log.clear();
@@ -341,7 +350,7 @@ private slots:
         for (int i = 0; i < 5000; ++i)
             babble += reply("DN,R", "1,2,3,4,5");
         s.port->inject(babble);
-        QTRY_VERIFY(s.port->writes().size() == 1 && s.link.RxBuffer().isEmpty());
+        QTRY_VERIFY(s.port->writes().size() == 2 && s.link.RxBuffer().isEmpty());
         QVERIFY(s.log.count("R : ") <= LinkLimits::RxLogBurst);
         QVERIFY(!dog.fired());
     }
