@@ -80,7 +80,7 @@ QString CalibrationLogPath(const QString& folder) {
 
 QStringList CalibrationLogHeader() {
     QStringList h{LoadMessage(5712), LoadMessage(5707), LoadMessage(5708), LoadMessage(5709),
-                  LoadMessage(5710), LoadMessage(5703), LoadMessage(5704), LoadMessage(5713)};
+                  LoadMessage(8042), LoadMessage(5703), LoadMessage(5704), LoadMessage(5713)};
     for (int i = 0; i < Calibration::Channels; ++i) {
         const QString n = QString::number(i);
         for (int m : {5714, 5730, 5715, 5716, 5717, 5718})

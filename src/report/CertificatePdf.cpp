@@ -108,7 +108,7 @@ bool WriteCertificatePdf(const CalibrationCertificate& c, const QString& path, Q
         page.field(LoadMessage(5707), c.serialNo);
         page.field(LoadMessage(5708), c.userId);
         page.field(LoadMessage(5709), c.stationId);
-        page.field(LoadMessage(5710), c.specNo);
+        page.field(LoadMessage(8042), c.specNo);
         page.field(LoadMessage(5056), c.romNumber ? QString::number(c.romNumber) : QString());
         page.field(LoadMessage(5712), c.when.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")));
         page.field(LoadMessage(5713), c.nextDue.isValid()

@@ -47,10 +47,10 @@ bool run(Operation op, SimLink& s, const QString& folder) {
 // How the line goes.
 enum class Loss { Cable, Adapter };
 
-// A record with settings changed in three steps of the write order: spec number (first),
+// A record with settings changed in three steps of the write order: BS number (first),
 // user ID (second) and alarm mode (eighth).
 void changeThreeSteps(clsInstrument& r) {
-    r.setSpecNo(QStringLiteral("SPEC-9"));
+    r.setSpecNo(QStringLiteral("BSNO-9"));
     r.setUserID(QStringLiteral("USER-9"));
     r.setAlarmMode(qint16(r.AlarmMode() == 0 ? 1 : 0));
 }

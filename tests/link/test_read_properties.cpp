@@ -51,7 +51,7 @@ QList<Expect> presetInstrument(SimDeviceState& s) {
     } texts[] = {{"IN", "SerialNo", &SimDeviceState::serialNo, "SER-IN-0042"},
                  {"HN", "DummySerial", &SimDeviceState::dummySerial, "DUMMY-HN-77"},
                  {"XZ", "UserID", &SimDeviceState::userId, "USER-XZ-5"},
-                 {"BS", "SpecNo", &SimDeviceState::specNo, "SPEC-BS9"},
+                 {"BS", "SpecNo", &SimDeviceState::specNo, "BSNO-BS9"},
                  {"XS", "StationID", &SimDeviceState::stationId, "STATION-ID-3"},
                  {"UJ", "SpecType", &SimDeviceState::specType, "2"}};
     for (const auto& x : texts) {

@@ -104,8 +104,8 @@ private slots:
         QTest::newRow("serial 21") << 1 << QString(21, u'A') << false;
         QTest::newRow("serial star dash blank") << 1 << "A* -1" << true;
         QTest::newRow("serial hash") << 1 << "AB#" << false;
-        QTest::newRow("spec 10") << 2 << "ABCDEFGHIJ" << true;
-        QTest::newRow("spec 11") << 2 << "ABCDEFGHIJK" << false;
+        QTest::newRow("BS number 10") << 2 << "ABCDEFGHIJ" << true;
+        QTest::newRow("BS number 11") << 2 << "ABCDEFGHIJK" << false;
         QTest::newRow("blank") << 2 << "   " << false;
         QTest::newRow("limit 0") << 5 << "0" << false;
         QTest::newRow("limit 1") << 5 << "1" << true;

@@ -335,7 +335,7 @@ private slots:
 
     void valuesThatDoNotFitAreNotWritten_data() {
         QTest::addColumn<QString>("what");
-        QTest::newRow("spec number of 11") << "BS";
+        QTest::newRow("BS number of 11") << "BS";
         QTest::newRow("alarm of 100000") << "A2 1";
         QTest::newRow("switch of 7") << "SD";
         QTest::newRow("pressure offset of 0x1FF") << "HF";

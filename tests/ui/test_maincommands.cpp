@@ -529,7 +529,7 @@ private slots:
         QCOMPARE(asked().asked.last().icon, UiServices::Critical);
         QCOMPARE(record().AlarmMode(), qint16(1));
 
-        // A spec number longer than its field is not stored cut.
+        // A BS number longer than its field is not stored cut.
         record().setSpecNo(QStringLiteral("12345678901"));
         QFile::remove(file);
         asked().fileNames.enqueue(file);
