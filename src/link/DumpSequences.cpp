@@ -30,7 +30,6 @@ QString nowText() {
 
 bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
     const OperationScope scope(m_link);
-    m_cancelled = false;
     emit m_link.DumpMessage(QStringLiteral("Initialize Local Image"));
     const bool wholeMemory = first == 0 && last == MemoryBlocks - 1;
     bool imageReady = true;
@@ -78,7 +77,6 @@ bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
         if (m_link.Status() != LinkStatus::Done || m_link.Cancel())
             break;
     }
-    m_cancelled = m_link.Cancel() && !m_link.BinaryRetry(); // the operator's, not a time-out's
     m_link.setBinarySink({});
     image.close();
     if (lastWhole && m_link.Status() == LinkStatus::Done)

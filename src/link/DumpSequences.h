@@ -25,8 +25,6 @@ public:
     // range keeps the rest of an existing image. True when the last block came whole. A block
     // that times out sets BinaryRetry and Cancel and ends the dump; Status is then 2.
     bool GetBinDump(const QString& path, int first, int last);
-    // Whether the last GetBinDump was ended by the operator's Cancel (not by a time-out).
-    bool Cancelled() const { return m_cancelled; }
 
     // The instrument's dump listing as a hex list file (overwritten). True when the listing
     // ended with Status 6; a failed listing leaves the lines so far and the closing lines.
@@ -47,5 +45,4 @@ private:
 
     uclHbif& m_link;
     QFile m_list;
-    bool m_cancelled = false;
 };

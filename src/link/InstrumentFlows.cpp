@@ -151,7 +151,7 @@ bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString&
         if (dumps.GetBinDump(path, 0, DumpSequences::MemoryBlocks - 1))
             return true;
         // The operator's cancel ends it quietly; only a block that timed out is tried again.
-        if (dumps.Cancelled())
+        if (link.WasCancelled() && !link.BinaryRetry())
             return false;
         if (!link.BinaryRetry() || retried) {
             info(out, 5469, FlowColor::Failure);
