@@ -228,6 +228,10 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
     const auto text = [&](const QString& what, const QString& value, int width) {
         if (value.trimmed().size() > width)
             tooWide(what, value.trimmed(), width);
+        // The file separates its fields with commas: one inside a text would shift every
+        // field after it on reading.
+        if (value.contains(u','))
+            out << LoadMessage(5785, {what, value.trimmed()});
     };
     const auto num5 = [&](const QString& what, float value, int decimals) {
         // The five-character format keeps only the last five characters of a wider number.
@@ -245,6 +249,8 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
             tooWide(what, QString::number(value), digits);
     };
     text(QStringLiteral("BS"), r.SpecNo(), 10);
+    if (r.SpecType().contains(u','))
+        out << LoadMessage(5785, {QStringLiteral("UJ"), r.SpecType()});
     for (int s = 0; s < clsInstrument::GasCount; ++s) {
         const QString gj = QStringLiteral("GJ %1").arg(s + 1);
         if (r.GasEnabled(s)) {

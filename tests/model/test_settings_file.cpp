@@ -339,6 +339,8 @@ private slots:
         QTest::newRow("alarm of 100000") << "A2 1";
         QTest::newRow("switch of 7") << "SD";
         QTest::newRow("pressure offset of 0x1FF") << "HF";
+        QTest::newRow("user gas name with a comma") << "LS 2";
+        QTest::newRow("type with a comma") << "UJ";
     }
     void valuesThatDoNotFitAreNotWritten() {
         QFETCH(QString, what);
@@ -350,6 +352,10 @@ private slots:
             r.setAlarm(0, 100000.0f);
         else if (what == "SD")
             r.setDispCalLimit(7);
+        else if (what == "LS 2")
+            r.setLS_Name(1, QStringLiteral("C,H4"));
+        else if (what == "UJ")
+            r.setSpecType(QStringLiteral("0,1"));
         else
             r.setpressOffset(0x1FF);
         const QStringList problems = SettingsFileProblems(r);
