@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 
 #include <cstdio>
@@ -86,7 +87,10 @@ int CliSession::setUp() {
     ReadConfigFile(); // a missing file leaves the defaults
     m_record = &s.Instrument;
     // As the program does at start: each run has a communication log of its own.
-    StartCommLog();
+    if (!StartCommLog())
+        printError(QStringLiteral("tq5800-cli: SerialLog.log is in use by another run in this "
+                                  "folder; this run logs to %1")
+                       .arg(QFileInfo(SerialLogPath()).fileName()));
 
     const CliPortChoice choice = ChooseCliPort(m_options, SystemSerialPorts());
     if (choice.kind == CliPortChoice::None) {

@@ -8,8 +8,19 @@
 #include <QStringEncoder>
 #include <QTime>
 
+namespace {
+QString& serialLogName() {
+    static QString name = QStringLiteral("SerialLog.log");
+    return name;
+}
+} // namespace
+
 QString SerialLogPath() {
-    return PathInFolder(appState().StartFolder, QStringLiteral("SerialLog.log"));
+    return PathInFolder(appState().StartFolder, serialLogName());
+}
+
+void SetSerialLogName(const QString& fileName) {
+    serialLogName() = fileName;
 }
 
 void WriteSerialLog(const QString& text) {

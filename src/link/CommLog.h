@@ -7,7 +7,11 @@
 // "hh:mm:ss text" CR LF, in the local 8-bit encoding. The file is opened, appended and closed
 // for every line so that it can be moved or deleted between lines; a line that cannot be
 // written is lost without a word.
+// A run whose folder's log is kept by another running program or tool logs to
+// "SerialLog-PID.log" instead (see StartCommLog), so that neither deletes nor interleaves the
+// other's lines.
 QString SerialLogPath();
+void SetSerialLogName(const QString& fileName);
 void WriteSerialLog(const QString& text);
 
 // A message of the table with parameters inserted as they are: wire text that happens to hold

@@ -51,5 +51,5 @@ private:
     bool m_lost = false;            // closed by a resource error, not by close()
     quint16 m_vendor = 0;           // identifiers of the adapter last opened (0: unknown)
     quint16 m_product = 0;
-    bool m_openRefused = false;     // the last open failed for want of permission
+    bool m_openRefused = false; // the last open failed for want of permission
 };

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QtTest>
 
 using clitest::runCli;
@@ -261,6 +262,33 @@ private slots:
         QCOMPARE(next.exitCode, 3);
         QVERIFY(clitest::readFile(dir.path() + "/SerialLog1.log").contains("VP,R,"));
         QVERIFY(!clitest::readFile(dir.path() + "/SerialLog.log").contains("VP,R,"));
+    }
+
+    void aRunningProgramsLogIsLeftAlone() {
+        Simulator sim;
+        QTemporaryDir dir;
+        // The program running in this folder holds its log.
+        QLockFile program(dir.path() + "/SerialLog.lock");
+        QVERIFY(program.tryLock(0));
+        QFile log(dir.path() + "/SerialLog.log");
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("12:00:00 the program's line\r\n");
+        log.close();
+
+        const auto r = runCli(dir.path(), {"--port", sim.pty(), "read"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(clitest::readFile(dir.path() + "/SerialLog.log"),
+                 QByteArray("12:00:00 the program's line\r\n"));
+        QVERIFY(!QFile::exists(dir.path() + "/SerialLog1.log"));
+        const QStringList own = QDir(dir.path()).entryList({"SerialLog-*.log"});
+        QCOMPARE(own.size(), 1);
+        QVERIFY(clitest::readFile(dir.path() + '/' + own[0]).contains("VP,R,"));
+        QVERIFY(r.err.contains(own[0]));
+
+        // Once the program is gone the run takes the folder's log again.
+        program.unlock();
+        QCOMPARE(runCli(dir.path(), {"--port", sim.pty(), "read"}).exitCode, 0);
+        QVERIFY(clitest::readFile(dir.path() + "/SerialLog.log").contains("VP,R,"));
     }
 
     void exitStatusOfUsageErrorsAndAbsentInstruments() {
