@@ -1,27 +1,32 @@
 #include "link/LinkBringUp.h"
 
 #include "app/AppState.h"
+#include "app/FilePaths.h"
 #include "link/CommLog.h"
 #include "link/PortControl.h"
 #include "link/SerialLogRotation.h"
 #include "link/uclHbif.h"
 
-#include "app/FilePaths.h"
-
 #include <QCoreApplication>
 #include <QFile>
-#include <QLockFile>
 
-#include <memory>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 bool StartCommLog() {
     const AppState& s = appState();
-    static std::unique_ptr<QLockFile> held;
-    held =
-        std::make_unique<QLockFile>(PathInFolder(s.StartFolder, QStringLiteral("SerialLog.lock")));
-    // A lock left by a run that died is taken over (QLockFile checks its process).
-    held->setStaleLockTime(0);
-    if (!held->tryLock(0) && held->error() == QLockFile::LockFailedError) {
+    // An advisory lock on "SerialLog.lock", held while this run lives: the system drops it when
+    // the run ends, however it ends, so no stale lock can keep the next run from the log.
+    static int held = -1;
+    if (held >= 0)
+        ::close(held);
+    const QByteArray lockPath =
+        QFile::encodeName(PathInFolder(s.StartFolder, QStringLiteral("SerialLog.lock")));
+    held = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) != 0) {
+        ::close(held);
+        held = -1;
         SetSerialLogName(
             QStringLiteral("SerialLog-%1.log").arg(QCoreApplication::applicationPid()));
         QFile::remove(SerialLogPath());

@@ -8,9 +8,9 @@ class uclHbif;
 // Bringing the link up, as the program and tq5800-cli both do it.
 
 // The run's communication log: the earlier logs are rotated when the configuration keeps them,
-// then the log starts empty. The run holds "SerialLog.lock" in the folder while it lives; when
-// another running program or tool holds it, nothing is rotated or deleted and this run logs to
-// "SerialLog-PID.log". Returns false in that case.
+// then the log starts empty. The run locks "SerialLog.lock" in the folder while it lives; when
+// another running program or tool holds that lock, nothing is rotated or deleted and this run
+// logs to "SerialLog-PID.log". Returns false in that case.
 bool StartCommLog();
 
 // The ports of the link and how the instrument is reached.

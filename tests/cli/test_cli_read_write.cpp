@@ -11,6 +11,8 @@
 #include <QLockFile>
 #include <QtTest>
 
+#include <sys/file.h>
+
 using clitest::runCli;
 using clitest::Simulator;
 
@@ -268,8 +270,9 @@ private slots:
         Simulator sim;
         QTemporaryDir dir;
         // The program running in this folder holds its log.
-        QLockFile program(dir.path() + "/SerialLog.lock");
-        QVERIFY(program.tryLock(0));
+        QFile program(dir.path() + "/SerialLog.lock");
+        QVERIFY(program.open(QIODevice::ReadWrite));
+        QCOMPARE(::flock(program.handle(), LOCK_EX | LOCK_NB), 0);
         QFile log(dir.path() + "/SerialLog.log");
         QVERIFY(log.open(QIODevice::WriteOnly));
         log.write("12:00:00 the program's line\r\n");
@@ -286,7 +289,7 @@ private slots:
         QVERIFY(r.err.contains(own[0]));
 
         // Once the program is gone the run takes the folder's log again.
-        program.unlock();
+        program.close();
         QCOMPARE(runCli(dir.path(), {"--port", sim.pty(), "read"}).exitCode, 0);
         QVERIFY(clitest::readFile(dir.path() + "/SerialLog.log").contains("VP,R,"));
     }

@@ -238,27 +238,48 @@ private slots:
 
     void failuresAreReportedAsFailures_data() {
         QTest::addColumn<QString>("command");
-        QTest::addColumn<int>("line");    // red line
-        QTest::addColumn<int>("notLine"); // the success line that must not show
-        QTest::addColumn<int>("box");     // final box, 0 for none
-        // The instrument falls silent once the command has started.
-        QTest::newRow("Update") << "Update" << 5771 << 5429 << 0;
-        QTest::newRow("Update ID") << "UpdateID" << 5771 << 5429 << 0;
-        QTest::newRow("Date/Time Set") << "DateTime" << 5771 << 5429 << 5772;
-        QTest::newRow("Write Check Data") << "CheckData" << 5771 << 5429 << 5772;
-        QTest::newRow("Read") << "Read" << 5416 << 5415 << 0;
-        QTest::newRow("Clear Logger Data") << "ClearLogger" << 5435 << 5434 << 0;
+        QTest::addColumn<QString>("fault"); // silent, or the cable or adapter pulled
+        QTest::addColumn<int>("line");      // red line
+        QTest::addColumn<int>("notLine");   // the success line that must not show
+        QTest::addColumn<int>("box");       // final box, 0 for none
+        // The instrument falls silent, or the line goes, once the command has started.
+        for (const char* fault : {"silent", "cable", "adapter"}) {
+            const auto row = [&](const char* name) {
+                return &QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(name, fault)));
+            };
+            *row("Update") << "Update" << fault << 5771 << 5429 << 0;
+            *row("Update ID") << "UpdateID" << fault << 5771 << 5429 << 0;
+            *row("Date/Time Set") << "DateTime" << fault << 5771 << 5429 << 5772;
+            *row("Write Check Data") << "CheckData" << fault << 5771 << 5429 << 5772;
+            *row("Read") << "Read" << fault << 5416 << 5415 << 0;
+            *row("Clear Logger Data") << "ClearLogger" << fault << 5435 << 5434 << 0;
+        }
     }
     void failuresAreReportedAsFailures() {
         QFETCH(QString, command);
+        QFETCH(QString, fault);
         QFETCH(int, line);
         QFETCH(int, notLine);
         QFETCH(int, box);
         window();
         const QByteArray csvBefore = readAll(m_dir->filePath("TQ5800_Setting.csv"));
-        QVERIFY(sim().setFaults(QStringLiteral("silent=0")));
+        auto* port = qobject_cast<SimPortControl*>(m_w->uclHB3130()->SerialControl());
+        if (fault == "silent") {
+            QVERIFY(sim().setFaults(QStringLiteral("silent=0")));
+        } else {
+            // Gone right after the command's first request reached the instrument.
+            port->setCommandHook([port, fault](int) {
+                if (fault == "cable")
+                    port->setCableConnected(false);
+                else
+                    port->setAdapterPresent(false);
+            });
+        }
         asked().answers.enqueue(UiServices::AnswerYes);
+        QElapsedTimer took;
+        took.start();
         run(command);
+        QVERIFY(took.elapsed() < 10000);
         QVERIFY2(lines(Red).contains(shown(line)), qPrintable(lines(Red).join('|')));
         QVERIFY(!lines(Green).contains(shown(notLine)));
         QVERIFY(!asked().texts().contains(LoadMessage(5311)));
@@ -269,6 +290,19 @@ private slots:
         QCOMPARE(readAll(m_dir->filePath("TQ5800_Setting.csv")), csvBefore);
         QVERIFY(m_w->cmdExit()->isEnabled());
         QCOMPARE(asked().busyDepth, 0);
+        if (fault == "silent")
+            return;
+        // Back in: the window reconnects by itself and the command then works.
+        port->setCommandHook({});
+        if (fault == "cable")
+            port->setCableConnected(true);
+        else
+            port->setAdapterPresent(true);
+        QVERIFY(QTest::qWaitFor([&] { return m_w->uclHB3130()->Connected(); }, ConnectLimitMs));
+        markLog();
+        run("Read");
+        QVERIFY2(lines(Red).isEmpty(), qPrintable(lines(Red).join('|')));
+        QVERIFY(lines(Green).contains(shown(5415)));
     }
 
     void aFailedReadRedrawsTheGrid() {
