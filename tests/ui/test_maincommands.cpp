@@ -28,6 +28,10 @@
 #include <QtTest>
 #include <memory>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 namespace {
 constexpr int ConnectLimitMs = 5000;
 const QColor Red(255, 0, 0);
@@ -602,12 +606,35 @@ private slots:
         QVERIFY(!g->startEdit(4, 2));
     }
 
+    void aPortThatCannotOpenIsReported_data() {
+        QTest::addColumn<bool>("infrared");
+        QTest::newRow("USB serial") << false;
+        QTest::newRow("IrCOMM") << true;
+    }
     void aPortThatCannotOpenIsReported() {
+        QFETCH(bool, infrared);
         StartupOptions o;
-        o.port = m_dir->filePath(QStringLiteral("no-such-port"));
+        (infrared ? o.irda : o.port) = m_dir->filePath(QStringLiteral("no-such-port"));
         frmMain w(o);
         QCOMPARE(w.shpStatus(0)->fillColor(), QColor(254, 0, 0));
-        QVERIFY(w.logText().contains(o.port));
+        // Reported once, though the infrared port is retried every few ticks.
+        QTest::qWait(300);
+        QCOMPARE(w.logText().count(m_dir->filePath(QStringLiteral("no-such-port"))), 1);
+    }
+
+    void anInfraredPortThatGoesIsReported() {
+        // A pseudo-terminal stands for the IrCOMM port; closing its other side takes it away.
+        int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        StartupOptions o;
+        o.irda = QString::fromLocal8Bit(::ptsname(master));
+        frmMain w(o);
+        w.show();
+        QVERIFY(!w.logText().contains(o.irda));
+        ::close(master);
+        QVERIFY(QTest::qWaitFor([&] { return w.logText().contains(o.irda); }, ConnectLimitMs));
+        QCOMPARE(w.shpStatus(0)->fillColor(), QColor(254, 0, 0));
+        QVERIFY(w.logText().contains(shown(5786, {o.irda, QString()})));
     }
 };
 

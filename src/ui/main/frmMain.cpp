@@ -532,6 +532,7 @@ void frmMain::OpenLink() {
         // Missing, busy or not permitted: the lamp shows the error and the log says why.
         setLamp(0, LampError);
         setLamp(1, LampOff);
+        m_portProblem = why;
         AddInfo(LoadMessage(5779, {port->portName(), why}), ColorFailure);
         if (port->openRefused())
             AddInfo(PortAccessRefusedText(port->portName()), ColorFailure);
@@ -597,6 +598,7 @@ void frmMain::uclHB3130_OnConnect() {
     if (!m_link->Connected())
         return;
     AddInfo(LoadMessage(5432, {m_link->ConnectReply()}), ColorConnected);
+    m_portProblem.clear();
     setLamp(0, LampOn);
     setLamp(1, LampOn);
     RefreshCommands();
@@ -639,8 +641,20 @@ void frmMain::uclHB3130_OnDisconnect() {
 }
 
 void frmMain::uclHB3130_IrDAError(qint16 code) {
-    if (code != 10060 && code != 10048)
+    if (code != 10060 && code != 10048) {
+        // The infrared port's own errors (missing, busy, refused, gone), once each until the
+        // link is up again: the port is retried every few ticks.
+        const QString why = m_irdaPort ? m_irdaPort->errorString() : QString();
+        if (why == m_portProblem)
+            return;
+        m_portProblem = why;
+        setLamp(0, LampError);
+        setLamp(1, LampOff);
+        AddInfo(LoadMessage(5786, {m_irdaPort->portName(), why}), ColorFailure);
+        if (m_irdaPort->openRefused())
+            AddInfo(PortAccessRefusedText(m_irdaPort->portName()), ColorFailure);
         return;
+    }
     AddInfo(LoadMessage(5371), ColorFailure);
     setLamp(0, LampError);
     setLamp(1, LampOff);

@@ -138,6 +138,8 @@ private:
     uclHbif* m_link = nullptr;
     PortControl* m_serialPort = nullptr;
     PortControl* m_irdaPort = nullptr;
+    // The last port problem shown, so a port retried every few ticks is not reported each time.
+    QString m_portProblem;
     SettingsGrid* m_settings = nullptr;
     MainCommands* m_commands = nullptr;
     SimInstrument* m_simInstrument = nullptr;
