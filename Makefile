@@ -12,6 +12,10 @@ JOBS ?= $(shell nproc)
 # A compiler cache speeds up rebuilds and clean clones when the machine has one.
 ifneq ($(shell command -v ccache 2>/dev/null),)
 CMAKE_EXTRA += -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+# Paths inside the checkout are hashed relative to it, so a fresh clone in another folder
+# still finds what an earlier build compiled.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 endif
 
 .PHONY: all deps configure build test run bench fuzz package format clean
