@@ -3,6 +3,7 @@
 // read exchanges, and the process's resident memory, the bytes fed and the communication log's
 // size are printed every few seconds. A measurement, not a test: the figures should stay flat.
 //   soak_garbage [SECONDS=60] [BYTES_PER_10MS=16384]
+#include "ProcessMemory.h"
 #include "app/AppState.h"
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
@@ -18,16 +19,6 @@
 #include <cstdio>
 
 namespace {
-
-qint64 residentKb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return -1;
-}
 
 QByteArray garbage(QRandomGenerator& rng, int size) {
     static const char controls[] = {'\x02', '\x03', '\x04', '\x06', '\x0d', '\x15', '\x17'};
@@ -81,7 +72,7 @@ int main(int argc, char** argv) {
         port->clearWrites(); // the test port's own record of writes is not the link's memory
         if (clock.elapsed() >= nextReport) {
             std::printf("%7lld  %6lld  %6.1f  %9lld  %9lld  %6lld\n", clock.elapsed() / 1000,
-                        residentKb(), double(fed) / 1e6, exchanges,
+                        ProcessStatusKb(), double(fed) / 1e6, exchanges,
                         qlonglong(link.RxBuffer().size()),
                         (logRemoved + QFileInfo(logPath).size()) / 1024);
             std::fflush(stdout);
@@ -94,6 +85,6 @@ int main(int argc, char** argv) {
     }
     flood.stop();
     std::printf("end: %lld s, rss %lld kB, %.1f MB fed, %lld exchanges\n", clock.elapsed() / 1000,
-                residentKb(), double(fed) / 1e6, exchanges);
+                ProcessStatusKb(), double(fed) / 1e6, exchanges);
     return 0;
 }

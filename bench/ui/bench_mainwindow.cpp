@@ -3,6 +3,7 @@
 // timer on the window's event loop records the longest gap between its ticks (the longest the
 // window could not repaint or take a click), and the process's resident memory is read before,
 // after and at its peak. Figures are printed; nothing passes or fails.
+#include "ProcessMemory.h"
 #include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "link/uclHbif.h"
@@ -26,18 +27,6 @@ namespace {
 
 constexpr int StartLimitMs = 5000;
 constexpr int Runs = 3;
-
-// A line of /proc/self/status in MiB ("VmRSS", "VmHWM").
-double statusMiB(const char* key) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key)) + 1).trimmed().split(' ').value(0).toDouble() /
-                   1024.0;
-    return -1;
-}
 
 // The longest gap between ticks of a 1 ms timer while `work` runs.
 struct Stall {
@@ -94,7 +83,7 @@ int main(int argc, char** argv) {
     s.StartFolder = dir.path();
     s.DebugMode = true;
     ScopedScriptedUi scripted;
-    const double rssStart = statusMiB("VmRSS:");
+    const double rssStart = ProcessStatusMiB("VmRSS");
 
     int rc = 0;
     {
@@ -126,7 +115,8 @@ int main(int argc, char** argv) {
         }
         std::printf("Resident memory: %.1f MiB at start, %.1f MiB with the window after the "
                     "commands, peak %.1f MiB (target < 80 MiB); ratio peak/target %.2f\n",
-                    rssStart, statusMiB("VmRSS:"), statusMiB("VmHWM:"), statusMiB("VmHWM:") / 80.0);
+                    rssStart, ProcessStatusMiB("VmRSS"), ProcessStatusMiB("VmHWM"),
+                    ProcessStatusMiB("VmHWM") / 80.0);
     }
     sim.terminate();
     sim.waitForFinished(StartLimitMs);

@@ -3,6 +3,7 @@
 // every poll. Printed: the cost of one poll (add and paint) once the ring is full, as a share
 // of the one-second poll interval, and resident memory after the first ring and at the end
 // (a bounded ring keeps both flat). Nothing passes or fails.
+#include "ProcessMemory.h"
 #include "ui/calibration/CalibrationTrend.h"
 
 #include <QApplication>
@@ -19,16 +20,6 @@ namespace {
 
 constexpr int Seconds = 2 * 3600;
 constexpr double PollMs = 1000.0;
-
-double rssMiB() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
 
 } // namespace
 
@@ -54,7 +45,7 @@ int main(int argc, char** argv) {
         if (t >= ReadingTrend::DefaultCapacity)
             steadyMs.push_back(ms);
         if (t == ReadingTrend::DefaultCapacity)
-            rssAfterRing = rssMiB();
+            rssAfterRing = ProcessStatusMiB();
     }
     std::sort(steadyMs.begin(), steadyMs.end());
     const double median = steadyMs[steadyMs.size() / 2];
@@ -66,6 +57,7 @@ int main(int argc, char** argv) {
                 median, worst, median / PollMs);
     std::printf("  points kept per channel %d; resident memory %.1f MiB after the first ring, "
                 "%.1f MiB at the end (ratio %.3f)\n",
-                trend.pointCount(0), rssAfterRing, rssMiB(), rssMiB() / rssAfterRing);
+                trend.pointCount(0), rssAfterRing, ProcessStatusMiB(),
+                ProcessStatusMiB() / rssAfterRing);
     return 0;
 }
