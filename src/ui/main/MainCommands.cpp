@@ -103,26 +103,16 @@ bool MainCommands::Update(UpdateKind kind) {
 }
 
 bool MainCommands::DateTimeSet() {
-    const bool driven = calibrationDriven();
-    if (!driven) {
-        if (ui().ask(&m_w, LoadMessage(5309), LoadMessage(5310)) != UiServices::AnswerYes)
-            return false;
-        m_w.showProgress(LoadMessage(6057), LoadMessage(6001));
-    }
-    m_w.setBusy(true);
-    const bool ok = DateTimeSetFlow(link(), record(), output());
-    m_w.setBusy(false);
-    if (!driven) {
-        m_w.closeProgress();
-        if (ok)
-            ui().inform(&m_w, LoadMessage(5311), LoadMessage(5312));
-        else
-            ui().inform(&m_w, LoadMessage(5772), LoadMessage(5312), UiServices::Critical);
-    }
-    return ok;
+    return confirmedWrite([this] { return DateTimeSetFlow(link(), record(), output()); });
 }
 
 bool MainCommands::WriteCheckData() {
+    return confirmedWrite([this] { return WriteCheckDataFlow(link(), output()); });
+}
+
+// A short write: asked, with the progress dialog and the final box, unless the calibration
+// upload drives it (then none of them).
+bool MainCommands::confirmedWrite(const std::function<bool()>& flow) {
     const bool driven = calibrationDriven();
     if (!driven) {
         if (ui().ask(&m_w, LoadMessage(5309), LoadMessage(5310)) != UiServices::AnswerYes)
@@ -130,7 +120,7 @@ bool MainCommands::WriteCheckData() {
         m_w.showProgress(LoadMessage(6057), LoadMessage(6001));
     }
     m_w.setBusy(true);
-    const bool ok = WriteCheckDataFlow(link(), output());
+    const bool ok = flow();
     m_w.setBusy(false);
     if (!driven) {
         m_w.closeProgress();

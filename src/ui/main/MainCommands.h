@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class frmMain;
 class clsInstrument;
@@ -39,6 +40,7 @@ public:
 
 private:
     bool calibrationDriven() const;
+    bool confirmedWrite(const std::function<bool()>& flow);
     bool refusedByChecks();
     uclHbif& link() const;
     clsInstrument& record() const;
