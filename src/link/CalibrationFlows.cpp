@@ -92,6 +92,10 @@ NitrogenCalibration::RangeResult NitrogenCalibration::SetRange(uclHbif& link, cl
     RangeResult result;
     WriteSequences writes(link);
     result.rangeRead = writes.LpR(&main);
+    // Without the instrument's own mode there is nothing sound to give back later: the range
+    // is left alone.
+    if (!result.rangeRead)
+        return result;
     m_saved = main.HcMode();
     main.setHcMode(NitrogenRangeMode);
     result.rangeSet = writes.Lp(main);

@@ -67,8 +67,9 @@ public:
         bool rangeRead = false; // "LP,R," answered
         bool rangeSet = false;  // "LP,W,2" answered: now in RangeSet
     };
-    // "Set range". When the instrument does not take the range the main record gets its saved
-    // mode back and the instrument is asked to keep it.
+    // "Set range". Nothing is written when the instrument's mode could not be read. When the
+    // instrument does not take the range the main record gets its saved mode back and the
+    // instrument is asked to keep it.
     RangeResult SetRange(uclHbif& link, clsInstrument& main);
     // "N2 Cal" with the oxygen reading text; true when the instrument calibrated.
     bool Calibrate(uclHbif& link, const QString& oxygenText);

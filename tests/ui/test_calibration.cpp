@@ -201,17 +201,59 @@ private slots:
         QCOMPARE(b.sent("S2,W"), 0);
     }
 
+    void failedLinkEndsTheStepInRed_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("rangeSetFirst"); // the nitrogen range is set before the fault
+        QTest::addColumn<bool>("silent");        // the instrument falls silent; else no cable
+        for (bool silent : {true, false}) {
+            const char* how = silent ? "silent" : "cable pulled";
+            QTest::addRow("Zero, %s", how) << 0 << false << silent;
+            QTest::addRow("Span, %s", how) << 1 << false << silent;
+            QTest::addRow("Set range, %s", how) << 2 << false << silent;
+            QTest::addRow("N2 Cal, %s", how) << 2 << true << silent;
+            QTest::addRow("N2 Cal END, %s", how) << 3 << true << silent;
+        }
+    }
     void failedLinkEndsTheStepInRed() {
+        QFETCH(int, button);
+        QFETCH(bool, rangeSetFirst);
+        QFETCH(bool, silent);
         Bench b;
+        b.s.sim().state().settings["LP"] = 1;
         b.window->FirstActivate();
-        b.s.sim().setFaults("silent=0");
+        appState().CalibrationSelection = {true, false, false, false, false};
+        if (rangeSetFirst)
+            b.window->cmdCal_Click(2);
+        const qint16 saved = appState().Instrument.HcMode();
+        if (silent)
+            b.s.sim().setFaults("silent=0");
+        else
+            b.s.port->setCableConnected(false);
+        ui().asked.clear();
         seqtest::Watchdog dog(b.s.link);
-        b.window->cmdCal_Click(0);
+        b.window->cmdCal_Click(button);
         QVERIFY(!dog.fired());
         QVERIFY(!b.window->CalibrationOK());
-        QVERIFY(ui().asked.isEmpty()); // no result box after a failure
-        QVERIFY(b.logged(5413, QColor(255, 0, 0)));
+        if (button < 2) {
+            QVERIFY(ui().asked.isEmpty()); // no result box after a failure
+            QVERIFY(b.logged(5413, QColor(255, 0, 0)));
+        } else {
+            // The nitrogen steps say they failed. Set range leaves the record's mode as it was;
+            // with the range set, the mode to give back stays saved for the way out.
+            QVERIFY(!ui().asked.isEmpty());
+            QVERIFY(!ui().asked.last().text.contains(QStringLiteral("Complete")));
+            if (rangeSetFirst)
+                QCOMPARE(b.window->SavedHcMode(), qint16(1));
+            else
+                QCOMPARE(appState().Instrument.HcMode(), saved);
+        }
         QVERIFY(b.s.link.RunDensty());
+        // Back on line, leaving the window gives the instrument its range back.
+        b.s.sim().setFaults(QString());
+        b.s.port->setCableConnected(true);
+        b.window->show();
+        b.window->close();
+        QCOMPARE(b.s.sim().state().settings.value("LP"), 1);
     }
 
     void nitrogenCalibrationAndItsWaysOut() {
