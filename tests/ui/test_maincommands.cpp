@@ -280,10 +280,7 @@ private slots:
             });
         }
         asked().answers.enqueue(UiServices::AnswerYes);
-        QElapsedTimer took;
-        took.start();
         run(command);
-        QVERIFY(took.elapsed() < 10000);
         QVERIFY2(lines(Red).contains(shown(line)), qPrintable(lines(Red).join('|')));
         QVERIFY(!lines(Green).contains(shown(notLine)));
         QVERIFY(!asked().texts().contains(LoadMessage(5311)));
