@@ -32,24 +32,32 @@ constexpr int Runs = 3;
 struct Stall {
     double ms = 0;
     double longestGapMs = 0;
+    double gapEndsAtMs = 0; // when the longest gap ended, from the command's start
 };
 template <typename F> Stall measure(F work) {
     QElapsedTimer clock;
     qint64 last = 0;
     qint64 longest = 0;
+    qint64 longestEnd = 0;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, now - last);
+        if (now - last > longest) {
+            longest = now - last;
+            longestEnd = now;
+        }
         last = now;
     });
     tick.start(1);
     clock.start();
     work();
     const qint64 end = clock.nsecsElapsed();
-    longest = std::max(longest, end - last);
-    return {end / 1e6, longest / 1e6};
+    if (end - last > longest) {
+        longest = end - last;
+        longestEnd = end;
+    }
+    return {end / 1e6, longest / 1e6, longestEnd / 1e6};
 }
 
 void report(const char* what, std::vector<Stall> runs) {
@@ -60,7 +68,8 @@ void report(const char* what, std::vector<Stall> runs) {
                 "ratio worst/target %.2f\n",
                 runs.back().longestGapMs, runs[runs.size() / 2].longestGapMs,
                 runs.back().longestGapMs / 20.0);
-    std::printf("  command time: median %.0f ms\n", runs[runs.size() / 2].ms);
+    std::printf("  command time: median %.0f ms; the worst gap ended %.0f ms after the start\n",
+                runs[runs.size() / 2].ms, runs.back().gapEndsAtMs);
 }
 
 } // namespace
