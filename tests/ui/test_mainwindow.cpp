@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -94,6 +95,28 @@ private slots:
         QVERIFY(!d->cmdDown(2)->isHidden());
         QVERIFY(!d->cmdOption(3)->isHidden());
         QVERIFY(!d->cmdOption(8)->isHidden());
+    }
+
+    // At the smallest size the window allows, no button is squashed below what its caption
+    // needs, in either language (every command shown).
+    void buttonsFitAtSmallestSize_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("en") << "en";
+        QTest::newRow("ja") << "ja";
+    }
+    void buttonsFitAtSmallestSize() {
+        QFETCH(QString, language);
+        SetMessageLanguage(language);
+        auto w = makeWindow(true, true);
+        w->resize(w->minimumSize());
+        w->layout()->activate();
+        const auto buttons = w->findChildren<QPushButton*>();
+        QVERIFY(buttons.size() >= 18);
+        for (const QPushButton* b : buttons) {
+            const QSize need = b->minimumSizeHint();
+            QVERIFY2(b->height() >= need.height() && b->width() >= need.width(),
+                     qPrintable(b->text()));
+        }
     }
 
     void noAdapterIsReported() {

@@ -273,7 +273,6 @@ void frmMain::setCaptions() {
 
 void frmMain::loadWindow() {
     AppState& s = appState();
-    setMinimumSize(TwipsToPixels(11640, Qt::Horizontal), TwipsToPixels(9285, Qt::Vertical));
     for (int i = 0; i < 4; ++i)
         s.AutoCalValues[i] = -101.0f;
     s.GasDefaults.FillDefaults();
@@ -287,6 +286,15 @@ void frmMain::loadWindow() {
     // The A/D list aligns its values on a tab after labels of 14 characters.
     m_rtbLog->setTabStopDistance(
         m_rtbLog->fontMetrics().horizontalAdvance(QStringLiteral("ch7 TEMP VOL MMM")));
+
+    if (!s.DebugMode) {
+        m_cmdDown[2]->hide();
+        m_cmdFRAMDump->hide();
+        for (int i = 3; i <= 6; ++i)
+            m_cmdOption[i]->hide();
+    }
+    m_cmdOption[8]->setVisible(s.FactoryMode);
+    fitMinimumSize();
 
     m_link->setRetry(s.CommRetry);
     m_link->setTimeout(s.CommTimeout);
@@ -316,14 +324,14 @@ void frmMain::loadWindow() {
 
     m_txtSuffix->setText(s.FactoryRecordSuffix);
     m_dataFilePath = PathInFolder(s.StartFolder, QStringLiteral("TQ5800.DAT"));
+}
 
-    if (!s.DebugMode) {
-        m_cmdDown[2]->hide();
-        m_cmdFRAMDump->hide();
-        for (int i = 3; i <= 6; ++i)
-            m_cmdOption[i]->hide();
-    }
-    m_cmdOption[8]->setVisible(s.FactoryMode);
+void frmMain::fitMinimumSize() {
+    // Never smaller than the layout needs for the captions in the chosen language and font:
+    // a window below that squashes the command buttons into unreadable strips.
+    const QSize least(TwipsToPixels(11640, Qt::Horizontal), TwipsToPixels(9285, Qt::Vertical));
+    layout()->activate();
+    setMinimumSize(least.expandedTo(layout()->minimumSize()));
 }
 
 void frmMain::ResetDisplay() {
@@ -778,6 +786,7 @@ void frmMain::restartAfterPowerOff() {
     ResetDisplay();
     ReadConfigFile();
     ApplyAppFont(this);
+    fitMinimumSize();
     m_txtSuffix->setText(s.FactoryRecordSuffix);
     m_firstActivation = true;
     FirstActivate();

@@ -124,6 +124,7 @@ private:
     void buildControls();
     void buildLayout();
     void setCaptions();
+    void fitMinimumSize();
     void loadWindow();
     void setLamp(int index, LampState state);
     void showProgress(const QString& caption, const QString& label = QString());
