@@ -12,6 +12,7 @@
 #include "ui/main/SettingsGrid.h"
 #include "ui/main/frmMain.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLayout>
@@ -123,6 +124,7 @@ private slots:
         // Nothing simulated, no port named, and no USB converter on a test machine.
         StartupOptions o;
         frmMain w(o);
+        QVERIFY(!w.findChild<QAction*>(QStringLiteral("actSimCable")));
         if (FindConverterPort().matches != 0)
             QSKIP("a USB serial converter is connected to this machine");
         QVERIFY(w.logText().contains(QStringLiteral("No USB Serial Converter found")));
@@ -157,6 +159,37 @@ private slots:
         QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
         QVERIFY(!w->cmdDown(1)->isEnabled());
         QVERIFY(w->vfgOption()->isEnabled());
+    }
+
+    // The simulator's context-menu entries pull the cable or the adapter and plug it back in.
+    void simulatorMenuPullsAndPlugs_data() {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("cable") << "actSimCable"
+                               << "Simulated cable connected";
+        QTest::newRow("adapter") << "actSimAdapter"
+                                 << "Simulated adapter plugged in";
+    }
+    void simulatorMenuPullsAndPlugs() {
+        QFETCH(QString, action);
+        QFETCH(QString, caption);
+        auto w = makeWindow();
+        auto* entry = w->findChild<QAction*>(action);
+        QVERIFY(entry && w->actions().contains(entry));
+        QCOMPARE(entry->text(), caption);
+        QVERIFY(entry->isCheckable() && entry->isChecked());
+        QVERIFY(connectWindow(*w));
+
+        entry->trigger();
+        QVERIFY(!entry->isChecked());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->uclHB3130()->Connected(), ConnectLimitMs);
+        QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
+        QVERIFY(!w->cmdDown(1)->isEnabled());
+
+        entry->trigger();
+        QVERIFY(connectWindow(*w));
+        QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(0, 255, 0));
+        QVERIFY(w->cmdDown(1)->isEnabled());
     }
 
     void readFillsGridAndIdentity() {

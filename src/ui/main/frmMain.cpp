@@ -28,6 +28,7 @@
 #include "ui/shell/AboutBox.h"
 #include "ui/shell/frmOpen.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -64,6 +65,7 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
     buildControls();
     buildLayout();
     InstallAboutBox(this);
+    installSimulatorActions();
     loadWindow();
 }
 
@@ -228,6 +230,28 @@ void frmMain::buildLayout() {
     outer->addLayout(top, 3);
     outer->addWidget(m_lblTitle);
     outer->addWidget(m_rtbLog, 1);
+}
+
+void frmMain::installSimulatorActions() {
+    if (!m_options.simulate)
+        return;
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    addAction(separator);
+    auto add = [this](const char* name, int message, void (SimPortControl::*set)(bool)) {
+        auto* action = new QAction(LoadMessage(message), this);
+        action->setObjectName(QLatin1String(name));
+        action->setCheckable(true);
+        action->setChecked(true);
+        connect(action, &QAction::toggled, this, [this, set](bool on) {
+            if (auto* port = qobject_cast<SimPortControl*>(m_link->SerialControl()))
+                (port->*set)(on);
+        });
+        addAction(action);
+        return action;
+    };
+    m_actSimCable = add("actSimCable", 5793, &SimPortControl::setCableConnected);
+    m_actSimAdapter = add("actSimAdapter", 5794, &SimPortControl::setAdapterPresent);
 }
 
 void frmMain::setCaptions() {
@@ -507,7 +531,12 @@ void frmMain::OpenLink() {
         // wakes up again when the link reopens after a power off.
         if (!m_simInstrument)
             m_simInstrument = new SimInstrument(SimOptions{}, this);
-        m_serialPort = new SimPortControl(m_simInstrument, this);
+        auto* sim = new SimPortControl(m_simInstrument, this);
+        // A link reopened after a power off finds the cable and the adapter as the menu left
+        // them.
+        sim->setCableConnected(m_actSimCable->isChecked());
+        sim->setAdapterPresent(m_actSimAdapter->isChecked());
+        m_serialPort = sim;
     } else if (!m_options.port.isEmpty()) {
         serialName = m_options.port;
     } else if (m_options.irda.isEmpty()) {

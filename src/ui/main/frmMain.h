@@ -14,6 +14,7 @@ class FlexGrid;
 class MainCommands;
 class SimInstrument;
 class PortControl;
+class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -123,6 +124,9 @@ protected:
 private:
     void buildControls();
     void buildLayout();
+    // With the simulated instrument: context-menu entries that pull and plug back its cable
+    // and its adapter, for demonstrations and training.
+    void installSimulatorActions();
     void setCaptions();
     void fitMinimumSize();
     void loadWindow();
@@ -167,6 +171,8 @@ private:
     QLineEdit* m_txtSuffix = nullptr;
     QLabel* m_lblSuffix = nullptr;
     QTimer* m_tmrInter = nullptr;
+    QAction* m_actSimCable = nullptr;
+    QAction* m_actSimAdapter = nullptr;
     frmUpload* m_upload = nullptr;
     std::array<std::pair<QColor, QColor>, 4> m_lampColors;
     QDateTime m_shownTime;
