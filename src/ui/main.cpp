@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("com.norvel.tq5800setup"));
     // Message boxes and dialogs that do not take the program font still need Japanese glyphs.
     QApplication::setFont(WithJapaneseFallback(QApplication::font()));
+    InstallQtTranslations(MessageLanguage());
 
     // The lock lives in the user's runtime folder, which no other user can write to.
     QString lockFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);

@@ -24,6 +24,7 @@ control=$(dpkg-deb -f "$deb")
 grep -q '^Depends:.*libqt6serialport6' <<<"$control" || fail "Depends from the library scan: $control"
 grep -q '^Depends:.*libqt6widgets6' <<<"$control" || fail "no Qt Widgets in Depends: $control"
 grep -q '^Recommends: fonts-noto-cjk' <<<"$control" || fail "no CJK font recommended"
+grep -q '^Recommends:.*qt6-translations-l10n' <<<"$control" || fail "no Qt translations recommended"
 
 root="$tmp/root"
 dpkg-deb -x "$deb" "$root"

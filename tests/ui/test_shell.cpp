@@ -13,6 +13,7 @@
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -107,6 +108,22 @@ private slots:
         QCOMPARE(ToQFont(spec).families(), (QStringList{latinOnly, fallback}));
         spec.Name = fallback;
         QCOMPARE(ToQFont(spec).families(), QStringList{fallback});
+    }
+
+    // Qt's own buttons speak the program's language when Qt's translations are installed.
+    void qtButtonsTranslated() {
+        if (!InstallQtTranslations(QStringLiteral("ja")))
+            QSKIP("Qt's translations are not installed (scripts/install-deps installs them)");
+        const QString yes =
+            QMessageBox(QMessageBox::Question, QString(), QString(), QMessageBox::Yes)
+                .button(QMessageBox::Yes)
+                ->text();
+        QVERIFY2(yes.contains(QStringLiteral("はい")), qPrintable(yes));
+        InstallQtTranslations(QStringLiteral("en"));
+        QCOMPARE(QMessageBox(QMessageBox::Question, QString(), QString(), QMessageBox::Yes)
+                     .button(QMessageBox::Yes)
+                     ->text(),
+                 QStringLiteral("&Yes"));
     }
 
     void passwordRules() {

@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
+#include <memory>
 
 namespace {
 UiServices*& current() {
@@ -28,6 +32,20 @@ QStringList FiltersFromPipeList(const QString& pipeList) {
         if (!parts[i].isEmpty())
             out << parts[i];
     return out;
+}
+
+bool InstallQtTranslations(const QString& language) {
+    // The previous language goes first, whether or not the new one is found.
+    static std::unique_ptr<QTranslator> installed;
+    if (installed)
+        QCoreApplication::removeTranslator(installed.get());
+    installed = std::make_unique<QTranslator>();
+    if (!installed->load(QLocale(language), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installed.reset();
+        return false;
+    }
+    return QCoreApplication::installTranslator(installed.get());
 }
 
 UiServices::Answer QtUiServices::message(QWidget* parent, const QString& text, const QString& title,

@@ -51,6 +51,10 @@ void setUiServices(UiServices* services);
 // filters ("All files (*.*)", "Config Data (*.seq)").
 QStringList FiltersFromPipeList(const QString& pipeList);
 
+// Qt's own texts (Yes and No, Show Details, the file dialogs) in `language` ("en", "ja"), from
+// the translations installed with Qt; false when they are not installed.
+bool InstallQtTranslations(const QString& language);
+
 class QtUiServices : public UiServices {
 public:
     Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
