@@ -45,9 +45,12 @@ private slots:
         auto o = ParseStartupOptions({"tq5800", "--xdg-data", "--version"});
         QVERIFY(o.userDataFolder && o.version && !o.help && !o.debug);
         o = ParseStartupOptions({"tq5800", "-h"});
-        QVERIFY(o.help && !o.userDataFolder);
+        QVERIFY(o.help && !o.userDataFolder && !o.simulate && o.simulateBaud == 0);
+        o = ParseStartupOptions({"tq5800", "--simulate-baud", "115200"});
+        QVERIFY(o.simulate && o.simulateBaud == 115200);
+        QCOMPARE(ParseStartupOptions({"tq5800", "--simulate-baud", "fast"}).simulateBaud, 0);
         // Every option the program takes is in its --help (the manual page is written from it).
-        for (const char* option : {"--port", "--irda", "--simulate", "--xdg-data", "--help",
+        for (const char* option : {"--port", "--irda", "--simulate-baud", "--xdg-data", "--help",
                                    "--version", "-DEBUG", "-SEIZO", "TQ5800_LANG", "dialout"})
             QVERIFY2(StartupUsageText().contains(QLatin1String(option)), option);
     }

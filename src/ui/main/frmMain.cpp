@@ -529,8 +529,11 @@ void frmMain::OpenLink() {
     if (m_options.simulate) {
         // One simulated instrument for the window's life: it keeps what was written to it and
         // wakes up again when the link reopens after a power off.
-        if (!m_simInstrument)
-            m_simInstrument = new SimInstrument(SimOptions{}, this);
+        if (!m_simInstrument) {
+            SimOptions sim;
+            sim.baud = m_options.simulateBaud;
+            m_simInstrument = new SimInstrument(sim, this);
+        }
         auto* sim = new SimPortControl(m_simInstrument, this);
         // A link reopened after a power off finds the cable and the adapter as the menu left
         // them.

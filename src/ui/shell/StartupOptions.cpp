@@ -13,6 +13,10 @@ StartupOptions ParseStartupOptions(const QStringList& arguments) {
         const QString& a = args.at(i);
         if (a == QLatin1String("--simulate")) {
             o.simulate = true;
+        } else if (a == QLatin1String("--simulate-baud") && i + 1 < args.size()) {
+            // A speed that is no positive number leaves the instrument answering at once.
+            o.simulate = true;
+            o.simulateBaud = qMax(0, args.at(++i).toInt());
         } else if (a == QLatin1String("--port") && i + 1 < args.size()) {
             o.port = args.at(++i);
         } else if (a.startsWith(QLatin1String("--port="))) {
@@ -44,6 +48,9 @@ QString StartupUsageText() {
         "                 found by its hardware identifier)\n"
         "  --irda NAME    IrCOMM port of the infrared adapter\n"
         "  --simulate     the built-in simulated instrument\n"
+        "  --simulate-baud BAUD\n"
+        "                 the same, answering at this line speed as an instrument on a cable\n"
+        "                 would (a pace to follow in a demonstration)\n"
         "  --xdg-data     keep the program's files in the per-user data folder\n"
         "                 $XDG_DATA_HOME/tq5800 (~/.local/share/tq5800 by default) instead of\n"
         "                 the current folder; the desktop menu entry starts the program so\n"

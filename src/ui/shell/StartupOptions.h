@@ -9,6 +9,7 @@ struct StartupOptions {
     bool debug = false;   // "-DEBUG"
     bool factory = false; // "-SEIZO"
     bool simulate = false;
+    int simulateBaud = 0; // the simulated instrument answers at this line speed; 0: at once
     QString port;
     QString irda;
     bool userDataFolder = false; // --xdg-data: files in the per-user data folder
