@@ -150,5 +150,8 @@ bool FramDumpFlow(uclHbif& link, const QString& path, const FlowOutput& out) {
     const qint64 elapsed = start.secsTo(QDateTime::currentDateTime());
     link.AddLog(LoadMessage(5570, {nowText(), FormatElapsed(elapsed)}));
     info(out, 5464, FlowColor::Dump, {QString()});
+    // The dump's end is announced either way; a dump that did not complete says so as well.
+    if (!ok)
+        info(out, 5469, FlowColor::Failure);
     return ok;
 }
