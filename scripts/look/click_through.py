@@ -314,9 +314,17 @@ def xdo(*args):
     subprocess.run(["xdotool"] + [str(a) for a in args], check=False)
 
 
+# The accessibility bus reports Qt's scaled-down coordinates; the pointer moves in pixels.
+SCALE = float(os.environ.get("QT_SCALE_FACTOR", "1") or 1)
+
+
+def move_to(x, y):
+    xdo("mousemove", int(x * SCALE), int(y * SCALE))
+
+
 def click(acc, button_no=1, double=False):
     e = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    xdo("mousemove", e.x + e.width // 2, e.y + e.height // 2)
+    move_to(e.x + e.width // 2, e.y + e.height // 2)
     xdo("click", "--repeat", 2 if double else 1, button_no)
 
 
@@ -587,7 +595,7 @@ def gas_selection():
     last_gas = [a for a in grid if a.queryComponent().getExtents(0).x < header.queryComponent().getExtents(0).x and a.name]
     row = last_gas[-1].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
     col = header.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    xdo("mousemove", col.x + col.width // 2, row.y + row.height // 2)
+    move_to(col.x + col.width // 2, row.y + row.height // 2)
     xdo("click", 1)
     q = wait_alert(5)
     if q is not None:

@@ -110,6 +110,12 @@ private slots:
         QCOMPARE(b.grid()->TextMatrix(2, 3), QStringLiteral("20.9"));
         QCOMPARE(b.grid()->TextMatrix(1, 2), concentration);
         QCOMPARE(b.window->trend()->pointCount(1), 1);
+        // Both combustible channels are CH4; the legend tells them apart.
+        QVERIFY(b.grid()->TextMatrix(1, 0).startsWith(QStringLiteral("CH4(")));
+        QVERIFY(b.grid()->TextMatrix(5, 0).startsWith(QStringLiteral("CH4(")));
+        QCOMPARE(b.window->trend()->channelName(0), QStringLiteral("CH4 %LEL"));
+        QCOMPARE(b.window->trend()->channelName(4), QStringLiteral("CH4 vol%"));
+        QCOMPARE(b.window->trend()->channelName(1), QStringLiteral("O2"));
     }
 
     void zeroThenSpanShowTheirResults() {

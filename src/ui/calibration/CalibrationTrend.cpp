@@ -74,6 +74,10 @@ void CalibrationTrend::addReadingsAt(double seconds,
     m_axisY->setRange(0, top);
 }
 
+QString CalibrationTrend::channelName(int channel) const {
+    return channel >= 0 && channel < ReadingTrend::Channels ? m_series[channel]->name() : QString();
+}
+
 int CalibrationTrend::pointCount(int channel) const {
     return channel >= 0 && channel < ReadingTrend::Channels ? int(m_series[channel]->count()) : 0;
 }

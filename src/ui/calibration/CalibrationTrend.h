@@ -29,6 +29,7 @@ public:
 
     const ReadingTrend& data() const { return m_data; }
     int pointCount(int channel) const;
+    QString channelName(int channel) const;
 
 private:
     ReadingTrend m_data;

@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -180,6 +181,12 @@ void frmCalibration::FillGrid() {
     for (int c = 0; c < 4 && c < header.size(); ++c)
         g->setTextMatrix(0, c, header[c]);
     fitColumns();
+    // Two channels of one gas (the combustible gas in %LEL and in vol%) are told apart in the
+    // trend's legend by their units.
+    const auto sameName = names;
+    for (int i = 0; i < Calibration::Channels; ++i)
+        if (!names[i].isEmpty() && std::count(sameName.begin(), sameName.end(), names[i]) > 1)
+            names[i] += u' ' + labels.GasUnit(i).trimmed();
     m_trend->setChannelNames(names);
     Refresh_InstMoment();
 }
