@@ -258,6 +258,7 @@ private slots:
             *row("Read") << "Read" << fault << 5416 << 5415 << 0;
             *row("Clear Logger Data") << "ClearLogger" << fault << 5435 << 5434 << 0;
             *row("FRAM Dump") << "FramDump" << fault << 5469 << 0 << 0;
+            *row("Download Logger Data") << "Download" << fault << 5469 << 0 << 0;
         }
     }
     void failuresAreReportedAsFailures() {
