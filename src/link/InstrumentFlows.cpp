@@ -10,6 +10,7 @@
 #include "model/clsInstrument.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <cmath>
 
 namespace {
@@ -18,9 +19,9 @@ QString nowText() {
     return AppDate::now().general();
 }
 
-void info(const FlowOutput& out, int message, quint32 rgb) {
+void info(const FlowOutput& out, int message, quint32 rgb, const QStringList& params = {}) {
     if (out.addInfo)
-        out.addInfo(LoadMessage(message), rgb);
+        out.addInfo(LoadMessage(message, params), rgb);
 }
 
 } // namespace
@@ -148,8 +149,11 @@ bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString&
             info(out, 5469, FlowColor::Failure);
             return false;
         }
-        if (dumps.GetBinDump(path, 0, DumpSequences::MemoryBlocks - 1))
+        if (dumps.GetBinDump(path, 0, DumpSequences::MemoryBlocks - 1)) {
+            // The operator sees that the download ended, and where the data went.
+            info(out, 5787, FlowColor::Progress, {QDir::toNativeSeparators(path)});
             return true;
+        }
         // The operator's cancel ends it quietly; only a block that timed out is tried again.
         if (link.WasCancelled() && !link.BinaryRetry())
             return false;

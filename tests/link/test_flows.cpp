@@ -182,7 +182,8 @@ private slots:
         QCOMPARE(s.sim().commandCount("VP,R"), 2);
         QCOMPARE(s.sim().commandCount("EP,R"), 8 + 1024);
         QCOMPARE(s.log.count("= timeout ="), 1);
-        QCOMPARE(pane.texts(), QStringList{LoadMessage(5465)});
+        QCOMPARE(pane.texts(), (QStringList{LoadMessage(5465),
+                                            LoadMessage(5787, {QDir::toNativeSeparators(image)})}));
         QCOMPARE(s.log.count("---Interval Trend Download Start Sequence---. Date = "), 1);
     }
 

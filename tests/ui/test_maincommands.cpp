@@ -440,6 +440,8 @@ private slots:
         QCOMPARE(QFileInfo(m_dir->filePath("TQ5800.DAT")).size(), qint64(524288));
         QCOMPARE(sim().commandCount("EP,R"), 1024);
         QVERIFY(lines(Red).isEmpty());
+        QCOMPARE(lines(Green).last(),
+                 shown(5787, {QDir::toNativeSeparators(m_dir->filePath("TQ5800.DAT"))}));
         QCOMPARE(appState().ProgressTask, 0);
 
         // A block that never completes: "One more time !" and one whole second try.
