@@ -3,7 +3,7 @@ progress window and result, for a person to look at afterwards.
 
     TQ5800_ARGS="-DEBUG -SEIZO" scripts/look/gui-look /tmp/look scripts/look/click_through.py OUT
     (TQ5800_LANG=ja, and QT_SCALE_FACTOR=1.5 with LOOK_SCREEN=1920x1350x24, for the others)
-    LOOK_ONLY=read,pullread,pulldownload,pullupdate TQ5800_ARGS="-DEBUG --simulate-baud 9600" \
+    LOOK_ONLY=read,pullread,pulldownload,pullupdate TQ5800_ARGS="-DEBUG --simulate-baud 1200" \
         scripts/look/gui-look /tmp/look-pull scripts/look/click_through.py OUT-pull
     (the cable pulled mid-command: at a cable's pace there is time to reach the menu)
 
