@@ -196,10 +196,11 @@ class Burst:
     def run(self):
         i = 0
         while not self.stop:
-            path = os.path.join(OUT, ".burst-%d.xwd" % i)
+            path = os.path.join(OUT, ".burst-%d.png" % i)
             start = time.time()
-            # xwd is quick enough to catch a progress window that is up for half a second.
-            subprocess.run(["xwd", "-root", "-silent", "-out", path], check=False)
+            # Not xwd, though quicker: it leaves windows with an alpha channel (the progress
+            # windows) black.
+            gui.screenshot(path)
             self.frames.append((start, time.time(), path))
             i += 1
 
@@ -243,8 +244,7 @@ class Burst:
             if path == chosen:
                 counter[0] += 1
                 kept = os.path.join(OUT, "%02d-%s-progress.png" % (counter[0], name))
-                subprocess.run(["convert", path, kept], check=False)
-                os.remove(path)
+                os.replace(path, kept)
                 note("shot %s (taken while the progress window was up)" % os.path.basename(kept))
             else:
                 os.remove(path)
