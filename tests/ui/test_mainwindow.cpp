@@ -84,6 +84,7 @@ private slots:
         QCOMPARE(w->cmdDown(5)->text(), QStringLiteral("Information Get && Save"));
         QCOMPARE(w->cmdOption(0)->text(), QStringLiteral("Update"));
         QCOMPARE(w->lblStatus(1)->text(), QStringLiteral("Connect"));
+        QCOMPARE(w->txtSuffix()->accessibleName(), QStringLiteral("Filename Suffix at Save"));
         QVERIFY(w->cmdDown(2)->isHidden());
         QVERIFY(w->cmdFRAMDump()->isHidden());
         for (int i = 3; i <= 6; ++i)

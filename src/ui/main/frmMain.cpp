@@ -266,6 +266,8 @@ void frmMain::setCaptions() {
     m_lblStatus[3]->setText(QStringLiteral("Cal.Gas"));
     m_lblTitle->setText(LoadMessage(5012));
     m_lblSuffix->setText(LoadMessage(5048));
+    m_lblSuffix->setBuddy(m_txtSuffix);
+    m_txtSuffix->setAccessibleName(m_lblSuffix->text());
     m_fraCommand[0]->setTitle(LoadMessage(5035));
     m_fraCommand[1]->setTitle(LoadMessage(5227));
     m_fraCommand[2]->setTitle(LoadMessage(5049));
