@@ -708,6 +708,12 @@ def pull_during(name, start, entry, delay):
     shot(name + "-after-pull")
     context_menu_entry(entry, name + "-plug-menu")
     ok = connected(30)
+    if not ok:
+        # The command ended before the entry was taken (at full speed it may): the first
+        # press pulled the cable only now, the second one plugs it back in.
+        note("   the command ended before the pull; plugging back in")
+        context_menu_entry(entry)
+        ok = connected(30)
     time.sleep(1)
     note("   reconnected: %s" % ok)
     note_log_tail(2)
