@@ -296,6 +296,10 @@ private slots:
         QCOMPARE(asked().busyDepth, 0);
         if (fault == "silent")
             return;
+        // A pulled adapter is a port error; a pulled cable leaves the port as it is.
+        QTRY_COMPARE(m_w->shpStatus(0)->fillColor(),
+                     fault == "adapter" ? QColor(254, 0, 0) : QColor(0, 255, 0));
+        QTRY_COMPARE(m_w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
         // Back in: the window reconnects by itself and the command then works.
         port->setCommandHook({});
         if (fault == "cable")

@@ -673,8 +673,13 @@ void frmMain::uclHB3130_DumpMessage(const QString& text) {
 }
 
 void frmMain::uclHB3130_OnDisconnect() {
-    setLamp(0, LampOn);
+    // An adapter pulled out is a port error, not a port that is still there.
+    const PortControl* port = m_link->ActivePort();
+    const bool adapterGone = port && port->lost();
+    setLamp(0, adapterGone ? LampError : LampOn);
     setLamp(1, LampOff);
+    if (adapterGone)
+        AddInfo(LoadMessage(5788, {port->portName()}), ColorFailure);
     RefreshCommands();
     for (int i = 2; i < 4; ++i) {
         m_shpStatus[i]->hide();
