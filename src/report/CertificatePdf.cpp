@@ -1,6 +1,7 @@
 #include "report/CertificatePdf.h"
 
 #include "app/MessageTable.h"
+#include "app/NumberFormat.h"
 #include "model/CalibrationCertificate.h"
 
 #include <QFont>
@@ -109,7 +110,9 @@ bool WriteCertificatePdf(const CalibrationCertificate& c, const QString& path, Q
         page.field(LoadMessage(5708), c.userId);
         page.field(LoadMessage(5709), c.stationId);
         page.field(LoadMessage(8042), c.specNo);
-        page.field(LoadMessage(5056), c.romNumber ? QString::number(c.romNumber) : QString());
+        page.field(LoadMessage(5056),
+                   c.romNumber ? FormatNumber(double(c.romNumber), QStringLiteral("00000"))
+                               : QString());
         page.field(LoadMessage(5712), c.when.toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")));
         page.field(LoadMessage(5713), c.nextDue.isValid()
                                           ? c.nextDue.toString(QStringLiteral("yyyy/MM/dd"))
