@@ -106,11 +106,11 @@ private slots:
             }
         if (latinOnly.isEmpty())
             QSKIP("every installed font has Japanese glyphs");
-        FontSpec spec;
-        spec.Name = latinOnly;
-        QCOMPARE(ToQFont(spec).families(), (QStringList{latinOnly, fallback}));
-        spec.Name = fallback;
-        QCOMPARE(ToQFont(spec).families(), QStringList{fallback});
+        FontSpec font;
+        font.Name = latinOnly;
+        QCOMPARE(ToQFont(font).families(), (QStringList{latinOnly, fallback}));
+        font.Name = fallback;
+        QCOMPARE(ToQFont(font).families(), QStringList{fallback});
     }
 
     // Qt's own buttons speak the program's language when Qt's translations are installed.
