@@ -350,9 +350,9 @@ QString quoted(QString s) {
 QStringList splitConfigLine(const QString& text) {
     constexpr int MaxFields = 256;
     QStringList out;
+    out.reserve(qMin<qsizetype>(text.count(u'\t') + 1, MaxFields));
     QString field;
     bool quotedField = false;
-    bool inQuotes = false;
     const auto flush = [&] {
         if (quotedField || !field.isEmpty()) {
             if (out.size() >= MaxFields)
@@ -362,26 +362,44 @@ QStringList splitConfigLine(const QString& text) {
         field.clear();
         quotedField = false;
     };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (inQuotes) {
-            if (c != u'\'')
-                field += c;
-            else if (i + 1 < text.size() && text.at(i + 1) == u'\'')
-                field += text.at(++i);
-            else
-                inQuotes = false;
-        } else if (c == u'\t') {
+    // Whole runs of text are taken at once; a field is built from one or two of them.
+    const QStringView all(text);
+    const qsizetype n = all.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = all.at(i);
+        if (c == u'\t') {
             flush();
+            ++i;
         } else if (c == u';') {
             // A comment takes the unquoted text before it on the same field with it.
             if (!quotedField)
                 field.clear();
             break;
         } else if (c == u'\'' && field.isEmpty() && !quotedField) {
-            quotedField = inQuotes = true;
+            // Quoted up to the closing quote, which may be missing; '' stands for one quote.
+            quotedField = true;
+            ++i;
+            while (i < n) {
+                const qsizetype q = all.indexOf(u'\'', i);
+                if (q < 0) {
+                    field += all.mid(i);
+                    i = n;
+                } else if (q + 1 < n && all.at(q + 1) == u'\'') {
+                    field += all.mid(i, q + 1 - i);
+                    i = q + 2;
+                } else {
+                    field += all.mid(i, q - i);
+                    i = q + 1;
+                    break;
+                }
+            }
         } else {
-            field += c;
+            qsizetype end = i;
+            while (end < n && all.at(end) != u'\t' && all.at(end) != u';')
+                ++end;
+            field += all.mid(i, end - i);
+            i = end;
         }
     }
     flush();

@@ -16,12 +16,23 @@ bool TextLineReader::fill() {
         m_buffer.remove(0, m_pos);
         m_pos = 0;
     }
-    const QByteArray more = m_device.read(kChunk);
-    if (more.isEmpty()) {
+    // Asks only for what a file or buffer still holds: a settings file is a few kilobytes,
+    // and a 64 kB block allocated and freed for each read is most of the cost of reading it.
+    if (!m_device.isSequential() && m_device.atEnd()) {
         m_eof = true;
         return false;
     }
-    m_buffer.append(more);
+    qint64 want = m_device.isSequential() ? 0 : m_device.bytesAvailable();
+    if (want <= 0 || want > kChunk)
+        want = kChunk;
+    const qsizetype kept = m_buffer.size();
+    m_buffer.resize(kept + qsizetype(want));
+    const qint64 got = m_device.read(m_buffer.data() + kept, want);
+    m_buffer.resize(kept + qsizetype(qMax<qint64>(got, 0)));
+    if (got <= 0) {
+        m_eof = true;
+        return false;
+    }
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QtTest>
+#include <algorithm>
 
 namespace {
 
@@ -12,11 +13,28 @@ struct Line {
     bool cut;
 };
 
-QList<Line> readAll(const QByteArray& bytes, qsizetype limit = TextLineReader::DefaultLineLimit) {
-    QBuffer b;
-    b.setData(bytes);
-    b.open(QIODevice::ReadOnly);
-    TextLineReader reader(b, limit);
+// A pipe that gives a few bytes at a time and never knows how many are left.
+class Trickle : public QIODevice {
+public:
+    explicit Trickle(const QByteArray& bytes) : m_bytes(bytes) { open(ReadOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 max) override {
+        const qint64 n = std::min<qint64>({max, 3, m_bytes.size() - m_pos});
+        memcpy(data, m_bytes.constData() + m_pos, size_t(n));
+        m_pos += n;
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_pos = 0;
+};
+
+QList<Line> readAll(QIODevice& device, qsizetype limit = TextLineReader::DefaultLineLimit) {
+    TextLineReader reader(device, limit);
     QList<Line> out;
     QString text;
     bool cut = false;
@@ -26,6 +44,13 @@ QList<Line> readAll(const QByteArray& bytes, qsizetype limit = TextLineReader::D
             return {};
     }
     return out;
+}
+
+QList<Line> readAll(const QByteArray& bytes, qsizetype limit = TextLineReader::DefaultLineLimit) {
+    QBuffer b;
+    b.setData(bytes);
+    b.open(QIODevice::ReadOnly);
+    return readAll(b, limit);
 }
 
 QStringList texts(const QList<Line>& lines) {
@@ -49,6 +74,8 @@ private slots:
         QVERIFY(readAll("").isEmpty());
         QCOMPARE(texts(readAll(QByteArray("a\0b\n", 4))),
                  QStringList{QString("a") + QChar(0) + "b"});
+        Trickle pipe("first\r\nsecond\rthird\r\n\nlast");
+        QCOMPARE(texts(readAll(pipe)), (QStringList{"first", "second", "third", "", "last"}));
     }
 
     void crLfAcrossChunks() {
