@@ -1,7 +1,10 @@
 // Any bytes as a settings file, read from memory: the reader must end and the record must
-// write. When the input was read to its end, the file written from the record imports to its
-// end as well. (An input that stopped the reading leaves the record changed up to the failing
-// field, as the reader promises; such a record is not expected to make an importable file.)
+// write. When the input was read to its end and the program would store the record, the file
+// written from it imports to its end as well. (An input that stopped the reading leaves the
+// record changed up to the failing field, as the reader promises; such a record is not
+// expected to make an importable file. Nor is one holding a value its file cannot carry, such
+// as a name that a comment turned into the rest of its line, commas and all: the program
+// refuses to store it and names the value.)
 #include "model/SettingsFile.h"
 #include "model/clsInstrument.h"
 
@@ -25,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         record, QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
 
     const QByteArray written = SettingsFileText(record);
-    if (!first.ok)
+    if (!first.ok || !SettingsFileProblems(record).isEmpty())
         return 0;
     clsInstrument again;
     const SettingsReadResult result = readFrom(again, written);
