@@ -1,14 +1,15 @@
 // Any bytes as a settings file, read from memory: the reader must end and the record must
-// write. When the input was read to its end and the program would store the record, the file
-// written from it imports to its end as well. (An input that stopped the reading leaves the
-// record changed up to the failing field, as the reader promises; such a record is not
-// expected to make an importable file. Nor is one holding a value its file cannot carry, such
-// as a name that a comment turned into the rest of its line, commas and all: the program
-// refuses to store it and names the value.)
+// write. The record never holds a text with a comma (it would shift the fields of
+// the instrument's commands). When the input was read to its end and the program would store
+// the record, the file written from it imports to its end as well. (An input that stopped the
+// reading leaves the record changed up to the failing field, as the reader promises; such a
+// record is not expected to make an importable file, nor is one holding a value too wide for
+// its field.)
 #include "model/SettingsFile.h"
 #include "model/clsInstrument.h"
 
 #include <QBuffer>
+#include <QStringList>
 #include <cstdlib>
 
 namespace {
@@ -20,6 +21,18 @@ SettingsReadResult readFrom(clsInstrument& record, const QByteArray& bytes) {
     return ReadSettings(record, in, [](const QString&) {});
 }
 
+bool holdsAComma(const clsInstrument& r) {
+    QStringList texts{r.SpecNo(), r.SpecType()};
+    for (int s = 0; s < clsInstrument::GasCount; ++s)
+        texts << r.GasName(s) << r.GasUnit(s);
+    for (int e = 0; e < clsInstrument::UserGasCount; ++e)
+        texts << r.LS_Name(e) << r.LS_Unit(e);
+    for (const QString& t : texts)
+        if (t.contains(u','))
+            return true;
+    return false;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -28,6 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         record, QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size)));
 
     const QByteArray written = SettingsFileText(record);
+    if (holdsAComma(record))
+        std::abort();
     if (!first.ok || !SettingsFileProblems(record).isEmpty())
         return 0;
     clsInstrument again;

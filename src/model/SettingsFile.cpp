@@ -125,14 +125,22 @@ Handler flagInto(Setter set) {
     };
 }
 
+// A text field. After a ";" the tokenizer keeps the rest of the line as one field, commas
+// included; sent to the instrument, such a text would shift every field after it.
+const QString& plainText(const QString& text) {
+    if (text.contains(u','))
+        throw ConversionError("text holding a comma, which separates the fields");
+    return text;
+}
+
 void readUserGases(clsInstrument& r, const clsToken& t) {
     for (int e = 0; e < clsInstrument::UserGasCount; ++e) {
         const int b = 7 * e;
-        r.setLS_Name(e, t.Tokens(b + 3));
+        r.setLS_Name(e, plainText(t.Tokens(b + 3)));
         r.setLS_FullScale(e, scaleNumber(t.Tokens(b + 4)));
         r.setLS_Digit(e, scaleNumber(t.Tokens(b + 5)));
         r.setLS_Point(e, qint16(DecimalsOfText(t.Tokens(b + 5))));
-        r.setLS_Unit(e, t.Tokens(b + 6));
+        r.setLS_Unit(e, plainText(t.Tokens(b + 6)));
         r.setLS_elem_vol(e, hexNumber<qint32>(checkedHexDigits(t.Tokens(b + 7), 4)));
         r.setLS_Ratio(e, HexToSingle(t.Tokens(b + 8)));
     }
@@ -141,11 +149,13 @@ void readUserGases(clsInstrument& r, const clsToken& t) {
 const QHash<QString, Handler>& handlers() {
     static const QHash<QString, Handler> table = {
         {QStringLiteral("BS"),
-         [](clsInstrument& r, const clsToken& t) { r.setSpecNo(t.Tokens(2).trimmed()); }},
+         [](clsInstrument& r, const clsToken& t) {
+             r.setSpecNo(plainText(t.Tokens(2)).trimmed());
+         }},
         {QStringLiteral("GJ"),
          [](clsInstrument& r, const clsToken& t) {
              for (int s = 0; s < clsInstrument::GasCount; ++s)
-                 ApplyGasInfoRecord(t.Tokens(s + 2), r, s);
+                 ApplyGasInfoRecord(plainText(t.Tokens(s + 2)), r, s);
          }},
         {QStringLiteral("AP"), decimalInto(&clsInstrument::setAlarmMode)},
         {QStringLiteral("SD"), flagInto(&clsInstrument::setDispCalLimit)},
@@ -169,7 +179,7 @@ const QHash<QString, Handler>& handlers() {
              r.setFlowLevel(hexNumber<qint32>(checkedHexDigits(t.Tokens(2), 4)));
          }},
         {QStringLiteral("UJ"),
-         [](clsInstrument& r, const clsToken& t) { r.setSpecType(t.Tokens(2)); }},
+         [](clsInstrument& r, const clsToken& t) { r.setSpecType(plainText(t.Tokens(2))); }},
         {QStringLiteral("A1"),
          [](clsInstrument& r, const clsToken& t) {
              for (int s = 0; s < clsInstrument::GasCount; ++s)

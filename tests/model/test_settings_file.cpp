@@ -269,6 +269,10 @@ private slots:
         QTest::newRow("interval wider than 3 digits") << QByteArray("XP,W,1000,");
         QTest::newRow("switch other than 0 and 1") << QByteArray("SD,W,7,");
         QTest::newRow("257 fields") << QByteArray("AT,W") + QByteArray(255, ',').replace(",", ",1");
+        // After a ";" the rest of the line is one field, commas and all: sent to the
+        // instrument, such a text would shift every field after it.
+        QTest::newRow("number with a comment") << QByteArray("BS,W,A1 ;x,y,");
+        QTest::newRow("type with a comment") << QByteArray("UJ,W,K;x,y,");
     }
     void fieldThatCannotBeConvertedEndsTheImport() {
         QFETCH(QByteArray, line);
@@ -281,6 +285,16 @@ private slots:
         QCOMPARE(r.AlarmMode(), qint16(1));
         QCOMPARE(r.CalCheck(), qint16(0));
         QCOMPARE(r.AlarmO2(), qint16(1));
+    }
+
+    void userGasTextWithACommentEndsTheImport() {
+        // The fields after the comment are those left over from the line before.
+        clsInstrument r;
+        const QByteArray full = "LS,W,00,N,1,1,ppm,0,3F800000,00,M,1,1,ppm,0,3F800000,\r\n";
+        const SettingsReadResult res = readText(r, full + "LS,W,00,CH4 ;x,y\r\n");
+        QVERIFY(!res.ok);
+        QCOMPARE(res.line, 2);
+        QCOMPARE(r.LS_Name(0), QStringLiteral("N"));
     }
 
     void partOfALineStaysWhenALaterFieldFails() {
