@@ -3,8 +3,9 @@
 // the instrument's commands). When the input was read to its end and the program would store
 // the record, the file written from it imports to its end as well. (An input that stopped the
 // reading leaves the record changed up to the failing field, as the reader promises; such a
-// record is not expected to make an importable file, nor is one holding a value too wide for
-// its field.)
+// record is not expected to make an importable file, nor is one the program refuses to store:
+// a value too wide for its field, or a text holding a ";", which the reader would take for a
+// comment.)
 #include "model/SettingsFile.h"
 #include "model/clsInstrument.h"
 

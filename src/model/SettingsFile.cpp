@@ -239,9 +239,12 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
         if (value.trimmed().size() > width)
             tooWide(what, value.trimmed(), width);
         // The file separates its fields with commas: one inside a text would shift every
-        // field after it on reading.
+        // field after it on reading. A ";" starts a comment, which the reader takes for the
+        // rest of the line.
         if (value.contains(u','))
             out << LoadMessage(5785, {what, value.trimmed()});
+        if (value.contains(u';'))
+            out << LoadMessage(5789, {what, value.trimmed()});
     };
     const auto num5 = [&](const QString& what, float value, int decimals) {
         // The five-character format keeps only the last five characters of a wider number.
@@ -261,6 +264,8 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
     text(QStringLiteral("BS"), r.SpecNo(), 10);
     if (r.SpecType().contains(u','))
         out << LoadMessage(5785, {QStringLiteral("UJ"), r.SpecType()});
+    if (r.SpecType().contains(u';'))
+        out << LoadMessage(5789, {QStringLiteral("UJ"), r.SpecType()});
     for (int s = 0; s < clsInstrument::GasCount; ++s) {
         const QString gj = QStringLiteral("GJ %1").arg(s + 1);
         if (r.GasEnabled(s)) {

@@ -349,27 +349,42 @@ private slots:
 
     void valuesThatDoNotFitAreNotWritten_data() {
         QTest::addColumn<QString>("what");
-        QTest::newRow("BS number of 11") << "BS";
-        QTest::newRow("alarm of 100000") << "A2 1";
-        QTest::newRow("switch of 7") << "SD";
-        QTest::newRow("pressure offset of 0x1FF") << "HF";
-        QTest::newRow("user gas name with a comma") << "LS 2";
-        QTest::newRow("type with a comma") << "UJ";
+        QTest::addColumn<QString>("text");
+        QTest::newRow("BS number of 11") << "BS"
+                                         << "12345678901";
+        // The reader takes a ";" for the start of a comment.
+        QTest::newRow("BS number with a semicolon") << "BS"
+                                                    << "AB;C";
+        QTest::newRow("alarm of 100000") << "A2 1"
+                                         << "";
+        QTest::newRow("switch of 7") << "SD"
+                                     << "";
+        QTest::newRow("pressure offset of 0x1FF") << "HF"
+                                                  << "";
+        QTest::newRow("user gas name with a comma") << "LS 2"
+                                                    << "C,H4";
+        QTest::newRow("user gas name with a semicolon") << "LS 2"
+                                                        << "C;H4";
+        QTest::newRow("type with a comma") << "UJ"
+                                           << "0,1";
+        QTest::newRow("type with a semicolon") << "UJ"
+                                               << ";";
     }
     void valuesThatDoNotFitAreNotWritten() {
         QFETCH(QString, what);
+        QFETCH(QString, text);
         clsInstrument r = sample();
         QVERIFY(SettingsFileProblems(r).isEmpty());
         if (what == "BS")
-            r.setSpecNo(QStringLiteral("12345678901"));
+            r.setSpecNo(text);
         else if (what == "A2 1")
             r.setAlarm(0, 100000.0f);
         else if (what == "SD")
             r.setDispCalLimit(7);
         else if (what == "LS 2")
-            r.setLS_Name(1, QStringLiteral("C,H4"));
+            r.setLS_Name(1, text);
         else if (what == "UJ")
-            r.setSpecType(QStringLiteral("0,1"));
+            r.setSpecType(text);
         else
             r.setpressOffset(0x1FF);
         const QStringList problems = SettingsFileProblems(r);
