@@ -106,7 +106,8 @@ int CliSession::write() {
 
     const UpdateCheck check = CheckBeforeUpdate(*m_record);
     if (!check.ok) {
-        printError(LoadMessage(check.title) + QStringLiteral(": ") + LoadMessage(check.message));
+        printError(LoadMessage(check.title) + QStringLiteral(": ") +
+                   LoadMessage(check.message, check.params));
         return CliExit::Failed;
     }
     const UpdateResult result = UpdateFlow(*m_link, *m_record, UpdateKind::Settings, output());

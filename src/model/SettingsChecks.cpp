@@ -4,6 +4,9 @@
 #include "app/ReadingFormat.h"
 #include "model/clsInstrument.h"
 
+#include <optional>
+#include <utility>
+
 namespace {
 
 float storedLevel(const clsInstrument& r, int slot, LevelKind kind) {
@@ -86,6 +89,28 @@ bool combustibleCombinationOk(const clsInstrument& r) {
     return true;
 }
 
+// The first text of the record's write commands that holds a comma, as the command code (with
+// the slot or entry number where there are several) and the text.
+std::optional<std::pair<QString, QString>> textWithAComma(const clsInstrument& r) {
+    QList<std::pair<QString, QString>> texts = {
+        {QStringLiteral("IN"), r.SerialNo()},  {QStringLiteral("HN"), r.DummySerial()},
+        {QStringLiteral("XZ"), r.UserID()},    {QStringLiteral("BS"), r.SpecNo()},
+        {QStringLiteral("XS"), r.StationID()}, {QStringLiteral("UJ"), r.SpecType()}};
+    for (int s = 0; s < clsInstrument::GasCount; ++s)
+        if (r.GasEnabled(s)) {
+            const QString gj = QStringLiteral("GJ %1").arg(s + 1);
+            texts << std::pair(gj, r.GasName(s)) << std::pair(gj, r.GasUnit(s));
+        }
+    for (int e = 0; e < clsInstrument::UserGasCount; ++e) {
+        const QString ls = QStringLiteral("LS %1").arg(e + 1);
+        texts << std::pair(ls, r.LS_Name(e)) << std::pair(ls, r.LS_Unit(e));
+    }
+    for (const auto& t : texts)
+        if (t.second.contains(u','))
+            return t;
+    return std::nullopt;
+}
+
 } // namespace
 
 bool CheckLevelRange(const clsInstrument& r, int slot, LevelKind kind, float v) {
@@ -142,6 +167,11 @@ UpdateCheck CheckBeforeUpdate(const clsInstrument& r) {
         return refused(5365, 5366);
     if (!combustibleCombinationOk(r))
         return refused(5369, 5370);
+    if (const auto text = textWithAComma(r)) {
+        UpdateCheck c = refused(5795, 5796);
+        c.params = {text->first, text->second.trimmed()};
+        return c;
+    }
     return {};
 }
 

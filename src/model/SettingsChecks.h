@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QStringList>
+
 class clsInstrument;
 
 // The checks that decide whether settings may be written: the settings grid paints failing
@@ -23,13 +25,17 @@ bool CheckLevelOrder(const clsInstrument& record, int slot);
 // Which check refused an "Update", as message and title numbers of the message table.
 struct UpdateCheck {
     bool ok = true;
-    int message = 0; // 5361, 5380, 5365 or 5369
-    int title = 0;   // 5362, 5381, 5366 or 5370
-    int slot = -1;   // the gas slot that failed, where one did
+    int message = 0;    // 5361, 5380, 5365, 5369 or 5795
+    int title = 0;      // 5362, 5381, 5366, 5370 or 5796
+    int slot = -1;      // the gas slot that failed, where one did
+    QStringList params; // the message's parameters
 };
 
 // The validation before "Update" and "Update ID", in order: levels of the enabled slots 0 to 3,
-// the auto-calibration values of slots 0 to 4, at least one enabled slot, and the combination
-// of the combustible slots 0 and 4 for the record's HcMode.
+// the auto-calibration values of slots 0 to 4, at least one enabled slot, the combination
+// of the combustible slots 0 and 4 for the record's HcMode, and then that no text the write
+// carries holds a comma: the instrument's commands separate their fields with commas, so one
+// inside a text would shift every field after it (such a text can come from a hand-edited
+// file).
 UpdateCheck CheckBeforeUpdate(const clsInstrument& record);
 UpdateCheck CheckBeforeUpdate(); // the connected instrument's record

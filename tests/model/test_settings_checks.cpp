@@ -245,6 +245,40 @@ private slots:
         QVERIFY(CheckBeforeUpdate(r).ok);
     }
 
+    void textWithACommaIsNotWritten_data() {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("serial number") << "IN";
+        QTest::newRow("station") << "XS";
+        QTest::newRow("type") << "UJ";
+        QTest::newRow("gas unit") << "GJ 2";
+        QTest::newRow("user gas name") << "LS 2";
+    }
+    void textWithACommaIsNotWritten() {
+        QFETCH(QString, field);
+        clsInstrument r = valid();
+        const QString text = QStringLiteral("A,B");
+        if (field == "IN")
+            r.setSerialNo(text);
+        else if (field == "XS")
+            r.setStationID(text);
+        else if (field == "UJ")
+            r.setSpecType(text);
+        else if (field == "GJ 2")
+            r.setGasUnit(1, text);
+        else
+            r.setLS_Name(1, text);
+        const UpdateCheck c = CheckBeforeUpdate(r);
+        QVERIFY(!c.ok);
+        QCOMPARE(c.message, 5795);
+        QCOMPARE(c.title, 5796);
+        QCOMPARE(c.params, (QStringList{field, text}));
+        // A disabled slot's gas record is sent as asterisks.
+        if (field == "GJ 2") {
+            r.setGasEnabled(1, false);
+            QVERIFY(CheckBeforeUpdate(r).ok);
+        }
+    }
+
     void connectedRecordOverload() {
         appState().Instrument = valid();
         QVERIFY(CheckBeforeUpdate().ok);

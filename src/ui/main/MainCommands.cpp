@@ -63,8 +63,8 @@ bool MainCommands::refusedByChecks() {
     }
     if (check.ok)
         return false;
-    ui().message(&m_w, LoadMessage(check.message), LoadMessage(check.title), UiServices::Critical,
-                 UiServices::Ok);
+    ui().message(&m_w, LoadMessage(check.message, check.params), LoadMessage(check.title),
+                 UiServices::Critical, UiServices::Ok);
     return true;
 }
 
