@@ -327,14 +327,17 @@ private slots:
     void updateChecksInOrder_data() {
         QTest::addColumn<QString>("plant");
         QTest::addColumn<int>("message");
-        QTest::newRow("red cell") << "redCell" << 5361;
-        QTest::newRow("improper auto cal") << "autoCal" << 5380;
-        QTest::newRow("no sensor") << "noSensor" << 5365;
-        QTest::newRow("combination") << "combination" << 5369;
+        QTest::addColumn<QStringList>("params");
+        QTest::newRow("red cell") << "redCell" << 5361 << QStringList();
+        QTest::newRow("improper auto cal") << "autoCal" << 5380 << QStringList();
+        QTest::newRow("no sensor") << "noSensor" << 5365 << QStringList();
+        QTest::newRow("combination") << "combination" << 5369 << QStringList();
+        QTest::newRow("comma") << "comma" << 5795 << QStringList{"LS 1", "A,B"};
     }
     void updateChecksInOrder() {
         QFETCH(QString, plant);
         QFETCH(int, message);
+        QFETCH(QStringList, params);
         window();
         clsInstrument& r = record();
         if (plant == "redCell") {
@@ -346,6 +349,8 @@ private slots:
         } else if (plant == "noSensor") {
             for (int s = 0; s < 5; ++s)
                 r.setGasEnabled(s, false);
+        } else if (plant == "comma") {
+            r.setLS_Name(0, QStringLiteral("A,B"));
         } else {
             r.setHcMode(0);
             r.setGasEnabled(4, false);
@@ -354,7 +359,7 @@ private slots:
         asked().answers.enqueue(UiServices::AnswerYes);
         run("Update");
         QCOMPARE(asked().asked.size(), 1);
-        QCOMPARE(asked().asked[0].text, LoadMessage(message));
+        QCOMPARE(asked().asked[0].text, LoadMessage(message, params));
         QCOMPARE(asked().asked[0].icon, UiServices::Critical);
         QCOMPARE(sim().receivedPayloads(), QStringList());
     }
