@@ -11,10 +11,14 @@
 #include <QFile>
 #include <QHash>
 #include <QStringList>
+#include <QVarLengthArray>
+#include <charconv>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <optional>
+#include <span>
+#include <tuple>
 
 namespace {
 
@@ -22,17 +26,17 @@ namespace {
 // they hold (the tokenizer's stale slots never leak into the settings).
 class Fields {
 public:
-    explicit Fields(const QStringList& t) : m_t(t) {}
+    explicit Fields(std::span<const QStringView> t) : m_t(t) {}
 
     std::optional<QString> text(int n) const {
         if (!has(n))
             return std::nullopt;
-        return m_t.at(n);
+        return m_t[n].isEmpty() ? QString() : m_t[n].toString();
     }
     std::optional<bool> flag(int n, QLatin1String yes = QLatin1String("TRUE")) const {
         if (!has(n))
             return std::nullopt;
-        return m_t.at(n).toUpper() == yes;
+        return m_t[n].compare(yes, Qt::CaseInsensitive) == 0;
     }
     std::optional<qint16> integer(int n, qint16 fallback) const {
         return whole<qint16>(n, fallback);
@@ -44,7 +48,7 @@ public:
         if (!has(n))
             return std::nullopt;
         double d = 0;
-        if (!ParseNumber(m_t.at(n), &d))
+        if (!ParseNumber(m_t[n], &d))
             return fallback;
         const float f = float(d);
         if (!std::isfinite(f))
@@ -56,13 +60,13 @@ public:
         if (!has(n))
             return std::nullopt;
         double d = 0;
-        if (!ParseNumber(m_t.at(n), &d))
+        if (!ParseNumber(m_t[n], &d))
             return std::nullopt;
         return toWhole<qint16>(d);
     }
 
 private:
-    bool has(int n) const { return n >= 0 && n < m_t.size(); }
+    bool has(int n) const { return n >= 0 && qsizetype(n) < qsizetype(m_t.size()); }
 
     template <typename T> static T toWhole(double d) {
         const double r = RoundHalfEven(d);
@@ -74,12 +78,12 @@ private:
         if (!has(n))
             return std::nullopt;
         double d = 0;
-        if (!ParseNumber(m_t.at(n), &d))
+        if (!ParseNumber(m_t[n], &d))
             return fallback;
         return toWhole<T>(d);
     }
 
-    const QStringList& m_t;
+    std::span<const QStringView> m_t;
 };
 
 // A STEL or TWA of -1 in the file means "not used".
@@ -331,12 +335,6 @@ QString boolText(bool b) {
 QString upperBoolText(bool b) {
     return b ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
 }
-QString num(float v) {
-    return ShortestText(v);
-}
-QString num(qint64 v) {
-    return QString::number(v);
-}
 // A text in single quotes; a quote it holds is doubled, so that a name such as "_O'K" reads
 // back whole.
 QString quoted(QString s) {
@@ -346,26 +344,77 @@ QString quoted(QString s) {
 // One line of the file split into its fields: tab-delimited, ";" outside quotes starts a
 // comment, a field in single quotes keeps tabs, ";" and doubled quotes. Empty fields between
 // tabs are skipped, as they always were; files written before quotes were doubled read as
-// they did.
-QStringList splitConfigLine(const QString& text) {
+// they did. A field is a view of the line's text; only a field built from pieces (doubled
+// quotes, text after the closing quote) gets a text of its own, kept in `built`.
+struct SplitLine {
+    QVarLengthArray<QStringView, 32> fields;
+    QStringList built;
+};
+
+// A field as it is built: one piece of the line, or a text of its own once there are more.
+class FieldText {
+public:
+    bool isEmpty() const { return m_owning ? m_own.isEmpty() : m_view.isEmpty(); }
+    void append(QStringView piece) {
+        if (piece.isEmpty())
+            return;
+        if (!m_owning && m_view.isEmpty()) {
+            m_view = piece;
+            return;
+        }
+        if (!m_owning) {
+            m_own = m_view.toString();
+            m_owning = true;
+        }
+        m_own += piece;
+    }
+    void clear() {
+        m_view = {};
+        m_own.clear();
+        m_owning = false;
+    }
+    void addTo(SplitLine& line) const {
+        if (m_owning) {
+            line.built << m_own;
+            line.fields.append(line.built.constLast());
+        } else {
+            line.fields.append(m_view);
+        }
+    }
+
+private:
+    QStringView m_view;
+    QString m_own;
+    bool m_owning = false;
+};
+
+void splitConfigLine(QStringView all, SplitLine& out) {
     constexpr int MaxFields = 256;
-    QStringList out;
-    out.reserve(qMin<qsizetype>(text.count(u'\t') + 1, MaxFields));
-    QString field;
+    out.fields.clear();
+    out.built.clear();
+    FieldText field;
     bool quotedField = false;
     const auto flush = [&] {
         if (quotedField || !field.isEmpty()) {
-            if (out.size() >= MaxFields)
+            if (out.fields.size() >= MaxFields)
                 throw std::out_of_range("too many fields on a line");
-            out << field;
+            field.addTo(out);
         }
         field.clear();
         quotedField = false;
     };
     // Whole runs of text are taken at once; a field is built from one or two of them.
-    const QStringView all(text);
     const qsizetype n = all.size();
     qsizetype i = 0;
+    // Where the next tab and ";" are, found once and looked for again only once passed
+    // (-1: none left): a run ends at the nearer of them.
+    qsizetype nextTab = -2;
+    qsizetype nextSemicolon = -2;
+    const auto nextAt = [&](qsizetype& at, char16_t c) {
+        if (at != -1 && at < i)
+            at = all.indexOf(c, i);
+        return at < 0 ? n : at;
+    };
     while (i < n) {
         const QChar c = all.at(i);
         if (c == u'\t') {
@@ -383,31 +432,80 @@ QStringList splitConfigLine(const QString& text) {
             while (i < n) {
                 const qsizetype q = all.indexOf(u'\'', i);
                 if (q < 0) {
-                    field += all.mid(i);
+                    field.append(all.mid(i));
                     i = n;
                 } else if (q + 1 < n && all.at(q + 1) == u'\'') {
-                    field += all.mid(i, q + 1 - i);
+                    field.append(all.mid(i, q + 1 - i));
                     i = q + 2;
                 } else {
-                    field += all.mid(i, q - i);
+                    field.append(all.mid(i, q - i));
                     i = q + 1;
                     break;
                 }
             }
         } else {
-            qsizetype end = i;
-            while (end < n && all.at(end) != u'\t' && all.at(end) != u';')
-                ++end;
-            field += all.mid(i, end - i);
+            const qsizetype end = qMin(nextAt(nextTab, u'\t'), nextAt(nextSemicolon, u';'));
+            field.append(all.mid(i, end - i));
             i = end;
         }
     }
     flush();
-    return out;
 }
-QString line(const QString& key, const QStringList& values) {
-    return key + u'\t' + values.join(u'\t');
+// A text written in single quotes, as quoted() gives it, straight into the file's text.
+struct Quoted {
+    const QString& text;
+};
+
+// A setting's line: its key and its fields, tab-separated. Holds references to the fields,
+// so it is written in the expression that makes it.
+template <typename... F> struct Line {
+    QStringView key;
+    std::tuple<const F&...> fields;
+};
+template <typename... F> Line<F...> line(QStringView key, const F&... fields) {
+    return {key, std::tie(fields...)};
 }
+
+// The file's text in one buffer, a line at a time, each ended with CR LF. Numbers and quoted
+// texts are appended in place: a file is some hundred lines of a dozen fields each, and a
+// string of its own for every field was most of the cost of writing one.
+class ConfigText {
+public:
+    ConfigText() { m_text.reserve(8 * 1024); }
+    ConfigText& operator<<(QStringView text) {
+        m_text += text;
+        m_text += u"\r\n";
+        return *this;
+    }
+    template <typename... F> ConfigText& operator<<(const Line<F...>& l) {
+        m_text += l.key;
+        std::apply([this](const auto&... f) { ((m_text += u'\t', put(f)), ...); }, l.fields);
+        m_text += u"\r\n";
+        return *this;
+    }
+    QByteArray bytes() const { return m_text.toLocal8Bit(); }
+
+private:
+    void put(const QString& t) { m_text += t; }
+    void put(float v) { AppendShortestText(m_text, v); }
+    void put(qint64 v) {
+        char buf[24];
+        const auto r = std::to_chars(buf, buf + sizeof buf, v);
+        m_text += QLatin1String(buf, r.ptr - buf);
+    }
+    void put(const Quoted& q) {
+        m_text += u'\'';
+        qsizetype from = 0;
+        for (qsizetype at; (at = q.text.indexOf(u'\'', from)) >= 0; from = at + 1) {
+            m_text += QStringView(q.text).mid(from, at + 1 - from);
+            m_text += u'\'';
+        }
+        m_text += QStringView(q.text).mid(from);
+        m_text += u'\'';
+    }
+
+    QString m_text;
+};
 
 } // namespace
 
@@ -420,18 +518,19 @@ ConfigReadResult ReadConfig(AppState& s, QIODevice& in) {
     result.found = true;
     TextLineReader reader(in);
     QString text;
+    SplitLine split;
     bool cut = false;
     while (reader.next(&text, &cut)) {
         // An absurdly long line is no setting this program wrote; it is passed over.
         if (cut)
             continue;
         try {
-            const QStringList fields = splitConfigLine(text);
-            if (fields.size() < 2)
+            splitConfigLine(text, split);
+            if (split.fields.size() < 2)
                 continue;
-            const auto it = handlers().constFind(fields.at(0).toUpper());
+            const auto it = handlers().constFind(split.fields.at(0).toString().toUpper());
             if (it != handlers().constEnd())
-                (*it)(s, Fields(fields));
+                (*it)(s, Fields(std::span(split.fields.constData(), size_t(split.fields.size()))));
         } catch (const std::exception& e) {
             result.stopped = true;
             result.stopLine = reader.lineNumber();
@@ -454,7 +553,7 @@ ConfigReadResult ReadConfigFile() {
 }
 
 QByteArray ConfigFileText(const AppState& s, const AppDate& now) {
-    QStringList out;
+    ConfigText out;
     out << QStringLiteral(";") << QStringLiteral(";            TQ-5800 Data logger program")
         << QStringLiteral(";      Last update = ") + now.general()
         << QStringLiteral(";         Delimiter is tab,comma(,) character")
@@ -466,36 +565,36 @@ QByteArray ConfigFileText(const AppState& s, const AppDate& now) {
 
     // Saturates rather than writing a count the reader would refuse as out of range.
     const qint64 count = qMin<qint64>(qint64(s.ExecuteCount) + 1, 2147483647);
-    out << line(QStringLiteral("Execute Count"), {num(count)});
+    out << line(QStringLiteral("Execute Count"), count);
     out << line(QStringLiteral("Serial Log File"),
-                {s.SerialLogEnabled ? QStringLiteral("ON") : QStringLiteral("OFF")});
+                s.SerialLogEnabled ? QStringLiteral("ON") : QStringLiteral("OFF"));
     // Quoted only when it would not read back otherwise; plain suffixes stay unquoted.
     const bool quoteSuffix = s.FactoryRecordSuffix.contains(u'\t') ||
                              s.FactoryRecordSuffix.contains(u';') ||
                              s.FactoryRecordSuffix.startsWith(u'\'');
     out << line(QStringLiteral("Factory Record Suffix"),
-                {quoteSuffix ? quoted(s.FactoryRecordSuffix) : s.FactoryRecordSuffix});
-    out << line(QStringLiteral("IrCOMM Num"), {num(qint64(s.IrCommNum))});
-    out << line(QStringLiteral("COMM Settings"), {s.CommSettings});
-    out << line(QStringLiteral("Verify Checksum"), {boolText(s.VerifyChecksum)});
-    out << line(QStringLiteral("Timeout"), {num(qint64(s.CommTimeout == 0 ? 3 : s.CommTimeout))});
-    out << line(QStringLiteral("Delay"), {num(qint64(s.CommDelay == 0 ? 300 : s.CommDelay))});
-    out << line(QStringLiteral("Retry"), {num(qint64(s.CommRetry == 0 ? 3 : s.CommRetry))});
+                quoteSuffix ? quoted(s.FactoryRecordSuffix) : s.FactoryRecordSuffix);
+    out << line(QStringLiteral("IrCOMM Num"), qint64(s.IrCommNum));
+    out << line(QStringLiteral("COMM Settings"), s.CommSettings);
+    out << line(QStringLiteral("Verify Checksum"), boolText(s.VerifyChecksum));
+    out << line(QStringLiteral("Timeout"), qint64(s.CommTimeout == 0 ? 3 : s.CommTimeout));
+    out << line(QStringLiteral("Delay"), qint64(s.CommDelay == 0 ? 300 : s.CommDelay));
+    out << line(QStringLiteral("Retry"), qint64(s.CommRetry == 0 ? 3 : s.CommRetry));
     out << QString();
 
     out << QStringLiteral(";")
         << QStringLiteral("; Formats = Autoload enable, Auto remove data enable")
         << QStringLiteral(";");
-    out << line(QStringLiteral("Auto Load Mode"),
-                {boolText(s.AutoLoadMode), boolText(s.AutoRemoveData)});
+    out << line(QStringLiteral("Auto Load Mode"), boolText(s.AutoLoadMode),
+                boolText(s.AutoRemoveData));
     out << QString();
 
     out << QStringLiteral(";")
         << QStringLiteral("; Formats = Name , Size , Bold , Italic , Underline (Font setting)")
         << QStringLiteral(";");
-    out << line(QStringLiteral("Font"),
-                {quoted(s.AppFont.Name), num(s.AppFont.Size), boolText(s.AppFont.Bold),
-                 boolText(s.AppFont.Italic), boolText(s.AppFont.Underline)});
+    out << line(QStringLiteral("Font"), Quoted{s.AppFont.Name}, s.AppFont.Size,
+                boolText(s.AppFont.Bold), boolText(s.AppFont.Italic),
+                boolText(s.AppFont.Underline));
     out << QString();
 
     out << QStringLiteral(";")
@@ -507,8 +606,8 @@ QByteArray ConfigFileText(const AppState& s, const AppDate& now) {
     out << QStringLiteral(";")
         << QStringLiteral("; Formats = Gas1...Gas4 (Calibration Range ... Serial Value Format)")
         << QStringLiteral(";");
-    out << line(QStringLiteral("Calib. Range"), {num(s.CalibRange[0]), num(s.CalibRange[1]),
-                                                 num(s.CalibRange[2]), num(s.CalibRange[3])});
+    out << line(QStringLiteral("Calib. Range"), s.CalibRange[0], s.CalibRange[1], s.CalibRange[2],
+                s.CalibRange[3]);
     out << QString();
 
     const clsInstrument& d = s.DefaultRecord;
@@ -516,16 +615,14 @@ QByteArray ConfigFileText(const AppState& s, const AppDate& now) {
         << QStringLiteral(";")
         << QStringLiteral("; CalibLimit, BackLightTime, AlarmPattern, IntervalCycle, Cal Disp,  "
                           "Cal Proc");
-    out << line(QStringLiteral("DefaultValue1"),
-                {num(qint64(d.CalLimit())), num(qint64(d.LcdBackLight())),
-                 num(qint64(d.AlarmMode())), num(qint64(d.Intervals())),
-                 num(qint64(d.DispCalLimit())), num(qint64(d.CalCheck()))});
+    out << line(QStringLiteral("DefaultValue1"), qint64(d.CalLimit()), qint64(d.LcdBackLight()),
+                qint64(d.AlarmMode()), qint64(d.Intervals()), qint64(d.DispCalLimit()),
+                qint64(d.CalCheck()));
     out << QStringLiteral("; Overwrite, FlowDA, Oxy alarm type, Auto Zero, Demand Zero, Enabled "
                           "UserPassword");
-    out << line(QStringLiteral("DefaultValue2"),
-                {num(qint64(d.LogOverWrite())), num(qint64(d.FlowValue())),
-                 num(qint64(d.AlarmO2())), num(qint64(d.AutoZero())), num(qint64(d.DemandZero())),
-                 num(qint64(d.UseUserPassword()))});
+    out << line(QStringLiteral("DefaultValue2"), qint64(d.LogOverWrite()), qint64(d.FlowValue()),
+                qint64(d.AlarmO2()), qint64(d.AutoZero()), qint64(d.DemandZero()),
+                qint64(d.UseUserPassword()));
 
     out << QStringLiteral(";") << QStringLiteral("; Gas Instrument Information.")
         << QStringLiteral("; Format = No , Name , Enabled , Locked , Points , Unit , Warning , "
@@ -533,15 +630,14 @@ QByteArray ConfigFileText(const AppState& s, const AppDate& now) {
                           "GraphColor")
         << QStringLiteral(";");
     for (int i = 0; i < clsInstrument::GasCount; ++i) {
-        out << line(QStringLiteral("Gas Inst"),
-                    {num(qint64(i + 1)), quoted(d.GasName(i)), upperBoolText(d.GasEnabled(i)),
-                     boolText(s.GasLocked[i]), num(qint64(d.GasPoint(i))), quoted(d.GasUnit(i)),
-                     num(d.Warning(i)), num(d.Alarm(i)), num(d.Stel(i)), num(d.Twa(i)),
-                     num(d.GasDesit(i)), num(d.GasFullScale(i)), num(d.AutoCalib(i)),
-                     num(s.FactAutoCal[i]), num(qint64(s.GraphColors[i]))});
+        out << line(QStringLiteral("Gas Inst"), qint64(i + 1), Quoted{d.GasName(i)},
+                    upperBoolText(d.GasEnabled(i)), boolText(s.GasLocked[i]), qint64(d.GasPoint(i)),
+                    Quoted{d.GasUnit(i)}, d.Warning(i), d.Alarm(i), d.Stel(i), d.Twa(i),
+                    d.GasDesit(i), d.GasFullScale(i), d.AutoCalib(i), s.FactAutoCal[i],
+                    qint64(s.GraphColors[i]));
     }
     out << QString();
-    out << line(QStringLiteral("Conv Param"), {num(s.ConvParam), boolText(s.ConvFlag)});
+    out << line(QStringLiteral("Conv Param"), s.ConvParam, boolText(s.ConvFlag));
     out << QString();
 
     out << QStringLiteral(";") << QStringLiteral(";Changed Gas Lists")
@@ -552,24 +648,23 @@ QByteArray ConfigFileText(const AppState& s, const AppDate& now) {
         out << QStringLiteral("; GasNo ") + QString::number(slot + 1);
         for (int code = 0; code < 16; ++code) {
             const GasDefaultEntry& e = s.GasDefaults.at(code, slot);
-            out << line(QStringLiteral("ChgGas"),
-                        {num(qint64(slot + 1)), num(qint64(code + 1)), quoted(e.Name),
-                         upperBoolText(e.Enabled), boolText(e.Locked), num(qint64(e.Point)),
-                         quoted(e.Unit), num(e.Warning), num(e.Alarm), num(e.STEL), num(e.TWA),
-                         num(e.Digit), num(e.FullScale), num(e.AutoCal)});
+            out << line(QStringLiteral("ChgGas"), qint64(slot + 1), qint64(code + 1),
+                        Quoted{e.Name}, upperBoolText(e.Enabled), boolText(e.Locked),
+                        qint64(e.Point), Quoted{e.Unit}, e.Warning, e.Alarm, e.STEL, e.TWA, e.Digit,
+                        e.FullScale, e.AutoCal);
         }
     }
 
     out << QStringLiteral(";")
         << QStringLiteral(
                "; Calibration Timer 1 : Cal.Unit On After Zero Calib, Bitween wait time.")
-        << line(QStringLiteral("CalUnitOnWait"), {num(qint64(s.CalWaitTimes[0]))})
+        << line(QStringLiteral("CalUnitOnWait"), qint64(s.CalWaitTimes[0]))
         << QStringLiteral(
                "; Calibration Timer 2 : Span Gas valve On To Span Calib, Bitween wait time.")
-        << line(QStringLiteral("CalSpanOnWait"), {num(qint64(s.CalWaitTimes[1]))})
+        << line(QStringLiteral("CalSpanOnWait"), qint64(s.CalWaitTimes[1]))
         << QStringLiteral(
                "; Calibration Timer 3 : Span valve Off After Cal.Unit Off, Bitween wait time.")
-        << line(QStringLiteral("CalSpanOffWait"), {num(qint64(s.CalWaitTimes[2]))}) << QString();
+        << line(QStringLiteral("CalSpanOffWait"), qint64(s.CalWaitTimes[2])) << QString();
 
     out << QStringLiteral("; ") << QStringLiteral("; Format = SerialNo,StationID,UserID")
         << QStringLiteral("Data Select\tFalse\tFalse\tFalse") << QString();
@@ -577,28 +672,26 @@ QByteArray ConfigFileText(const AppState& s, const AppDate& now) {
     out << QStringLiteral(";")
         << QStringLiteral("; Formats = Form status , Form Width , Form Height (Twips value)")
         << QStringLiteral(";")
-        << line(QStringLiteral("Size Values"),
-                {num(qint64(s.WindowState)), num(s.WindowWidth), num(s.WindowHeight)})
+        << line(QStringLiteral("Size Values"), qint64(s.WindowState), s.WindowWidth, s.WindowHeight)
         << QString();
 
     out << QStringLiteral(";")
         << QStringLiteral("; Formats = Printing Data Line Width, Printing Scale Line Width")
-        << QStringLiteral(";")
-        << line(QStringLiteral("Prt Width"), {num(s.PrtWidth[0]), num(s.PrtWidth[1])}) << QString();
+        << QStringLiteral(";") << line(QStringLiteral("Prt Width"), s.PrtWidth[0], s.PrtWidth[1])
+        << QString();
 
     out << QStringLiteral(";") << QStringLiteral("; Format = True or False") << QStringLiteral(";")
-        << line(QStringLiteral("Completely View"), {boolText(s.CompletelyView)}) << QString();
+        << line(QStringLiteral("Completely View"), boolText(s.CompletelyView)) << QString();
 
     out << QStringLiteral(";") << QStringLiteral("; ; Format = Before Event , After Event")
         << QStringLiteral(";")
-        << line(QStringLiteral("Trend Search"),
-                {num(qint64(s.TrendSearch[0])), num(qint64(s.TrendSearch[1]))})
+        << line(QStringLiteral("Trend Search"), qint64(s.TrendSearch[0]), qint64(s.TrendSearch[1]))
         << QString();
 
     out << QStringLiteral(";")
-        << line(QStringLiteral("TQ-5800"), {ScramblePassword(ScramblePassword(s.AccessPassword))});
+        << line(QStringLiteral("TQ-5800"), ScramblePassword(ScramblePassword(s.AccessPassword)));
 
-    return (out.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLocal8Bit();
+    return out.bytes();
 }
 
 bool WriteConfigFile(const AppState& s, const QString& path, QString* error) {

@@ -112,19 +112,22 @@ template <typename T> QString formatImpl(T value, const QString& format) {
     return roundDecimalText(shortestFixed(value), p);
 }
 
-template <typename T> QString shortestImpl(T value) {
+// The shortest text in the caller's buffer: no allocation, for writers that append.
+template <typename T> QLatin1String shortestChars(T value, char (&buf)[64]) {
     if (std::isnan(value))
-        return QStringLiteral("NaN");
+        return QLatin1String("NaN");
     if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-Inf") : QStringLiteral("Inf");
-    char buf[64];
+        return value < 0 ? QLatin1String("-Inf") : QLatin1String("Inf");
     auto r = std::to_chars(buf, buf + sizeof buf, value);
     if (r.ec != std::errc())
-        return QStringLiteral("0");
-    QString s = QString::fromLatin1(buf, r.ptr - buf);
-    if (s == QLatin1String("-0"))
-        s = QStringLiteral("0");
-    return s;
+        return QLatin1String("0");
+    const QLatin1String s(buf, r.ptr - buf);
+    return s == QLatin1String("-0") ? QLatin1String("0") : s;
+}
+
+template <typename T> QString shortestImpl(T value) {
+    char buf[64];
+    return shortestChars(value, buf);
 }
 
 } // namespace
@@ -141,19 +144,23 @@ QString ShortestText(float value) {
 QString ShortestText(double value) {
     return shortestImpl(value);
 }
+void AppendShortestText(QString& out, float value) {
+    char buf[64];
+    out += shortestChars(value, buf);
+}
 
 double RoundHalfEven(double v) {
     return std::nearbyint(v);
 }
 
-bool ParseNumber(const QString& text, double* value) {
-    const QString t = text.trimmed();
+bool ParseNumber(QStringView text, double* value) {
+    const QStringView t = text.trimmed();
     if (t.isEmpty())
         return false;
     if (t.size() > 2 && t[0] == u'&' &&
         (t[1] == u'H' || t[1] == u'h' || t[1] == u'O' || t[1] == u'o')) {
         const bool hex = t[1] == u'H' || t[1] == u'h';
-        const QString digits = t.mid(2);
+        const QStringView digits = t.mid(2);
         if (digits.size() > 16)
             return false;
         bool ok = false;

@@ -14,11 +14,13 @@ QString FormatNumber(double value, const QString& format);
 // Shortest decimal text that reads back to the same value ("0.1" for 0.1f).
 QString ShortestText(float value);
 QString ShortestText(double value);
+// The same text appended to out, without a string of its own.
+void AppendShortestText(QString& out, float value);
 
 // True when the text is a number: optional blanks, sign, digits with an optional point and
 // exponent, or "&H" followed by hexadecimal digits ("&O" with octal digits).
 bool IsNumericText(const QString& text);
 // The value of a numeric text; false when the text is not numeric.
-bool ParseNumber(const QString& text, double* value);
+bool ParseNumber(QStringView text, double* value);
 // Rounds half to even to a whole number (the rounding of integer conversions).
 double RoundHalfEven(double v);

@@ -37,7 +37,8 @@ bool TextLineReader::fill() {
 }
 
 bool TextLineReader::next(QString* line, bool* cut) {
-    QByteArray bytes;
+    QByteArray& bytes = m_line;
+    bytes.resize(0);
     bool wasCut = false;
     bool any = false;
     while (true) {

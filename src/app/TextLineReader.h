@@ -25,6 +25,7 @@ private:
     QIODevice& m_device;
     qsizetype m_limit;
     QByteArray m_buffer;
+    QByteArray m_line; // the line being read, kept between calls so its room is reused
     qsizetype m_pos = 0;
     bool m_eof = false;
     bool m_skipLf = false; // the last line ended in CR; a following LF belongs to it

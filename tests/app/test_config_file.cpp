@@ -503,6 +503,14 @@ private slots:
         QVERIFY(oldIn.open(QIODevice::ReadOnly));
         ReadConfig(appState(), oldIn);
         QCOMPARE(appState().FactoryRecordSuffix, QStringLiteral("_A;B"));
+
+        // Text after the closing quote joins the field; a ";" after a quoted field ends the line.
+        QByteArray joined = "Font\t'A''B'C D\t'1'5;7\r\n";
+        QBuffer joinedIn(&joined);
+        QVERIFY(joinedIn.open(QIODevice::ReadOnly));
+        ReadConfig(appState(), joinedIn);
+        QCOMPARE(appState().AppFont.Name, QStringLiteral("A'BC D"));
+        QCOMPARE(appState().AppFont.Size, 15.0f);
     }
 
     void missingFileChangesNothing() {
