@@ -335,12 +335,6 @@ QString boolText(bool b) {
 QString upperBoolText(bool b) {
     return b ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
 }
-// A text in single quotes; a quote it holds is doubled, so that a name such as "_O'K" reads
-// back whole.
-QString quoted(QString s) {
-    return u'\'' + s.replace(u'\'', QStringLiteral("''")) + u'\'';
-}
-
 // One line of the file split into its fields: tab-delimited, ";" outside quotes starts a
 // comment, a field in single quotes keeps tabs, ";" and doubled quotes. Empty fields between
 // tabs are skipped, as they always were; files written before quotes were doubled read as
@@ -451,7 +445,8 @@ void splitConfigLine(QStringView all, SplitLine& out) {
     }
     flush();
 }
-// A text written in single quotes, as quoted() gives it, straight into the file's text.
+// A text written in single quotes straight into the file's text; a quote it holds is doubled,
+// so that a name such as "_O'K" reads back whole.
 struct Quoted {
     const QString& text;
 };
@@ -572,8 +567,10 @@ QByteArray ConfigFileText(const AppState& s, const AppDate& now) {
     const bool quoteSuffix = s.FactoryRecordSuffix.contains(u'\t') ||
                              s.FactoryRecordSuffix.contains(u';') ||
                              s.FactoryRecordSuffix.startsWith(u'\'');
-    out << line(QStringLiteral("Factory Record Suffix"),
-                quoteSuffix ? quoted(s.FactoryRecordSuffix) : s.FactoryRecordSuffix);
+    if (quoteSuffix)
+        out << line(QStringLiteral("Factory Record Suffix"), Quoted{s.FactoryRecordSuffix});
+    else
+        out << line(QStringLiteral("Factory Record Suffix"), s.FactoryRecordSuffix);
     out << line(QStringLiteral("IrCOMM Num"), qint64(s.IrCommNum));
     out << line(QStringLiteral("COMM Settings"), s.CommSettings);
     out << line(QStringLiteral("Verify Checksum"), boolText(s.VerifyChecksum));
