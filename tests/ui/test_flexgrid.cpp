@@ -3,6 +3,7 @@
 #include "ui/common/WindowHelpers.h"
 
 #include <QLineEdit>
+#include <QVBoxLayout>
 #include <QtTest>
 
 class TestFlexGrid : public QObject {
@@ -78,6 +79,102 @@ private slots:
         line->setText(QStringLiteral("4"));
         QVERIFY(g.commitEdit());
         QCOMPARE(g.TextMatrix(1, 1), QStringLiteral("8"));
+    }
+
+    // Every key a hand may press, with and without an open editor: nothing loops, Tab leaves
+    // the grid, Escape gives the old text back, the arrows commit and move.
+    void keysWithAndWithoutAnEditor_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("typed"); // the key's text
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("editor"); // "", "line" or "combo"
+        QTest::addColumn<bool>("editing");
+        QTest::addColumn<QString>("focus"); // "grid", "editor", "before" or "after"
+        QTest::addColumn<QString>("text");  // cell 1,1 afterwards (edit text while editing)
+        QTest::addColumn<int>("row");       // the current row afterwards
+        const int shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier, none = 0;
+        struct Row {
+            const char* name;
+            int key, mods;
+            const char* editor;
+            bool editing;
+            const char* focus;
+            const char* text;
+            int row;
+        };
+        // clang-format off
+        const Row rows[] = {
+            // name               key               mods   editor   editing focus     text  row
+            {"shift in text",     Qt::Key_Shift,    shift, "line",  true,  "editor", "ab", 1},
+            {"ctrl in text",      Qt::Key_Control,  ctrl,  "line",  true,  "editor", "ab", 1},
+            {"caps lock in text", Qt::Key_CapsLock, none,  "line",  true,  "editor", "ab", 1},
+            {"F5 in text",        Qt::Key_F5,       none,  "line",  true,  "editor", "ab", 1},
+            {"capital in text",   Qt::Key_A,        shift, "line",  true,  "editor", "A",  1},
+            {"home in text",      Qt::Key_Home,     none,  "line",  true,  "editor", "ab", 1},
+            {"down in text",      Qt::Key_Down,     none,  "line",  false, "grid",   "ab", 2},
+            {"up at the top",     Qt::Key_Up,       none,  "line",  false, "grid",   "ab", 1},
+            {"escape in text",    Qt::Key_Escape,   none,  "line",  false, "grid",   "ab", 1},
+            {"return in text",    Qt::Key_Return,   none,  "line",  false, "grid",   "ab", 1},
+            {"tab in text",       Qt::Key_Tab,      none,  "line",  false, "after",  "ab", 1},
+            {"backtab in text",   Qt::Key_Backtab,  shift, "line",  false, "before", "ab", 1},
+            {"shift in list",     Qt::Key_Shift,    shift, "combo", true,  "editor", "ab", 1},
+            {"down in list",      Qt::Key_Down,     none,  "combo", true,  "editor", "cd", 1},
+            {"escape in list",    Qt::Key_Escape,   none,  "combo", false, "grid",   "ab", 1},
+            {"tab in list",       Qt::Key_Tab,      none,  "combo", false, "after",  "ab", 1},
+            {"shift on a cell",   Qt::Key_Shift,    shift, "",      false, "grid",   "ab", 1},
+            {"capital on a cell", Qt::Key_A,        shift, "",      true,  "editor", "A",  1},
+            {"F2 on a cell",      Qt::Key_F2,       none,  "",      true,  "editor", "ab", 1},
+            {"ctrl+a on a cell",  Qt::Key_A,        ctrl,  "",      false, "grid",   "ab", 1},
+            {"down on a cell",    Qt::Key_Down,     none,  "",      false, "grid",   "ab", 2},
+            {"tab on a cell",     Qt::Key_Tab,      none,  "",      false, "after",  "ab", 1},
+            {"backtab on a cell", Qt::Key_Backtab,  shift, "",      false, "before", "ab", 1},
+            {"ctrl+tab on a cell",Qt::Key_Tab,      ctrl,  "",      false, "grid",   "ab", 1},
+        };
+        // clang-format on
+        for (const Row& r : rows)
+            QTest::newRow(r.name) << r.key
+                                  << (r.key == Qt::Key_A && r.mods == shift ? QStringLiteral("A")
+                                                                            : QString())
+                                  << r.mods << QString::fromLatin1(r.editor) << r.editing
+                                  << QString::fromLatin1(r.focus) << QString::fromLatin1(r.text)
+                                  << r.row;
+    }
+    void keysWithAndWithoutAnEditor() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, editor);
+        QWidget w;
+        auto* before = new QLineEdit(&w);
+        auto* g = new FlexGrid(&w);
+        auto* after = new QLineEdit(&w);
+        auto* lay = new QVBoxLayout(&w);
+        lay->addWidget(before);
+        lay->addWidget(g);
+        lay->addWidget(after);
+        g->setRows(4);
+        g->setCols(3);
+        g->setFixedRows(1);
+        g->setFixedCols(1);
+        g->setTextMatrix(1, 1, QStringLiteral("ab"));
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        g->setFocus();
+        g->setCurrentCell(1, 1);
+        g->setComboList(editor == QLatin1String("combo") ? QStringLiteral("ab|cd") : QString());
+        if (!editor.isEmpty())
+            QVERIFY(g->startEdit(1, 1));
+        QFETCH(QString, typed);
+        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key(key), typed,
+                            Qt::KeyboardModifiers(modifiers));
+        QApplication::processEvents(); // a leaving editor commits on the next turn
+        QTEST(g->isEditing(), "editing");
+        const QMap<QString, QWidget*> owners{
+            {"grid", g}, {"editor", g->editor()}, {"before", before}, {"after", after}};
+        QFETCH(QString, focus);
+        QCOMPARE(QApplication::focusWidget(), owners.value(focus));
+        QTEST(g->isEditing() ? g->EditText() : g->TextMatrix(1, 1), "text");
+        QTEST(g->currentRow(), "row");
     }
 
     void readOnlyCellsRefuseEditing() {

@@ -6,6 +6,33 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
+#include <utility>
+
+namespace {
+
+// A cell that a screen reader can name when it shows no text (a check box): by its row's label
+// and its column's header.
+class FlexItem : public QTableWidgetItem {
+public:
+    QVariant data(int role) const override {
+        if (role == Qt::AccessibleTextRole && text().isEmpty() && tableWidget()) {
+            const QTableWidget* t = tableWidget();
+            const QTableWidgetItem* rowHead = t->verticalHeaderItem(row());
+            const QTableWidgetItem* colHead = t->horizontalHeaderItem(column());
+            QStringList parts;
+            if (rowHead && !rowHead->text().isEmpty())
+                parts << rowHead->text();
+            if (colHead && !colHead->text().isEmpty())
+                parts << colHead->text();
+            if (!parts.isEmpty())
+                return parts.join(QStringLiteral(": "));
+        }
+        return QTableWidgetItem::data(role);
+    }
+    QTableWidgetItem* clone() const override { return new FlexItem(*this); }
+};
+
+} // namespace
 
 FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
     m_fixedColor = palette().color(QPalette::Button);
@@ -14,6 +41,9 @@ FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
+    // Tab leaves the grid for the next control; the arrows move between cells.
+    setTabKeyNavigation(false);
+    viewport()->installEventFilter(this);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     connect(this, &QTableWidget::currentCellChanged, this,
             [this](int, int, int, int) { emit RowColChange(); });
@@ -58,13 +88,17 @@ void FlexGrid::Clear() {
     for (int r = 0; r < rowCount(); ++r)
         for (int c = 0; c < columnCount(); ++c)
             delete takeItem(r, c);
+    for (int c = 0; c < columnCount(); ++c)
+        delete takeHorizontalHeaderItem(c);
+    for (int r = 0; r < rowCount(); ++r)
+        delete takeVerticalHeaderItem(r);
     paintFixed();
 }
 
 QTableWidgetItem* FlexGrid::cell(int row, int col) {
     QTableWidgetItem* it = item(row, col);
     if (!it && row >= 0 && col >= 0 && row < rowCount() && col < columnCount()) {
-        it = new QTableWidgetItem;
+        it = new FlexItem;
         it->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         setItem(row, col, it);
     }
@@ -81,8 +115,36 @@ QString FlexGrid::TextMatrix(int row, int col) const {
 }
 
 void FlexGrid::setTextMatrix(int row, int col, const QString& text) {
-    if (QTableWidgetItem* it = cell(row, col))
-        it->setText(text);
+    QTableWidgetItem* it = cell(row, col);
+    if (!it)
+        return;
+    it->setText(text);
+    // The headers stay hidden (the fixed cells are the grid's headers), but they are what a
+    // screen reader announces for a cell: the fixed cell nearest the data gives them.
+    if (row < m_fixedRows) {
+        QString head;
+        for (int r = m_fixedRows - 1; r >= 0 && head.isEmpty(); --r)
+            head = TextMatrix(r, col).trimmed();
+        setHeaderText(Qt::Horizontal, col, head);
+    } else if (col < m_fixedCols) {
+        QString head;
+        for (int c = m_fixedCols - 1; c >= 0 && head.isEmpty(); --c)
+            head = TextMatrix(row, c).trimmed();
+        setHeaderText(Qt::Vertical, row, head);
+    }
+}
+
+void FlexGrid::setHeaderText(Qt::Orientation o, int section, const QString& text) {
+    const bool across = o == Qt::Horizontal;
+    QTableWidgetItem* h = across ? horizontalHeaderItem(section) : verticalHeaderItem(section);
+    if (!h) {
+        h = new QTableWidgetItem;
+        if (across)
+            setHorizontalHeaderItem(section, h);
+        else
+            setVerticalHeaderItem(section, h);
+    }
+    h->setText(text);
 }
 
 QColor FlexGrid::CellBackColor(int row, int col) const {
@@ -258,19 +320,39 @@ void FlexGrid::toggleCheck(int row, int col) {
 }
 
 bool FlexGrid::handleEditorKey(QKeyEvent* ke) {
+    const Qt::KeyboardModifiers mods = ke->modifiers() & ~Qt::KeypadModifier;
     switch (ke->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-    case Qt::Key_Tab:
         commitEdit();
+        return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        if (mods & (Qt::ControlModifier | Qt::AltModifier))
+            return false;
+        // Tab commits and moves on to the next control; a refused edit keeps the focus.
+        if (commitEdit())
+            focusNextPrevChild(ke->key() == Qt::Key_Tab && !(mods & Qt::ShiftModifier));
         return true;
     case Qt::Key_Escape:
         cancelEdit();
         return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        // In a text editor the arrows commit and move to the cell above or below; a drop-down
+        // list keeps them for choosing.
+        if (m_line && mods == Qt::NoModifier) {
+            const int row = m_editRow + (ke->key() == Qt::Key_Up ? -1 : 1);
+            const int col = m_editCol;
+            if (commitEdit() && row >= m_fixedRows && row < rowCount())
+                setCurrentCell(row, col);
+            return true;
+        }
+        return false;
     default:
         break;
     }
-    if (!m_line)
+    if (!m_line || (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
         return false;
     int key = 0;
     if (ke->key() == Qt::Key_Backspace)
@@ -295,6 +377,9 @@ bool FlexGrid::handleEditorKey(QKeyEvent* ke) {
 }
 
 bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
+    // Keys reach the viewport only on their way up from the editor.
+    if (watched == viewport() && event->type() == QEvent::KeyPress)
+        m_returning = event;
     if (watched == m_editor) {
         if (event->type() == QEvent::KeyPress)
             return handleEditorKey(static_cast<QKeyEvent*>(event));
@@ -311,20 +396,40 @@ bool FlexGrid::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FlexGrid::keyPressEvent(QKeyEvent* event) {
-    if (isEditing() && m_editor) {
-        // Keys reaching the grid while it edits belong to the editor.
+    const bool returned = event == m_returning;
+    m_returning = nullptr;
+    if (isEditing()) {
+        // A key the editor did not want comes back here through the viewport, its parent: it
+        // must not go back to the editor, or the two would pass it between them for ever. It
+        // goes on to the window (Escape, Alt keys). A key sent to the grid itself while it
+        // edits belongs to the editor.
+        if (returned || m_forwarding || !m_editor) {
+            event->ignore();
+            return;
+        }
+        m_forwarding = true;
         QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text());
         QCoreApplication::sendEvent(m_editor, &copy);
+        m_forwarding = false;
+        event->setAccepted(copy.isAccepted());
         return;
     }
     const int row = currentRow(), col = currentColumn();
-    if (!isEditing() && row >= 0 && col >= 0) {
-        if (event->key() == Qt::Key_F2 || event->key() == Qt::Key_Return) {
-            if (CellChecked(row, col) == NoCheckBox)
+    const bool plain =
+        !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (row >= 0 && col >= 0 && plain) {
+        const bool check = CellChecked(row, col) != NoCheckBox;
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (!check && isReadOnlyCell(row, col) && (enter || event->key() == Qt::Key_Space)) {
+            emit ActivateCell(row, col);
+            return;
+        }
+        if (event->key() == Qt::Key_F2 || enter) {
+            if (!check)
                 startEdit(row, col);
             return;
         }
-        if (event->key() == Qt::Key_Space && CellChecked(row, col) != NoCheckBox) {
+        if (event->key() == Qt::Key_Space && check) {
             toggleCheck(row, col);
             return;
         }
@@ -339,12 +444,42 @@ void FlexGrid::keyPressEvent(QKeyEvent* event) {
             return;
         }
     }
+    ++m_inputDepth;
     QTableWidget::keyPressEvent(event);
+    --m_inputDepth;
+}
+
+void FlexGrid::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    QTableWidget::selectionChanged(selected, deselected);
+    if (m_inputDepth > 0)
+        return;
+    // Selecting one cell unselects the other: only the newly selected one was asked for.
+    const QModelIndexList asked = selected.isEmpty() ? deselected.indexes() : selected.indexes();
+    bool any = false;
+    for (const QModelIndex& i : asked)
+        if (CellChecked(i.row(), i.column()) != NoCheckBox) {
+            m_toggled << QPersistentModelIndex(i);
+            any = true;
+        }
+    if (any)
+        QTimer::singleShot(0, this, [this] {
+            const auto toggled = std::exchange(m_toggled, {});
+            for (const QPersistentModelIndex& i : toggled)
+                if (i.isValid())
+                    toggleCheck(i.row(), i.column());
+        });
+}
+
+void FlexGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableWidget::currentChanged(current, previous);
+    m_toggled.clear(); // the selection moved with the current cell: not a toggle
 }
 
 void FlexGrid::mousePressEvent(QMouseEvent* event) {
     const QModelIndex idx = indexAt(event->position().toPoint());
+    ++m_inputDepth;
     QTableWidget::mousePressEvent(event);
+    --m_inputDepth;
     if (!idx.isValid())
         return;
     emit MouseDown(idx.row(), idx.column());

@@ -65,6 +65,10 @@ public:
     QString EditText() const;
     void setEditText(const QString& text);
 
+    // The header a screen reader announces for a column or row whose fixed cells stay empty.
+    // The fixed cells give it otherwise (the nearest non-empty one); nothing is shown.
+    void setHeaderText(Qt::Orientation o, int section, const QString& text);
+
     // A cell in the fixed rows or columns, or painted in the fixed-cell colour.
     bool isReadOnlyCell(int row, int col) const;
 
@@ -86,6 +90,8 @@ signals:
     void GridGotFocus();
     void GridLostFocus();
     void MouseDown(int row, int col);
+    // Return, Enter or Space on a cell that is neither editable nor a check box.
+    void ActivateCell(int row, int col);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,6 +100,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void selectionChanged(const QItemSelection& selected,
+                          const QItemSelection& deselected) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
 private:
     QTableWidgetItem* cell(int row, int col);
@@ -112,4 +121,10 @@ private:
     int m_editRow = -1;
     int m_editCol = -1;
     bool m_committing = false;
+    bool m_forwarding = false;
+    const QEvent* m_returning = nullptr; // a key on its way back from the editor
+    // Check cells whose selection changed without the current cell moving: a screen reader's
+    // "Toggle" on a cell selects or unselects it, and that is taken as a click on the box.
+    QList<QPersistentModelIndex> m_toggled;
+    int m_inputDepth = 0; // inside the grid's own mouse and key handling
 };
