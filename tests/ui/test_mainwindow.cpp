@@ -81,8 +81,9 @@ private slots:
     void captionsAndSwitches() {
         auto w = makeWindow();
         QCOMPARE(w->windowTitle(), QStringLiteral("TQ-5800 - CH4 Setup Program [P.No.04765]"));
-        QCOMPARE(w->cmdDown(5)->text(), QStringLiteral("Information Get && Save"));
-        QCOMPARE(w->cmdOption(0)->text(), QStringLiteral("Update"));
+        // Each command with its Alt key.
+        QCOMPARE(w->cmdDown(5)->text(), QStringLiteral("Information &Get && Save"));
+        QCOMPARE(w->cmdOption(0)->text(), QStringLiteral("&Update"));
         QCOMPARE(w->lblStatus(1)->text(), QStringLiteral("Connect"));
         QCOMPARE(w->txtSuffix()->accessibleName(), QStringLiteral("Filename Suffix at Save"));
         QVERIFY(w->cmdDown(2)->isHidden());

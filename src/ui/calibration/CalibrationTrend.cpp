@@ -41,6 +41,9 @@ CalibrationTrend::CalibrationTrend(QWidget* parent) : QWidget(parent) {
     }
     m_view = new QChartView(m_chart, this);
     m_view->setRenderHint(QPainter::Antialiasing);
+    // Nothing to do in the chart with the keyboard; a screen reader names it by its title.
+    m_view->setFocusPolicy(Qt::NoFocus);
+    m_view->setAccessibleName(LoadMessage(5725));
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
     lay->addWidget(m_view);

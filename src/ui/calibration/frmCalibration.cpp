@@ -11,6 +11,7 @@
 #include "ui/common/FlexGrid.h"
 #include "ui/common/FontHelpers.h"
 #include "ui/common/UiServices.h"
+#include "ui/common/WindowHelpers.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -46,6 +47,7 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     m_fraCalibration = new QGroupBox(LoadMessage(5216), this);
     m_vfgCal = new FlexGrid(m_fraCalibration);
     m_vfgCal->setObjectName(QStringLiteral("vfgCal"));
+    m_vfgCal->setAccessibleName(LoadMessage(5216));
     static const int captions[] = {5218, 5219, 5234, 5220};
     for (int i = 0; i < 4; ++i) {
         m_cmdCal[i] = new QPushButton(LoadMessage(captions[i]), m_fraCalibration);
@@ -54,7 +56,9 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     }
     m_trend = new CalibrationTrend(m_fraCalibration);
     m_txtOperator = new QLineEdit(m_fraCalibration);
+    m_txtOperator->setAccessibleName(LoadMessage(5703));
     m_txtLot = new QLineEdit(m_fraCalibration);
+    m_txtLot->setAccessibleName(LoadMessage(5704));
     m_cmdCertificate = new QPushButton(LoadMessage(5702), m_fraCalibration);
     m_cmdCertificate->setEnabled(false);
     connect(m_cmdCertificate, &QPushButton::clicked, this, &frmCalibration::cmdCertificate_Click);
@@ -79,7 +83,7 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(8, 8, 8, 8);
     outer->addWidget(m_fraCalibration);
-    resize(980, 420);
+    ResizeWithinScreen(this, QSize(TwipsToPixels(MainWindowLeastWidthTwips, Qt::Horizontal), 420));
 
     connect(m_vfgCal, &FlexGrid::BeforeEdit, this, &frmCalibration::vfgCal_BeforeEdit);
     connect(m_vfgCal, &FlexGrid::AfterEdit, this, &frmCalibration::vfgCal_AfterEdit);
@@ -93,6 +97,9 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     }
 
     ApplyAppFont(this);
+    // Return in the operator or lot field must not start an adjustment: no button here is a
+    // default button.
+    ClearDefaultButtons(this);
     FillGrid();
     appState().CalibrationWindowActive = true;
     if (m_host.link) {

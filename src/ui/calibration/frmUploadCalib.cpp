@@ -22,6 +22,7 @@ frmUploadCalib::frmUploadCalib(std::function<void()> adjustment, QWidget* parent
     m_amnUpload = new QProgressBar(this);
     m_amnUpload->setRange(0, 0); // indeterminate: the adjustment's animation
     m_amnUpload->setTextVisible(false);
+    m_amnUpload->setAccessibleName(LoadMessage(6001));
     m_cmdUpload = new QPushButton(this);
     m_cmdUpload->setText(LoadMessage(6005));
     auto* lay = new QVBoxLayout(this);

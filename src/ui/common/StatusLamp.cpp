@@ -1,5 +1,7 @@
 #include "ui/common/StatusLamp.h"
 
+#include "app/MessageTable.h"
+
 #include <QPainter>
 
 StatusLamp::StatusLamp(QWidget* parent) : QWidget(parent) {
@@ -10,6 +12,13 @@ void StatusLamp::setColors(const QColor& fill, const QColor& border) {
     m_fill = fill;
     m_border = border;
     update();
+}
+
+void StatusLamp::setStateText(const QString& caption, const QString& state) {
+    m_state = state;
+    setAccessibleName(caption);
+    setAccessibleDescription(state);
+    setToolTip(LoadMessage(5851, {caption, state}));
 }
 
 void StatusLamp::paintEvent(QPaintEvent*) {

@@ -20,6 +20,7 @@ frmUpload::frmUpload(QWidget* parent) : QDialog(parent) {
     m_amnUpload = new QProgressBar(this);
     m_amnUpload->setRange(0, 0); // indeterminate: the transfer animation
     m_amnUpload->setTextVisible(false);
+    m_amnUpload->setAccessibleName(LoadMessage(6001));
     m_cmdUpload = new QPushButton(this);
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(m_amnUpload);

@@ -6,6 +6,7 @@
 #include "ui/common/FlexGrid.h"
 #include "ui/common/FontHelpers.h"
 #include "ui/common/UiServices.h"
+#include "ui/common/WindowHelpers.h"
 #include "ui/factory/FsCompensationTab.h"
 #include "ui/factory/FsGasTableTab.h"
 #include "ui/factory/FsStationTab.h"
@@ -42,6 +43,11 @@ frmFsDialog::frmFsDialog(uclHbif* link, QWidget* parent) : QDialog(parent), m_li
     m_SSTab1->addTab(parameters, QStringLiteral("Parameter"));
     m_SSTab1->addTab(m_gasTable, QStringLiteral("HC Gas Table"));
     m_SSTab1->addTab(m_compensation, QStringLiteral("Thermal Compensation"));
+    // Each grid is named by its page.
+    m_SSTab1->setAccessibleName(LoadMessage(8025));
+    for (int i = 0; i < m_SSTab1->count(); ++i)
+        if (FlexGrid* g = m_SSTab1->widget(i)->findChild<FlexGrid*>())
+            g->setAccessibleName(m_SSTab1->tabText(i));
 
     m_frmBt = new QFrame(this);
     m_cmdOK = new QPushButton(m_frmBt);
@@ -57,9 +63,6 @@ frmFsDialog::frmFsDialog(uclHbif* link, QWidget* parent) : QDialog(parent), m_li
     lay->addWidget(m_SSTab1, 1);
     lay->addWidget(m_frmBt);
 
-    // Enter commits a grid edit; it must not press OK as well.
-    m_cmdOK->setAutoDefault(false);
-    m_cmdCancel->setAutoDefault(false);
     connect(m_cmdOK, &QPushButton::clicked, this, &frmFsDialog::cmdOK_Click);
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmFsDialog::cmdCancel_Click);
     connect(m_vfgDatas, &FlexGrid::BeforeEdit, this, &frmFsDialog::vfgDatas_BeforeEdit);
@@ -71,8 +74,10 @@ frmFsDialog::frmFsDialog(uclHbif* link, QWidget* parent) : QDialog(parent), m_li
     m_cmdOK->setText(LoadMessage(7010));
     m_cmdCancel->setText(LoadMessage(7011));
     ApplyAppFont(this);
+    // Enter commits a grid edit; it must not press a button as well.
+    ClearDefaultButtons(this);
     setMinimumSize(640, 420);
-    resize(900, 600);
+    ResizeWithinScreen(this, QSize(900, 600));
 }
 
 void frmFsDialog::showEvent(QShowEvent* event) {
@@ -105,6 +110,9 @@ void frmFsDialog::buildParameterGrid() {
         g->setTextMatrix(row, 1, FP::DisplayText(row, m_work));
     }
     g->setColumnHidden(ListCol, true);
+    // The header row stays empty; a screen reader still hears what each column holds.
+    g->setHeaderText(Qt::Horizontal, 0, LoadMessage(5859));
+    g->setHeaderText(Qt::Horizontal, 1, LoadMessage(5860));
     g->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     sizeParameterColumns();
 }

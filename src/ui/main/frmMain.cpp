@@ -230,6 +230,28 @@ void frmMain::buildLayout() {
     outer->addLayout(top, 3);
     outer->addWidget(m_lblTitle);
     outer->addWidget(m_rtbLog, 1);
+
+    // Tab walks the window as it reads: the identity fields, the grid, the command frames
+    // from top to bottom, Exit, then the log pane. Hidden commands are passed over.
+    QList<QWidget*> chain{m_settings->txtOption(0),
+                          m_settings->txtOption(1),
+                          m_settings->cmbStation(),
+                          m_settings->txtOption(2),
+                          m_settings->cmbInterval(),
+                          m_settings->vfgOption(),
+                          m_cmdDown[1],
+                          m_cmdDown[5],
+                          m_cmdDown[2],
+                          m_cmdDown[4],
+                          m_txtSuffix};
+    for (const int k : order)
+        chain << m_cmdOption[k];
+    chain << m_cmdFactorySetting << m_cmdFRAMDump << m_cmdImportSetting << m_cmdExportSetting
+          << m_cmdExit << m_rtbLog;
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+    m_rtbLog->setTabChangesFocus(true);
+    m_rtbLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
 void frmMain::installSimulatorActions() {
@@ -256,30 +278,54 @@ void frmMain::installSimulatorActions() {
 
 void frmMain::setCaptions() {
     setWindowTitle(LoadMessage(5001) + QStringLiteral(" [P.No.") + QStringLiteral("04765") + u']');
-    m_cmdExit->setText(LoadMessage(5007));
-    m_cmdImportSetting->setText(LoadMessage(5228));
-    m_cmdExportSetting->setText(LoadMessage(5229));
+    // Every command has its Alt key. "&&" in the table is a literal ampersand, which a Qt
+    // caption also writes as "&&".
+    struct Caption {
+        QPushButton* button;
+        int message;
+        char letter;
+    };
+    // clang-format off
+    const Caption captions[] = {
+        // button                message  Alt+
+        {m_cmdDown[1],           5037,    'I'}, // Instrument Information
+        {m_cmdDown[5],           5047,    'G'}, // Information Get && Save
+        {m_cmdDown[2],           5038,    'L'}, // Download Logger Data
+        {m_cmdDown[4],           5041,    'P'}, // Power Off
+        {m_cmdOption[0],         5214,    'U'}, // Update
+        {m_cmdOption[7],         5255,    'D'}, // Update ID
+        {m_cmdOption[1],         5215,    'T'}, // Date/Time Set
+        {m_cmdOption[2],         5216,    'C'}, // Calibration
+        {m_cmdOption[3],         5221,    'F'}, // DEFAULT
+        {m_cmdOption[4],         5230,    'W'}, // Clear Power Log
+        {m_cmdOption[5],         5040,    'R'}, // Clear Logger Data
+        {m_cmdOption[6],         5231,    'K'}, // Write Check Data
+        {m_cmdOption[8],         5256,    'H'}, // FLASH Check
+        {m_cmdFactorySetting,    5226,    'E'}, // Detail Settings
+        {m_cmdFRAMDump,          5222,    'M'}, // FRAM Dump
+        {m_cmdImportSetting,     5228,    'O'}, // Load local file
+        {m_cmdExportSetting,     5229,    'S'}, // Store local file
+        {m_cmdExit,              5007,    'X'}, // Exit
+    };
+    // clang-format on
+    for (const Caption& c : captions)
+        SetCaptionWithMnemonic(c.button, LoadMessage(c.message), QChar::fromLatin1(c.letter));
     m_fraTransStatus->setTitle(LoadMessage(5021));
     m_lblStatus[0]->setText(LoadMessage(5022));
     m_lblStatus[1]->setText(LoadMessage(5023));
     m_lblStatus[2]->setText(QStringLiteral("Cal.Unit"));
     m_lblStatus[3]->setText(QStringLiteral("Cal.Gas"));
     m_lblTitle->setText(LoadMessage(5012));
+    m_rtbLog->setAccessibleName(m_lblTitle->text());
+    m_settings->vfgOption()->setAccessibleName(LoadMessage(5850));
     m_lblSuffix->setText(LoadMessage(5048));
     m_lblSuffix->setBuddy(m_txtSuffix);
     m_txtSuffix->setAccessibleName(m_lblSuffix->text());
     m_fraCommand[0]->setTitle(LoadMessage(5035));
     m_fraCommand[1]->setTitle(LoadMessage(5227));
     m_fraCommand[2]->setTitle(LoadMessage(5049));
-    // "&&" in the table is a literal ampersand, which a Qt caption also writes as "&&".
-    m_cmdDown[1]->setText(LoadMessage(5037));
-    m_cmdDown[2]->setText(LoadMessage(5038));
-    m_cmdDown[4]->setText(LoadMessage(5041));
-    m_cmdDown[5]->setText(LoadMessage(5047));
     m_lblInstMap[6]->setText(LoadMessage(5056));
     m_lblInstMap[8]->setText(LoadMessage(5060));
-    m_cmdFactorySetting->setText(LoadMessage(5226));
-    m_cmdFRAMDump->setText(LoadMessage(5222));
     m_fraStatus->setTitle(LoadMessage(5208));
     for (int i = 0; i < 5; ++i)
         m_lblOption[i]->setText(LoadMessage(5209 + i));
@@ -292,9 +338,6 @@ void frmMain::setCaptions() {
     m_settings->cmbInterval()->setAccessibleName(LoadMessage(5223));
     m_lblOption[7]->setBuddy(m_settings->cmbInterval());
     m_lblOption[7]->setText(LoadMessage(5223));
-    const int options[] = {5214, 5215, 5216, 5221, 5230, 5040, 5231, 5255, 5256};
-    for (int i = 0; i < 9; ++i)
-        m_cmdOption[i]->setText(LoadMessage(options[i]));
 }
 
 void frmMain::loadWindow() {
@@ -355,7 +398,11 @@ void frmMain::loadWindow() {
 void frmMain::fitMinimumSize() {
     // Never smaller than the layout needs for the captions in the chosen language and font:
     // a window below that squashes the command buttons into unreadable strips.
-    const QSize least(TwipsToPixels(11640, Qt::Horizontal), TwipsToPixels(9285, Qt::Vertical));
+    const QSize least(TwipsToPixels(MainWindowLeastWidthTwips, Qt::Horizontal),
+                      TwipsToPixels(9285, Qt::Vertical));
+    // The log pane keeps five lines in sight however small the window gets.
+    const int margins = 2 * (m_rtbLog->frameWidth() + int(m_rtbLog->document()->documentMargin()));
+    m_rtbLog->setMinimumHeight(5 * m_rtbLog->fontMetrics().lineSpacing() + margins);
     layout()->activate();
     setMinimumSize(least.expandedTo(layout()->minimumSize()));
 }
@@ -390,6 +437,8 @@ void frmMain::ResetDisplay() {
 void frmMain::setLamp(int index, LampState state) {
     const auto& [fill, border] = m_lampColors[size_t(state)];
     m_shpStatus[index]->setColors(fill, border);
+    static const int words[] = {5852, 5853, 5854, 5855}; // On, Off, Busy, Error
+    m_shpStatus[index]->setStateText(m_lblStatus[index]->text(), LoadMessage(words[state]));
 }
 
 void frmMain::AddInfo(const QString& text, const QColor& color) {
@@ -644,6 +693,11 @@ void frmMain::uclHB3130_OnConnect() {
     setLamp(0, LampOn);
     setLamp(1, LampOn);
     RefreshCommands();
+    // Until now only Exit and the log pane could hold the focus: the keyboard starts at the
+    // read, as the mouse would.
+    QWidget* focus = focusWidget();
+    if (isActiveWindow() && (!focus || focus == m_rtbLog || focus == m_cmdExit))
+        m_cmdDown[1]->setFocus(Qt::OtherFocusReason);
 }
 
 void frmMain::uclHB3130_Densty(float v0, float v1, float v2, float v3, float v4) {

@@ -21,6 +21,8 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent) {
     m_txtPass = new QLineEdit(this);
     m_txtPass->setEchoMode(QLineEdit::Password);
     m_txtPass->clear();
+    m_lblPass->setBuddy(m_txtPass);
+    m_txtPass->setAccessibleName(m_lblPass->text());
     m_cmdOK = new QPushButton(LoadMessage(7010), this);
     m_cmdCancel = new QPushButton(LoadMessage(7011), this);
     m_cmdOK->setDefault(true);
