@@ -234,6 +234,10 @@ int CliSession::stationsExport() {
         printError(LoadMessage(8107, {m_options.file, error}));
         return CliExit::Failed;
     }
+    // The file holds what the instrument holds; entries that "stations import" would refuse
+    // are named now rather than when the file is brought back.
+    for (const int entry : StationFile::InvalidEntries(entries))
+        printError(LoadMessage(8106, {QString::number(entry)}));
     print(QStringLiteral("Export Complete"), FlowColor::Progress);
     return CliExit::Done;
 }
@@ -243,5 +247,9 @@ int CliSession::stationsImport() {
     m_record->ClearChangeFlags();
     for (qsizetype k = 0; k < m_stations.size(); ++k)
         m_record->setStationList(int(k), m_stations.at(k));
-    return WriteSequences(*m_link).SetInstrument(m_record) ? CliExit::Done : CliExit::Failed;
+    if (!WriteSequences(*m_link).SetInstrument(m_record))
+        return CliExit::Failed;
+    print(QStringLiteral("Import Complete: %1 stations written").arg(m_stations.size()),
+          FlowColor::Progress);
+    return CliExit::Done;
 }

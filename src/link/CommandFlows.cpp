@@ -38,6 +38,15 @@ void uploadEnded(const FlowOutput& out, bool ok) {
 
 } // namespace
 
+namespace {
+
+bool userGasInUse(const clsInstrument& r) {
+    return r.GasName(0).trimmed() == r.LS_Name(0).trimmed() ||
+           r.GasName(4).trimmed() == r.LS_Name(1).trimmed();
+}
+
+} // namespace
+
 void MarkUpdateGroups(clsInstrument& r, UpdateKind kind) {
     if (kind == UpdateKind::Identity) {
         r.SetChangeFlags(false, true);
@@ -46,18 +55,30 @@ void MarkUpdateGroups(clsInstrument& r, UpdateKind kind) {
     const bool userGasChanged = r.Change_LSData(0) || r.Change_LSData(1);
     r.SetChangeFlags(true, false);
     // The user gas tables go only when they changed and a combustible slot uses one of them.
-    const bool inUse = r.GasName(0).trimmed() == r.LS_Name(0).trimmed() ||
-                       r.GasName(4).trimmed() == r.LS_Name(1).trimmed();
+    const bool inUse = userGasInUse(r);
     r.setChange_LSData(0, userGasChanged && inUse);
     r.setChange_LSData(1, userGasChanged && inUse);
 }
 
+bool UserGasHeldBack(const clsInstrument& r, UpdateKind kind) {
+    return kind == UpdateKind::Settings && (r.Change_LSData(0) || r.Change_LSData(1)) &&
+           !userGasInUse(r);
+}
+
 UpdateResult UpdateFlow(uclHbif& link, clsInstrument& record, UpdateKind kind,
                         const FlowOutput& out) {
+    // User gas edits that this write does not carry keep their flags, so that they are not
+    // lost: a later update writes them once a slot uses the gas.
+    const bool userGas[] = {record.Change_LSData(0), record.Change_LSData(1)};
+    if (UserGasHeldBack(record, kind))
+        info(out, 5858, FlowColor::Failure, {record.LS_Name(0).trimmed()});
     MarkUpdateGroups(record, kind);
     uploadStarted(link, out);
     UpdateResult result;
     result.written = WriteSequences(link).SetInstrument(&record);
+    for (int e = 0; e < 2; ++e)
+        if (userGas[e] && (kind == UpdateKind::Identity || !userGasInUse(record)))
+            record.setChange_LSData(e, true);
     if (result.written) {
         const SettingRecordMode mode =
             kind == UpdateKind::Identity ? SettingRecordMode::WriteID : SettingRecordMode::Write;

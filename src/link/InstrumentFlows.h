@@ -56,6 +56,9 @@ bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString&
 // Marks the groups an "Update" or "Update ID" writes, as UpdateFlow does before it writes.
 enum class UpdateKind { Settings, Identity };
 void MarkUpdateGroups(clsInstrument& record, UpdateKind kind);
+// Whether an "Update" leaves a changed user gas unwritten because no combustible slot uses it
+// (the edit is kept for a later update, and the operator is told before the write).
+bool UserGasHeldBack(const clsInstrument& record, UpdateKind kind);
 
 // "Update" and "Update ID" after the caller has validated the record (CheckBeforeUpdate) and
 // the operator has confirmed: marks the groups to write, logs the start, runs SetInstrument

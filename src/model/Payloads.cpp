@@ -49,11 +49,11 @@ QString LsWritePayloadRecord(const clsInstrument& r, int e) {
     const int d = r.LS_Point(e);
     QString out;
     out += HexN(r.LS_No(e), 2) + u',';
-    out += TextN(r.LS_Name(e), 10) + u',';
+    out += TextN(r.LS_Name(e), UserGasNameWidth) + u',';
     out += LevelText(r.LS_FullScale(e), d) + u',';
     out += LevelText(r.LS_Digit(e), d) + u',';
     out += TextN(r.LS_Unit(e), 4) + u',';
-    out += HexN(r.LS_elem_vol(e), 3) + u',';
+    out += HexN(r.LS_elem_vol(e), UserGasVoltDigits) + u',';
     out += SingleToHex(r.LS_Ratio(e)) + u',';
     return out;
 }
@@ -62,7 +62,7 @@ QString LsFileRecord(const clsInstrument& r, int e) {
     const int d = r.LS_Point(e);
     QString out;
     out += QStringLiteral("00,");
-    out += TextN(r.LS_Name(e), 10) + u',';
+    out += TextN(r.LS_Name(e), UserGasNameWidth) + u',';
     out += LevelText(r.LS_FullScale(e), d) + u',';
     out += LevelText(r.LS_Digit(e), d) + u',';
     out += TextN(r.LS_Unit(e), 4) + u',';

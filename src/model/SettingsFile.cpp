@@ -288,7 +288,7 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
     hex(QStringLiteral("XP"), r.Intervals(), 3);
     for (int e = 0; e < clsInstrument::UserGasCount; ++e) {
         const QString ls = QStringLiteral("LS %1").arg(e + 1);
-        text(ls, r.LS_Name(e), 10);
+        text(ls, r.LS_Name(e), UserGasNameWidth);
         text(ls, r.LS_Unit(e), 4);
         num5(ls, r.LS_FullScale(e), r.LS_Point(e));
         num5(ls, r.LS_Digit(e), r.LS_Point(e));

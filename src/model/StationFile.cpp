@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <algorithm>
 #include <stdexcept>
 
 namespace StationFile {
@@ -64,10 +65,21 @@ QStringList splitLines(const QString& text) {
 
 } // namespace
 
+static ReadResult wrongEncoding() {
+    ReadResult r = refuse(WrongEncoding);
+    // Qt takes the system encoding to be UTF-8 on every Unix; elsewhere the code page.
+#ifdef Q_OS_UNIX
+    r.encoding = QStringLiteral("UTF-8");
+#else
+    r.encoding = QStringLiteral("ANSI");
+#endif
+    return r;
+}
+
 ReadResult Read(QIODevice& in) {
     QByteArray bytes = in.read(ByteLimit + 1);
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
-        return refuse(WrongEncoding); // UTF-16, as some editors save "Unicode" text
+        return wrongEncoding(); // UTF-16, as some editors save "Unicode" text
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     if (hasControlBytes(bytes))
@@ -77,17 +89,13 @@ ReadResult Read(QIODevice& in) {
 
     QStringDecoder decode(QStringDecoder::System);
     const QString text = decode(bytes);
-    if (decode.hasError()) {
-        ReadResult r = refuse(WrongEncoding);
-        // Qt takes the system encoding to be UTF-8 on every Unix; elsewhere the code page.
-#ifdef Q_OS_UNIX
-        r.encoding = QStringLiteral("UTF-8");
-#else
-        r.encoding = QStringLiteral("ANSI");
-#endif
-        return r;
-    }
+    if (decode.hasError())
+        return wrongEncoding();
     const QStringList lines = splitLines(text);
+    // A file without one station line would import nothing and look as if it had worked.
+    if (std::none_of(lines.begin(), lines.end(),
+                     [](const QString& l) { return !l.trimmed().isEmpty(); }))
+        return refuse(NoStation);
     for (qsizetype k = Entries; k < lines.size(); ++k)
         if (!lines.at(k).trimmed().isEmpty())
             return refuse(TooManyLines, int(k) + 1);

@@ -36,6 +36,7 @@ enum Refusal : int {
     TooLarge = 8104,
     CannotRead = 8105,
     NoNumber = 8109,
+    NoStation = 8110,
 };
 
 // At most 16 characters, each a blank, "-", "_", "/", ">", "<", a digit or a letter A-Z, a-z.

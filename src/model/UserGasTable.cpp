@@ -154,11 +154,21 @@ Checked Validate(Field field, const QString& text, const QString& digitText,
             return c;
         c.text = scaleText(v, DecimalsOfText(digitText.trimmed()));
         break;
-    case Digit:
+    case Digit: {
         if (!number(text, &v) || v <= 0)
             return c;
-        c.text = scaleText(v, DecimalsOfText(text.trimmed()));
+        // What is shown (and written) is the reformatted text: 0.0001 shown with three
+        // decimals is 0, a resolution the instrument cannot work with.
+        const QString shown = scaleText(v, DecimalsOfText(text.trimmed()));
+        double kept = 0;
+        if (!number(shown, &kept) || kept <= 0) {
+            c.message = 5857;
+            c.params = {Header(field), text.trimmed(), shown.trimmed()};
+            return c;
+        }
+        c.text = shown;
         break;
+    }
     case Unit: {
         static const QStringList units = {"%LEL", "vol%", "VOL%", "%", "ppm", "ppb"};
         if (!units.contains(text.trimmed()))
@@ -170,8 +180,11 @@ Checked Validate(Field field, const QString& text, const QString& digitText,
         if (!number(text, &v))
             return c;
         v = whole(v);
-        if (v <= 0 || v > 65535)
+        if (v <= 0 || v > UserGasVoltMax) {
+            c.message = 5856;
+            c.params = {Header(field), QString::number(UserGasVoltMax)};
             return c;
+        }
         c.text = QString::number(qint64(v));
         break;
     case Ratio:

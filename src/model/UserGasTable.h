@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Payloads.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -27,8 +29,8 @@ enum Field {
     Linear2_d,
     FieldCount
 };
-constexpr int BuiltInRows = 15; // library entries r and r + 15 on row r
-constexpr int NameLength = 11;  // a name holds at most this many characters
+constexpr int BuiltInRows = 15;              // library entries r and r + 15 on row r
+constexpr int NameLength = UserGasNameWidth; // what the instrument's record carries
 inline const QString UserRowLabel = QStringLiteral("201");
 inline const QString UnitChoices = QStringLiteral("VOL%|%LEL|ppm|ppb");
 
@@ -45,6 +47,10 @@ bool NameKeyAllowed(int key, const QString& current);
 struct Checked {
     bool ok = false;
     QString text; // the text the cell takes when accepted
+    // A refusal the operator is told of (a message number and its parameters); 0 when the
+    // editor only stays open.
+    int message = 0;
+    QStringList params;
 };
 // Validates an edit of a user-row cell. `digitText` is the resolution cell of the same half;
 // `builtInNames` the names of the built-in rows in the same column.

@@ -3,6 +3,9 @@
 // refused by the check before anything is sent.
 #include "CliTestSupport.h"
 
+#include "link/Frame.h"
+
+#include <QSerialPort>
 #include <QtTest>
 
 using clitest::runCli;
@@ -33,6 +36,7 @@ private slots:
         QVERIFY(writeFile(dir.filePath("in.csv"), "1,NORTH GATE\r\n9\t ROOF-2\r\n3,\r\n"));
         auto r = runCli(dir.path(), {"--port", sim.pty(), "stations", "import", "in.csv"});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains("Import Complete: 3 stations written"));
         QCOMPARE(afterConnect(clitest::sentPayloads(dir.path())),
                  (QStringList{"XS,W,0000,NORTH GATE      ", "XS,W,0001, ROOF-2         ",
                               "XS,W,0002,                ", "DW,W,"}));
@@ -65,6 +69,11 @@ private slots:
         for (int i = 0; i < 130; ++i)
             many += "1,A\r\n";
         QTest::newRow("130 lines") << many << "line 129 is past the 128 entries";
+        QTest::newRow("empty") << QByteArray("\r\n \r\n") << "it holds no station line";
+        QTest::newRow("utf-16") << QByteArray("\xFF\xFE"
+                                              "1\0,\0A\0",
+                                              8)
+                                << "not text in the system encoding (UTF-8)";
     }
     void aFileThatFailsTheCheckSendsNothing() {
         QFETCH(QByteArray, bytes);
@@ -76,6 +85,25 @@ private slots:
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(clitest::sentPayloads(dir.path()), QStringList());
+    }
+
+    // The instrument may hold an identifier that the rule refuses: the export keeps it, as the
+    // instrument holds it, and names the line that "stations import" would refuse.
+    void exportNamesTheEntriesImportWouldRefuse() {
+        Simulator sim;
+        {
+            QSerialPort port(sim.pty());
+            QVERIFY(port.open(QIODevice::ReadWrite));
+            port.write(BuildFrame(QStringLiteral("XS,W,0001,A.B             "), Ctl::EOT));
+            QVERIFY(port.waitForBytesWritten(clitest::CommandLimitMs));
+            QVERIFY(port.waitForReadyRead(clitest::CommandLimitMs));
+        }
+        QTemporaryDir dir;
+        const auto r = runCli(dir.path(), {"--port", sim.pty(), "stations", "export", "out.csv"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.err.contains("Station 2 breaks the identifier rule"), qPrintable(r.err));
+        QVERIFY(!r.err.contains("Station 1 "));
+        QVERIFY(clitest::readFile(dir.filePath("out.csv")).contains("\r\n2,A.B "));
     }
 
     void usage() {

@@ -273,7 +273,13 @@ private slots:
         QCOMPARE(s.sim().commandCount("AP,W"), 1);
         QCOMPARE(s.sim().commandCount("XZ,W"), 0);
         QCOMPARE(s.sim().commandCount("DW,W"), 1);
-        QCOMPARE(pane.texts(), (QStringList{LoadMessage(5428), LoadMessage(5429)}));
+        // A changed user gas that is not written is said so, and its edit is kept for later.
+        const bool heldBack = changed && !written;
+        QStringList lines{LoadMessage(5428), LoadMessage(5429)};
+        if (heldBack)
+            lines.prepend(LoadMessage(5858, {"USERGAS"}));
+        QCOMPARE(pane.texts(), lines);
+        QCOMPARE(s.record.Change_LSData(0), heldBack);
         QCOMPARE(s.log.count("---Instrument Upload Start Sequence---. Date = "), 1);
         // The setting record file got its header and one "Write" line.
         QVERIFY(r.recordSaved);

@@ -272,45 +272,55 @@ private slots:
         QTest::addColumn<QString>("digit");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("told"); // the message of a refusal the operator is told of
         using G = UserGasTable::Field;
         QTest::newRow("built-in name") << int(G::Name) << " CH4 "
-                                       << "" << false << "";
+                                       << "" << false << "" << 0;
         QTest::newRow("new name") << int(G::Name) << "MYGAS"
-                                  << "" << true << "MYGAS";
+                                  << "" << true << "MYGAS" << 0;
+        QTest::newRow("name of the wire's 10") << int(G::Name) << "ABCDEFGHIJ"
+                                               << "" << true << "ABCDEFGHIJ" << 0;
+        QTest::newRow("name of 11") << int(G::Name) << "ABCDEFGHIJK"
+                                    << "" << false << "" << 0;
         QTest::newRow("pasted long name") << int(G::Name) << "ABCDEFGHIJKL"
-                                          << "" << false << "";
+                                          << "" << false << "" << 0;
         QTest::newRow("pasted dot") << int(G::Name) << "A.B"
-                                    << "" << false << "";
+                                    << "" << false << "" << 0;
         QTest::newRow("fs by digit 0.05") << int(G::FullScale) << "100"
-                                          << "0.05" << true << "100.00";
+                                          << "0.05" << true << "100.00" << 0;
         QTest::newRow("fs by digit 1") << int(G::FullScale) << "5"
-                                       << "    1" << true << "    5";
+                                       << "    1" << true << "    5" << 0;
         QTest::newRow("fs negative") << int(G::FullScale) << "-3"
-                                     << "1" << true << "*****";
+                                     << "1" << true << "*****" << 0;
         QTest::newRow("fs text") << int(G::FullScale) << "abc"
-                                 << "1" << false << "";
+                                 << "1" << false << "" << 0;
         QTest::newRow("digit 0") << int(G::Digit) << "0"
-                                 << "" << false << "";
+                                 << "" << false << "" << 0;
         QTest::newRow("digit 0.5") << int(G::Digit) << "0.5"
-                                   << "" << true << "  0.5";
+                                   << "" << true << "  0.5" << 0;
+        QTest::newRow("digit shown as 0") << int(G::Digit) << "0.0001"
+                                          << "" << false << "" << 5857;
         QTest::newRow("unit Vol%") << int(G::Unit) << "Vol%"
-                                   << "" << false << "";
+                                   << "" << false << "" << 0;
         QTest::newRow("unit VOL%") << int(G::Unit) << "VOL%"
-                                   << "" << true << "VOL%";
+                                   << "" << true << "VOL%" << 0;
         QTest::newRow("unit vol%") << int(G::Unit) << "vol%"
-                                   << "" << true << "vol%";
+                                   << "" << true << "vol%" << 0;
+        QTest::newRow("volt 4095") << int(G::Volt) << "4095"
+                                   << "" << true << "4095" << 0;
+        // The instrument's field has three hex digits: more would be cut on the wire.
+        QTest::newRow("volt 4096") << int(G::Volt) << "4096"
+                                   << "" << false << "" << 5856;
         QTest::newRow("volt 65535") << int(G::Volt) << "65535"
-                                    << "" << true << "65535";
-        QTest::newRow("volt 65536") << int(G::Volt) << "65536"
-                                    << "" << false << "";
+                                    << "" << false << "" << 5856;
         QTest::newRow("volt 0") << int(G::Volt) << "0"
-                                << "" << false << "";
+                                << "" << false << "" << 5856;
         QTest::newRow("ratio") << int(G::Ratio) << "3.4"
-                               << "" << true << "3";
+                               << "" << true << "3" << 0;
         QTest::newRow("coefficient") << int(G::Linear2_c) << "1.5"
-                                     << "" << true << "1.50000000";
+                                     << "" << true << "1.50000000" << 0;
         QTest::newRow("coefficient text") << int(G::Linear1_a) << "1,5"
-                                          << "" << false << "";
+                                          << "" << false << "" << 0;
     }
     void gasCells() {
         QFETCH(int, field);
@@ -323,12 +333,14 @@ private slots:
         QCOMPARE(c.ok, ok);
         if (ok)
             QCOMPARE(c.text, shown);
+        QTEST(c.message, "told");
     }
 
     void gasNameKeys() {
-        QVERIFY(UserGasTable::NameKeyAllowed('A', QString(10, u'A')));
-        QVERIFY(!UserGasTable::NameKeyAllowed('A', QString(11, u'A')));
-        QVERIFY(UserGasTable::NameKeyAllowed(8, QString(11, u'A')));
+        // The instrument's record carries ten characters of the name.
+        QVERIFY(UserGasTable::NameKeyAllowed('A', QString(9, u'A')));
+        QVERIFY(!UserGasTable::NameKeyAllowed('A', QString(10, u'A')));
+        QVERIFY(UserGasTable::NameKeyAllowed(8, QString(10, u'A')));
         QVERIFY(!UserGasTable::NameKeyAllowed('.', QString()));
     }
 

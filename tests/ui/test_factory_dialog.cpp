@@ -261,6 +261,20 @@ private slots:
         QCOMPARE(main().CF_span(), QStringLiteral("1234"));
         QVERIFY(g->CellBackColor(19, 1) != FsCompensationTab::Sending);
 
+        // An execute row the instrument acknowledges is no failure; Return on its command cell
+        // sends it as a click does.
+        int execute = 0;
+        while (!g->TextMatrix(execute, 1).startsWith(QStringLiteral("C1,E")))
+            ++execute;
+        m_sim->sim().clearCounters();
+        const int boxes = int(services().asked.size());
+        g->setFocus();
+        g->setCurrentCell(execute, 1);
+        QTest::keyClick(g, Qt::Key_Return);
+        QCOMPARE(m_sim->commands().size(), 1);
+        QVERIFY(m_sim->commands().first().startsWith(QStringLiteral("C1,E")));
+        QCOMPARE(services().asked.size(), boxes);
+
         // Rows without a command and a link without an instrument send nothing.
         m_sim->sim().clearCounters();
         tab->vfgCompensation_MouseDown(49, 1);

@@ -20,6 +20,9 @@ FsCompensationTab::FsCompensationTab(QWidget* parent) : QWidget(parent) {
     lay->addWidget(m_vfgCompensation);
     connect(m_vfgCompensation, &FlexGrid::MouseDown, this,
             &FsCompensationTab::vfgCompensation_MouseDown);
+    // Return or Space on a command cell sends it, as a click does.
+    connect(m_vfgCompensation, &FlexGrid::ActivateCell, this,
+            &FsCompensationTab::vfgCompensation_MouseDown);
 }
 
 void FsCompensationTab::Fill(uclHbif* link, clsInstrument* main) {
@@ -98,8 +101,11 @@ void FsCompensationTab::vfgCompensation_MouseDown(int row, int col) {
         m_link->setInstrument(m_main);
         ok = WriteSequences(*m_link).sendCompensation(built.payload);
     }
-    if (ok && CC::Row(row).kind != CC::RowKind::Header)
-        redrawSection(row);
-    else
+    if (!ok) {
         ui().inform(this, QStringLiteral("Fail"), LoadMessage(5001), UiServices::Critical);
+        return;
+    }
+    // An execute row (a section's header) changes nothing the grid shows.
+    if (CC::Row(row).kind != CC::RowKind::Header)
+        redrawSection(row);
 }

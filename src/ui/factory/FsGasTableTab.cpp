@@ -1,5 +1,6 @@
 #include "ui/factory/FsGasTableTab.h"
 
+#include "app/MessageTable.h"
 #include "model/UserGasTable.h"
 #include "model/clsInstrument.h"
 #include "ui/common/FlexGrid.h"
@@ -129,6 +130,9 @@ void FsGasTableTab::vfgGasTbl_ValidateEdit(int, int col, bool* cancel) {
         m_vfgGasTbl->TextMatrix(UserRow, colOf(half, UserGasTable::Digit)), builtIn);
     if (!c.ok) {
         *cancel = true;
+        if (c.message)
+            ui().message(this, LoadMessage(c.message, c.params), LoadMessage(8025),
+                         UiServices::Critical, UiServices::Ok);
         return;
     }
     m_vfgGasTbl->setEditText(c.text);

@@ -78,7 +78,9 @@ bool MainCommands::Update(UpdateKind kind) {
             return false;
         clsInstrument marked = r;
         MarkUpdateGroups(marked, kind);
-        const QStringList changes = ChangedSettings(m_w.baseline(), marked, kind);
+        QStringList changes = ChangedSettings(m_w.baseline(), marked, kind);
+        if (UserGasHeldBack(r, kind))
+            changes << LoadMessage(5858, {r.LS_Name(0).trimmed()});
         const QString detail =
             LoadMessage(5773) + u'\n' +
             (changes.isEmpty() ? LoadMessage(5775) : changes.join(QStringLiteral("\n")));
