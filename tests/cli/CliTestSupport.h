@@ -52,11 +52,12 @@ struct Result {
 };
 
 // One run of tq5800-cli in `folder`.
-inline Result runCli(const QString& folder, const QStringList& args, int limitMs = CommandLimitMs) {
+inline Result runCli(const QString& folder, const QStringList& args, int limitMs = CommandLimitMs,
+                     const QString& language = QStringLiteral("en")) {
     QProcess cli;
     cli.setWorkingDirectory(folder);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TQ5800_LANG", "en");
+    env.insert("TQ5800_LANG", language);
     cli.setProcessEnvironment(env);
     QElapsedTimer t;
     t.start();
