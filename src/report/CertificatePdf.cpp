@@ -63,11 +63,11 @@ bool WriteBumpTestReportPdf(const BumpTestRecord& r, const QString& path, QStrin
         return false;
     page.title(LoadMessage(5810));
     identity(page, r.identity);
-    page.field(LoadMessage(5712), r.when.toString(DateFormat));
+    page.field(LoadMessage(5826), r.when.toString(DateFormat));
     page.field(LoadMessage(5806), QString::number(r.criteria.withinSeconds));
     page.field(LoadMessage(5817), r.verdictText());
     page.heading(LoadMessage(5800));
-    const QList<double> widths{0.18, 0.10, 0.15, 0.15, 0.15, 0.12, 0.15};
+    const QList<double> widths{0.11, 0.09, 0.12, 0.14, 0.11, 0.24, 0.19};
     const QList<int> numbers{2, 3, 4, 5};
     page.row({LoadMessage(5714), LoadMessage(5730), LoadMessage(5807), LoadMessage(5816),
               LoadMessage(5808), LoadMessage(5809), LoadMessage(5718)},
