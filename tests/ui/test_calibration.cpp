@@ -224,6 +224,15 @@ private slots:
         QCOMPARE(ui().asked.last().text, LoadMessage(5345));
         QCOMPARE(ui().asked.last().title, LoadMessage(5346));
         QCOMPARE(b.sent("S2,W"), spans);
+
+        // A calibration log that cannot be written: said before anything is sent.
+        b.grid()->toggleCheck(4, 1);
+        const int readings = b.sent("DN,R");
+        appState().StartFolder = b.dir.filePath(QStringLiteral("missing"));
+        b.window->cmdCal_Click(1);
+        QVERIFY(ui().asked.last().text.startsWith(LoadMessage(5724, {QString()})));
+        QCOMPARE(b.sent("S2,W"), spans);
+        QCOMPARE(b.sent("DN,R"), readings);
     }
 
     void concentrationEditsAreCheckedNeverCut() {

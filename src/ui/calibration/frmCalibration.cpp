@@ -191,6 +191,17 @@ RecordAuthor frmCalibration::author() const {
     return RecordAuthor{m_txtOperator->text(), m_txtLot->text()};
 }
 
+bool frmCalibration::recordCanBeKept(int title) {
+    // Checked before the instrument is touched: an adjustment whose record cannot be kept
+    // should not happen.
+    QString error;
+    if (CanWriteRecordFile(CalibrationLogPath(appState().StartFolder), &error))
+        return true;
+    ui().message(this, LoadMessage(5724, {error}), LoadMessage(title), UiServices::Critical,
+                 UiServices::Ok);
+    return false;
+}
+
 bool frmCalibration::commitOpenEdit() {
     return !m_vfgCal->isEditing() || m_vfgCal->commitEdit();
 }
@@ -430,7 +441,8 @@ void frmCalibration::cmdBumpTest_Click() {
                      UiServices::Ok);
         return;
     }
-    runAdjustment(frmUploadCalib::BumpTestTask);
+    if (recordCanBeKept(5819))
+        runAdjustment(frmUploadCalib::BumpTestTask);
 }
 
 void frmCalibration::cmdCertificate_Click() {
@@ -496,7 +508,8 @@ void frmCalibration::cmdCal_Click(int index) {
                 LoadMessage(5346), UiServices::Critical, UiServices::Ok);
             return;
         }
-        runAdjustment(4);
+        if (recordCanBeKept(5346))
+            runAdjustment(4);
         break;
     }
     case 2:

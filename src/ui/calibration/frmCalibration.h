@@ -90,6 +90,8 @@ private:
     void vfgCal_ValidateEdit(int row, int col, bool* cancel);
     // Commits a concentration still being typed, so a command works on what the grid shows.
     bool commitOpenEdit();
+    // False, with a box titled `title`, when the calibration log cannot be written.
+    bool recordCanBeKept(int title);
     void runAdjustment(int task);
     void zeroAdjustment();
     void spanAdjustment();
