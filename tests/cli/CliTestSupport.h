@@ -52,12 +52,11 @@ struct Result {
 };
 
 // One run of tq5800-cli in `folder`.
-inline Result runCli(const QString& folder, const QStringList& args, int limitMs = CommandLimitMs,
-                     const QString& language = QStringLiteral("en")) {
+inline Result runCli(const QString& folder, const QStringList& args, int limitMs = CommandLimitMs) {
     QProcess cli;
     cli.setWorkingDirectory(folder);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TQ5800_LANG", language);
+    env.insert("TQ5800_LANG", "en");
     cli.setProcessEnvironment(env);
     QElapsedTimer t;
     t.start();

@@ -163,22 +163,6 @@ private slots:
         QVERIFY(spans(dir.path()).isEmpty());
     }
 
-    void japaneseCertificateTextIsFound() {
-        Simulator sim({"--span-gas"});
-        QTemporaryDir dir;
-        const auto r = runCli(dir.path(),
-                              {"--port", sim.pty(), "calibrate", "span", "--certificate",
-                               "cert.pdf", "--operator", "佐藤", "--lot", "L-77"},
-                              clitest::CommandLimitMs, "ja");
-        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-        const QString text = pdftext::extract(dir.path() + "/cert.pdf");
-        for (const QString& s : {QStringLiteral("校正証明書"), QStringLiteral("校正日"),
-                                 QStringLiteral("シリアル番号"), QStringLiteral("TQ58-2403-00127"),
-                                 QStringLiteral("04426"), QStringLiteral("H2S"),
-                                 QStringLiteral("佐藤"), QStringLiteral("合格")})
-            QVERIFY2(text.contains(s), qPrintable(s + " not in\n" + text));
-    }
-
     void bumpTestPassesOrNamesTheDeadChannel_data() {
         QTest::addColumn<QString>("faults");
         QTest::addColumn<int>("exitCode");
