@@ -4,7 +4,9 @@
 
 namespace {
 // Day 0; a function so that dates made during static initialisation elsewhere see it set.
-QDate epoch() { return QDate(1899, 12, 30); }
+QDate epoch() {
+    return QDate(1899, 12, 30);
+}
 constexpr double kSecondsPerDay = 86400.0;
 } // namespace
 
@@ -15,7 +17,10 @@ AppDate AppDate::fromDateTime(const QDateTime& dt) {
 }
 
 AppDate AppDate::now() {
-    return fromDateTime(QDateTime::currentDateTime());
+    // The second the clock shows: a day count rounds to the nearest second when read back,
+    // which in the second half of a second would be the next one.
+    const QDateTime t = QDateTime::currentDateTime();
+    return fromDateTime(t.addMSecs(-t.time().msec()));
 }
 
 bool AppDate::isValid() const {

@@ -51,6 +51,8 @@ int CliSession::runCommand() {
         return calibrateZero();
     case CliCommand::CalibrateSpan:
         return calibrateSpan();
+    case CliCommand::CalibrateBump:
+        return calibrateBump();
     case CliCommand::None:
         break;
     }

@@ -2,6 +2,7 @@
 
 #include "app/MessageTable.h"
 #include "link/PortControl.h"
+#include "model/BumpTest.h"
 #include "model/SettingRecord.h"
 
 #include <cmath>
@@ -25,7 +26,7 @@ const CommandName kCommands[] = {
     {"clear-power", CliCommand::ClearPower, false},
     {"defaults", CliCommand::Defaults, false},
     {"check-data", CliCommand::CheckData, false},
-    {"calibrate", CliCommand::CalibrateZero, true}, // its argument is zero or span
+    {"calibrate", CliCommand::CalibrateZero, true}, // its argument is zero, span or bump
 };
 
 const CommandName* findCommand(const QString& name) {
@@ -94,6 +95,19 @@ QString CliUsageText() {
         "                                        as the calibration window checks them; the\n"
         "                                        result goes to TQ5800_Calibration.csv and,\n"
         "                                        with --certificate, to a PDF certificate\n"
+        "                                        (written also when a channel failed)\n"
+        "  calibrate bump [--gas C0,C1,C2,C3,C4] [--within SECONDS] [--share PERCENT]\n"
+        "                 [--certificate FILE] [--operator NAME] [--lot LOT]\n"
+        "                                        bump test with the test gas applied: the\n"
+        "                                        live readings are watched, nothing is\n"
+        "                                        adjusted; a channel passes when it reaches\n"
+        "                                        its first alarm level (oxygen: falls to it),\n"
+        "                                        or PERCENT of the test gas, within SECONDS\n"
+        "                                        (default 30); --gas as for span; the result\n"
+        "                                        goes to TQ5800_Calibration.csv and, with\n"
+        "                                        --certificate, to a PDF report\n"
+        "  The instrument's pump runs during calibrate zero, span and bump. Output files\n"
+        "  are checked before the instrument is touched.\n"
         "\n"
         "Progress lines go to standard output, failures to standard error. TQ5800Config.ini\n"
         "is read from the current folder (never written). Each run writes a new SerialLog.log\n"
@@ -101,7 +115,8 @@ QString CliUsageText() {
         "SerialLog1.log to SerialLog9.log.\n"
         "\n"
         "Exit status: 0 done, 1 the operation failed, 2 usage error (also: more than one USB\n"
-        "serial adapter connected, choose one with --port), 3 no instrument answered\n");
+        "serial adapter connected, choose one with --port), 3 no instrument answered (also\n"
+        "when it stops answering during a calibration)\n");
 }
 
 CliParse ParseCliArguments(const QStringList& args) {
@@ -120,7 +135,7 @@ CliParse ParseCliArguments(const QStringList& args) {
         *out = args.at(++i);
         return true;
     };
-    bool seenSeq = false, seenTime = false, seenCount = false, seenCalib = false;
+    bool seenSeq = false, seenTime = false, seenCount = false, seenCalib = false, seenBump = false;
     for (; i < args.size(); ++i) {
         const QString a = args.at(i);
         QString v;
@@ -193,6 +208,21 @@ CliParse ParseCliArguments(const QStringList& args) {
             if (!value(&o.cylinderLot))
                 return fail(QStringLiteral("--lot needs the cylinder's lot"));
             seenCalib = true;
+        } else if (a == QLatin1String("--within")) {
+            bool ok = false;
+            const int n = value(&v) ? v.toInt(&ok) : 0;
+            if (!ok || n < 1 || n > Bump::MaxWithinSeconds)
+                return fail(QStringLiteral("--within needs seconds from 1 to %1")
+                                .arg(Bump::MaxWithinSeconds));
+            o.withinSeconds = n;
+            seenBump = true;
+        } else if (a == QLatin1String("--share")) {
+            bool ok = false;
+            const int n = value(&v) ? v.toInt(&ok) : 0;
+            if (!ok || n < 1 || n > 100)
+                return fail(QStringLiteral("--share needs a percentage from 1 to 100"));
+            o.sharePercent = n;
+            seenBump = true;
         } else if (a.startsWith(QLatin1String("-")) && a.size() > 1) {
             return fail(QStringLiteral("unknown option %1").arg(a));
         } else {
@@ -234,7 +264,7 @@ CliParse ParseCliArguments(const QStringList& args) {
     const int wanted = c->takesFile ? 2 : 1;
     if (positional.size() < wanted)
         return fail(c->command == CliCommand::CalibrateZero
-                        ? QStringLiteral("calibrate needs zero or span")
+                        ? QStringLiteral("calibrate needs zero, span or bump")
                         : QStringLiteral("%1 needs a file name").arg(o.commandName));
     if (positional.size() > wanted)
         return fail(QStringLiteral("unexpected argument %1").arg(positional.at(wanted)));
@@ -242,15 +272,20 @@ CliParse ParseCliArguments(const QStringList& args) {
         const QString mode = positional.value(1);
         if (mode == QLatin1String("span"))
             o.command = CliCommand::CalibrateSpan;
+        else if (mode == QLatin1String("bump"))
+            o.command = CliCommand::CalibrateBump;
         else if (mode != QLatin1String("zero"))
-            return fail(QStringLiteral("calibrate needs zero or span"));
+            return fail(QStringLiteral("calibrate needs zero, span or bump"));
         o.commandName = QStringLiteral("calibrate ") + mode;
     } else if (c->takesFile) {
         o.file = positional.at(1);
     }
-    if (seenCalib && o.command != CliCommand::CalibrateSpan)
+    if (seenCalib && o.command != CliCommand::CalibrateSpan &&
+        o.command != CliCommand::CalibrateBump)
         return fail(QStringLiteral("--gas, --certificate, --operator and --lot belong to "
-                                   "calibrate span"));
+                                   "calibrate span and calibrate bump"));
+    if (seenBump && o.command != CliCommand::CalibrateBump)
+        return fail(QStringLiteral("--within and --share belong to calibrate bump"));
     if ((seenSeq || o.recordSuffix) && o.command != CliCommand::Read)
         return fail(QStringLiteral("--seq and --record belong to read"));
     if (seenTime && o.command != CliCommand::SetClock)

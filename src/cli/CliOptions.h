@@ -30,6 +30,7 @@ enum class CliCommand {
     StationsImport,
     CalibrateZero,
     CalibrateSpan,
+    CalibrateBump,
 };
 
 // The command line, checked. Values not given stay empty; the session fills in the defaults
@@ -52,10 +53,12 @@ struct CliOptions {
     std::optional<QString> recordSuffix; // read --record
     std::optional<QDateTime> time;       // set-clock --time
     int count = 10;                      // live --count
-    QStringList gas;                     // calibrate span --gas, five fields ("" or "-": not used)
-    QString certificate;                 // calibrate span --certificate
-    QString operatorName;                // calibrate span --operator
-    QString cylinderLot;                 // calibrate span --lot
+    QStringList gas;       // calibrate span|bump --gas, five fields ("" or "-": not used)
+    QString certificate;   // calibrate span|bump --certificate (bump: the test's report)
+    QString operatorName;  // calibrate span|bump --operator
+    QString cylinderLot;   // calibrate span|bump --lot
+    int withinSeconds = 0; // calibrate bump --within (0: the default)
+    int sharePercent = 0;  // calibrate bump --share (0: the alarm levels)
 };
 
 struct CliParse {

@@ -2,6 +2,8 @@
 
 #include "cli/CliOptions.h"
 #include "link/InstrumentFlows.h"
+#include "link/LinkState.h"
+#include "model/CalibrationRules.h"
 
 #include <QObject>
 #include <memory>
@@ -40,6 +42,16 @@ private:
     int stationsImport();
     int calibrateZero();
     int calibrateSpan();
+    int calibrateBump();
+    // The calibration commands' common steps: the output files checked before anything is
+    // sent, the record read for identity and alarm levels, the gases, the channels chosen.
+    int checkRecordOutputs();
+    int readForCalibration(Calibration::Flags* enabled);
+    int chooseChannels(const Calibration::Flags& enabled, Calibration::Readings* values,
+                       Calibration::Flags* chosen);
+    // The exit status of a link that failed under a calibration: 3 with the no-response text
+    // when the instrument stopped answering, else 1.
+    int linkFailure(FailureCause cause);
     void printResult(const QString& resultText);
 
     bool writeJson();

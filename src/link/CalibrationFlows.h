@@ -1,9 +1,12 @@
 #pragma once
 
 #include "link/InstrumentFlows.h"
+#include "model/BumpTest.h"
+#include "model/CalibrationCertificate.h"
 #include "model/CalibrationRules.h"
 
 #include <QtGlobal>
+#include <functional>
 
 class clsInstrument;
 class uclHbif;
@@ -27,29 +30,71 @@ private:
 
 // The calibration record for a session: cleared, then the gases fitted ("GJ,R,") and the span
 // gas concentrations the instrument holds ("SA,R,"). Returns the enabled channels; all false
-// when the gas information could not be read.
-Calibration::Flags LoadCalibrationGases(uclHbif& link, clsInstrument& calibration);
+// when the gas information could not be read. `read` tells whether both reads succeeded.
+Calibration::Flags LoadCalibrationGases(uclHbif& link, clsInstrument& calibration,
+                                        bool* read = nullptr);
 
-// One live reading of the five channels ("DN,R,"), for a host that does not poll.
+// One live reading of the five channels ("DN,R,"), for a host that does not poll. A channel
+// whose value did not come is unknown, never the reading before.
 bool ReadLiveReadings(uclHbif& link, Calibration::Readings* readings);
 
 struct AdjustmentOutcome {
-    bool ok = false;             // the instrument accepted the adjustment
-    Calibration::Flags status{}; // per channel: adjusted
+    bool ok = false;              // the instrument accepted the adjustment
+    Calibration::Flags status{};  // per channel: adjusted
+    Calibration::Readings before; // the live readings just before it; unknown where not read
+    AdjustmentOutcome() { before.fill(UnknownReading); }
 };
 
-// Zero adjustment of all five channels; a failure logs 5413 in red and 5516 to the
-// communication log.
+// Zero adjustment of all five channels, after reading the live readings it starts from. A
+// failure logs 5413 in red and 5516 to the communication log; an instrument that does not
+// answer the reading is not adjusted.
 AdjustmentOutcome ZeroAdjustmentFlow(uclHbif& link, const FlowOutput& out);
+
+// Who signs a record and which gas cylinder they used.
+struct RecordAuthor {
+    QString operatorName;
+    QString cylinderLot;
+};
 
 struct SpanOutcome : AdjustmentOutcome {
     Calibration::SpanRequest request; // refused requests are not sent
+    bool sent = false;                // the span request went to the instrument
+    CalibrationCertificate record;    // when sent: what the span did, made once at its end
+    QString logError;                 // why the calibration log did not take the record
 };
-// Span adjustment of the selected channels with the calibration record's concentrations, then
-// the calibration history into the main record. Nothing is sent when the request cannot be
-// built (no channel selected, a concentration too long for its field).
+// Span adjustment of the selected channels with the calibration record's concentrations: the
+// live readings before it, the request, then the calibration history (also into the main
+// record). Nothing is sent when the request cannot be built (no channel selected, a
+// concentration too long for its field) or the instrument does not answer the reading before.
+// A span that was sent ends with its record, appended to the calibration log at `logPath`
+// (none when empty) whatever its outcome.
 SpanOutcome SpanAdjustmentFlow(uclHbif& link, clsInstrument& main, const clsInstrument& calibration,
-                               const Calibration::Flags& selection, const FlowOutput& out);
+                               const Calibration::Flags& selection, const RecordAuthor& author,
+                               const QString& logPath, const FlowOutput& out);
+
+// Time as the bump test sees it: seconds since it started, and a wait until a moment of it
+// that is false when cancelled. By default the PC clock and the link's waits; tests move the
+// simulator's clock instead.
+struct BumpClock {
+    std::function<double()> seconds;
+    std::function<bool(double until)> waitUntil;
+};
+
+struct BumpOutcome {
+    bool started = false; // a channel was tested: the test ran and has its record
+    bool ok = false;      // it ran to its end (every channel passed or the time was up)
+    BumpTestRecord record;
+    QString logError;
+};
+// The bump test of the channels with an applied concentration (below 0: not tested): the live
+// readings once a second until every tested channel reached its pass level or the time limit
+// passed; nothing is written to the instrument. Cancel, or an instrument that stops
+// answering, ends it early with the channels not yet passed unconfirmed. Its record goes to
+// the calibration log at `logPath` (none when empty).
+BumpOutcome BumpTestFlow(uclHbif& link, const clsInstrument& main, const clsInstrument& calibration,
+                         const Calibration::Readings& applied, const Bump::Criteria& criteria,
+                         const RecordAuthor& author, const QString& logPath, const FlowOutput& out,
+                         BumpClock clock = {});
 
 // The nitrogen calibration of the vol% range: the range is set for it ("Set range": HcMode 2
 // written with the instrument's mode saved), calibrated any number of times ("N2 Cal") and

@@ -21,6 +21,11 @@ enum class LinkStatus : qint32 {
     BinaryDump = 9,    // raw memory bytes are arriving
 };
 
+// Why the last exchange failed: the instrument did not answer in time after every resend; it
+// answered with something it could not take or that was not the reply; or the line or port
+// failed under it.
+enum class FailureCause { None, NoAnswer, Refused, Line };
+
 // Whether an exchange is under way, so that a time-out, a lost line or a port error ends it.
 constexpr bool IsWaiting(LinkStatus s) {
     return s == LinkStatus::BlockTransfer || s == LinkStatus::WaitRead ||

@@ -248,14 +248,16 @@ void uclHbif::DataSend(const QByteArray& frame, Send kind) {
     if (CommandKey(frame).size() == 4)
         m_commandFrame = frame;
     m_ticksLeft = m_timeoutTicks;
-    if (kind == Send::Start)
+    if (kind == Send::Start) {
         m_retryCount = 0;
+        m_lastFailure = FailureCause::None;
+    }
     WriteSerialLog(LiteralMessage(5552, {ToLogText(frame)}));
     if (written != frame.size()) {
         // A closed or vanished port: no reply can come to a frame that never left.
         WriteSerialLog(QStringLiteral("<<< Port write failed >>>"));
         if (IsWaiting(m_status))
-            failExchange();
+            failExchange(FailureCause::Line);
     }
 }
 
@@ -304,7 +306,8 @@ void uclHbif::checkWait() {
         m_loop->quit();
 }
 
-void uclHbif::failExchange() {
+void uclHbif::failExchange(FailureCause why) {
+    m_lastFailure = why;
     setStatus(LinkStatus::Failed);
 }
 
@@ -355,7 +358,7 @@ void uclHbif::receive(PortControl* port, bool irda) {
         if (result == BinaryBlock::Complete)
             setStatus(LinkStatus::Done);
         else if (result == BinaryBlock::Error)
-            failExchange();
+            failExchange(FailureCause::Refused);
     } else {
         m_rx += bytes;
         takeBlocks();
@@ -389,7 +392,7 @@ void uclHbif::takeBlocks() {
                     m_status != LinkStatus::BinaryDump) {
                     logReceived(LiteralMessage(5549, {ToLogText(line)}));
                     if (m_retryCount >= m_retry) {
-                        failExchange();
+                        failExchange(FailureCause::Refused);
                         return;
                     }
                     ++m_retryCount;
@@ -486,7 +489,7 @@ bool uclHbif::isReplyToCommand(const QByteArray& block) const {
 
 void uclHbif::rejectBlock() {
     if (m_retryCount >= m_retry) {
-        failExchange();
+        failExchange(FailureCause::Refused);
         return;
     }
     ++m_retryCount;
@@ -508,7 +511,7 @@ void uclHbif::lineDown() {
     m_state.LinkMode = ConnectMode::NotConnected;
     m_retryCount = 0;
     if (IsWaiting(m_status))
-        failExchange();
+        failExchange(FailureCause::Line);
     appState().RxSeen = false;
     if (!m_lineDownRaised) {
         m_lineDownRaised = true;
@@ -524,7 +527,7 @@ void uclHbif::serialEvent(PortControl* port, int code) {
     // nothing to end.
     const auto fail = [this] {
         if (IsWaiting(m_status))
-            failExchange();
+            failExchange(FailureCause::Line);
     };
     switch (code) {
     case PortEvent::CtsChanged:
@@ -703,7 +706,7 @@ void uclHbif::timeoutStep() {
         setStatus(LinkStatus::Released);
         break;
     default:
-        failExchange();
+        failExchange(FailureCause::NoAnswer);
         appState().RxSeen = false;
     }
 }

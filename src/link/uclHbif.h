@@ -44,6 +44,8 @@ public:
 
     LinkStatus Status() const { return m_status; }
     void setStatus(LinkStatus value);
+    // Why the last exchange that failed did; None once a new exchange starts.
+    FailureCause LastFailure() const { return m_lastFailure; }
     ConnectMode LinkMode() const { return m_state.LinkMode; }
     void setLinkMode(ConnectMode mode) { m_state.LinkMode = mode; }
     bool Connected() const { return m_state.LinkMode == ConnectMode::Connected; }
@@ -197,7 +199,7 @@ private:
     bool isReplyToCommand(const QByteArray& block) const;
     void rejectBlock();
     void resendUnlessBarred();
-    void failExchange();
+    void failExchange(FailureCause why);
     void lineDown();
     void serialEvent(PortControl* port, int code);
     void irdaEvent(int code, int detail);
@@ -222,6 +224,7 @@ private:
     SequenceTimings m_timings;
 
     LinkStatus m_status = LinkStatus::Idle;
+    FailureCause m_lastFailure = FailureCause::None;
     bool m_serialComm = true;
     bool m_enabled = true;
     bool m_autoReopen = false;

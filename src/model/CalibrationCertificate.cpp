@@ -1,133 +1,122 @@
 #include "model/CalibrationCertificate.h"
 
 #include "app/MessageTable.h"
+#include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
-#include "model/SettingRecord.h"
 #include "model/clsInstrument.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 
 namespace {
 
 constexpr int MaxCalLimitDays = 365;
-const char* const DateFormat = "yyyy/MM/dd hh:mm:ss";
+
+Calibration::Readings unknownReadings() {
+    Calibration::Readings r;
+    r.fill(UnknownReading);
+    return r;
+}
 
 } // namespace
 
+QString RecordReading(float value, int decimals) {
+    if (IsUnknown(value))
+        return LoadMessage(5801);
+    return FormatReading(value, decimals);
+}
+
+QString InstrumentIdentity::programNumber() const {
+    return romNumber ? FormatNumber(double(romNumber), QStringLiteral("00000")) : QString();
+}
+
+InstrumentIdentity IdentityOf(const clsInstrument& main) {
+    return InstrumentIdentity{main.SerialNo().trimmed(), main.UserID().trimmed(),
+                              main.StationID().trimmed(), main.SpecNo().trimmed(),
+                              main.RomNumber()};
+}
+
+SpanFacts::SpanFacts()
+    : before(unknownReadings()), historyBefore(unknownReadings()), historyAfter(unknownReadings()) {
+}
+
 QString CertificateChannel::resultText() const {
-    if (!selected)
+    switch (result) {
+    case SpanResult::NotSelected:
         return LoadMessage(5721);
-    return LoadMessage(passed ? 5719 : 5720);
+    case SpanResult::Passed:
+        return LoadMessage(5719);
+    case SpanResult::Failed:
+        return LoadMessage(5720);
+    case SpanResult::Unconfirmed:
+        break;
+    }
+    return LoadMessage(5802);
 }
 
 bool CalibrationCertificate::passed() const {
     bool any = false;
     for (const CertificateChannel& c : channels) {
-        if (!c.selected)
+        if (!c.selected())
             continue;
-        if (!c.passed)
+        if (!c.passed())
             return false;
         any = true;
     }
     return any;
 }
 
-QString CertificateReading(float value, int decimals) {
-    return FormatReading(value, decimals);
+QString CalibrationCertificate::verdictText() const {
+    return LoadMessage(passed() ? 5719 : 5720);
 }
 
 CalibrationCertificate MakeCertificate(const clsInstrument& main, const clsInstrument& cal,
-                                       const Calibration::Flags& selection,
-                                       const Calibration::Flags& status,
-                                       const Calibration::Readings& before, const QDateTime& when,
-                                       const QString& operatorName, const QString& lot) {
+                                       const SpanFacts& facts, const QString& operatorName,
+                                       const QString& lot) {
     CalibrationCertificate c;
-    c.serialNo = main.SerialNo().trimmed();
-    c.userId = main.UserID().trimmed();
-    c.stationId = main.StationID().trimmed();
-    c.specNo = main.SpecNo().trimmed();
-    c.romNumber = main.RomNumber();
-    c.when = when;
-    const int limit = main.CalLimit();
-    if (limit >= 1 && limit <= MaxCalLimitDays)
-        c.nextDue = when.date().addDays(limit);
+    c.identity = IdentityOf(main);
+    c.when = facts.when;
     c.operatorName = operatorName.trimmed();
     c.cylinderLot = lot.trimmed();
+    bool anyPassed = false;
     for (int i = 0; i < Calibration::Channels; ++i) {
         CertificateChannel& ch = c.channels[i];
         ch.fitted = cal.GasEnabled(i);
-        ch.selected = selection[i];
-        ch.passed = selection[i] && status[i];
         ch.gas = cal.GasName(i).trimmed();
         ch.unit = cal.GasUnit(i).trimmed();
         ch.decimals = cal.GasPoint(i);
-        ch.concentration = selection[i] ? cal.AutoCalib(i) : -101.0f;
-        if (ch.passed) {
-            ch.before = main.CalibBefore(i);
-            ch.after = main.CalibAfter(i);
-        } else if (ch.fitted) {
-            ch.before = before[i];
+        if (!facts.selection[i]) {
+            if (ch.fitted)
+                ch.before = facts.before[i];
+            continue;
+        }
+        ch.concentration = cal.AutoCalib(i);
+        if (!facts.answered)
+            ch.result = SpanResult::Unconfirmed;
+        else
+            ch.result = facts.status[i] ? SpanResult::Passed : SpanResult::Failed;
+        switch (ch.result) {
+        case SpanResult::Passed:
+            anyPassed = true;
+            ch.before = facts.historyRead ? facts.historyBefore[i] : UnknownReading;
+            ch.after = facts.historyRead ? facts.historyAfter[i] : UnknownReading;
+            break;
+        case SpanResult::Unconfirmed: // whatever the instrument did, nobody saw it
+            ch.before = facts.before[i];
+            ch.after = UnknownReading;
+            break;
+        default:
+            ch.before = facts.before[i];
+            break;
         }
     }
+    const int limit = main.CalLimit();
+    if (anyPassed && limit >= 1 && limit <= MaxCalLimitDays)
+        c.nextDue = facts.when.date().addDays(limit);
     return c;
 }
 
-QString CalibrationLogPath(const QString& folder) {
-    return QDir(folder).filePath(QStringLiteral("TQ5800_Calibration.csv"));
-}
-
-QStringList CalibrationLogHeader() {
-    QStringList h{LoadMessage(5712), LoadMessage(5707), LoadMessage(5708), LoadMessage(5709),
-                  LoadMessage(8042), LoadMessage(5703), LoadMessage(5704), LoadMessage(5713)};
-    for (int i = 0; i < Calibration::Channels; ++i) {
-        const QString n = QString::number(i);
-        for (int m : {5714, 5730, 5715, 5716, 5717, 5718})
-            h << LoadMessage(m) + n;
-    }
-    return h;
-}
-
-QStringList CalibrationLogFields(const CalibrationCertificate& c) {
-    QStringList f{c.when.toString(QLatin1String(DateFormat)),
-                  c.serialNo,
-                  c.userId,
-                  c.stationId,
-                  c.specNo,
-                  c.operatorName,
-                  c.cylinderLot,
-                  c.nextDue.isValid() ? c.nextDue.toString(QStringLiteral("yyyy/MM/dd"))
-                                      : QString()};
-    for (const CertificateChannel& ch : c.channels) {
-        f << ch.gas << ch.unit << CertificateReading(ch.concentration, ch.decimals)
-          << CertificateReading(ch.before, ch.decimals) << CertificateReading(ch.after, ch.decimals)
-          << ch.resultText();
-    }
-    return f;
-}
-
-bool AppendCalibrationLog(const QString& path, const CalibrationCertificate& c, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite | QIODevice::Append)) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    QByteArray bytes;
-    if (f.size() == 0)
-        bytes += CsvLine(CalibrationLogHeader()).toLocal8Bit() + "\r\n";
-    bytes += CsvLine(CalibrationLogFields(c)).toLocal8Bit() + "\r\n";
-    if (f.write(bytes) != bytes.size() || !f.flush()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    return true;
-}
-
 QString CertificateFileName(const CalibrationCertificate& c) {
-    QString serial = c.serialNo;
+    QString serial = c.identity.serialNo;
     serial.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
     if (serial.isEmpty())
         serial = QStringLiteral("unknown");

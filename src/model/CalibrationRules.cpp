@@ -3,6 +3,7 @@
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
+#include "model/CalibrationCertificate.h"
 #include "model/clsInstrument.h"
 
 namespace Calibration {
@@ -16,7 +17,7 @@ QString concentrationFormat(int decimals) {
 }
 
 QString failedLine(const QString& name, float reading, int decimals) {
-    return name + u'(' + FormatReading(reading, decimals) + QStringLiteral(") Failed") + kCrLf;
+    return name + u'(' + RecordReading(reading, decimals) + QStringLiteral(") Failed") + kCrLf;
 }
 
 QString completeLine(const QString& name) {

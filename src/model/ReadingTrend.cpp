@@ -8,6 +8,9 @@ void ReadingTrend::append(double seconds, const std::array<float, Channels>& rea
                           const std::array<float, Channels>& fullScales) {
     Sample& s = m_samples[size_t(m_next)];
     s.t = seconds;
+    s.gapBefore = m_gapPending || (m_count > 0 && seconds - m_lastT > MaxStepSeconds);
+    m_gapPending = false;
+    m_lastT = seconds;
     for (int i = 0; i < Channels; ++i) {
         s.valid[i] = readings[i] >= 0 && fullScales[i] > 0;
         s.percent[i] = s.valid[i] ? 100.0f * readings[i] / fullScales[i] : 0.0f;
@@ -18,14 +21,27 @@ void ReadingTrend::append(double seconds, const std::array<float, Channels>& rea
 
 QList<QPointF> ReadingTrend::points(int channel) const {
     QList<QPointF> out;
+    for (const QList<QPointF>& segment : segments(channel))
+        out += segment;
+    return out;
+}
+
+QList<QList<QPointF>> ReadingTrend::segments(int channel) const {
+    QList<QList<QPointF>> out;
     if (channel < 0 || channel >= Channels)
         return out;
-    out.reserve(m_count);
     const int first = (m_next - m_count + capacity()) % capacity();
+    bool broken = true;
     for (int k = 0; k < m_count; ++k) {
         const Sample& s = m_samples[size_t((first + k) % capacity())];
-        if (s.valid[channel])
-            out.append(QPointF(s.t, s.percent[channel]));
+        if (!s.valid[channel] || s.gapBefore)
+            broken = true;
+        if (!s.valid[channel])
+            continue;
+        if (broken)
+            out.append(QList<QPointF>());
+        out.last().append(QPointF(s.t, s.percent[channel]));
+        broken = false;
     }
     return out;
 }

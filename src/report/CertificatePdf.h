@@ -2,10 +2,14 @@
 
 #include <QString>
 
+struct BumpTestRecord;
 struct CalibrationCertificate;
 
-// Writes the certificate as a one-page A4 PDF. Needs a QGuiApplication (fonts). The file is
-// written through a temporary file, so a failed write leaves no half-written certificate.
-// False with a description in `error` on failure.
+// The printed renderings of the calibration records: one-page A4 PDFs whose text layer says
+// what the page shows. Need a QGuiApplication (fonts). Each file is written through a
+// temporary file, so a failed write leaves no half-written document. False with a description
+// in `error` on failure.
 bool WriteCertificatePdf(const CalibrationCertificate& certificate, const QString& path,
                          QString* error = nullptr);
+bool WriteBumpTestReportPdf(const BumpTestRecord& bumpTest, const QString& path,
+                            QString* error = nullptr);

@@ -4,6 +4,9 @@
 
 namespace {
 
+// A sensor slower than an hour is a dead one.
+constexpr int MaxSlowSeconds = 3600;
+
 bool positive(const QString& text, int min, int* value) {
     bool ok = false;
     const int v = text.trimmed().toInt(&ok);
@@ -39,6 +42,10 @@ QString SimFaultPlan::syntaxHelp() {
         "  failfirst     ignore the first try of every distinct command\n"
         "  failcal=C     gas channel C (0..4) fails its zero, span and nitrogen\n"
         "                adjustments; repeat for more channels\n"
+        "  deadsensor=C  the sensor of channel C does not respond to gas: it reads clean\n"
+        "                air whatever flows (passes a zero, fails a span and a bump test)\n"
+        "  slowsensor=C:S  the sensor of channel C follows the gas with a time constant of\n"
+        "                S seconds (about 95 % of a step after 3 x S)\n"
         "Every Nth counts the replies the instrument would have sent, from 1.\n");
 }
 
@@ -77,11 +84,18 @@ bool SimFaultPlan::parse(const QString& faults, SimFaultPlan* out, QString* erro
                 ok = positive(value, 0, &plan.m_silentAfter);
             else if (name == QLatin1String("withhold"))
                 ok = positive(value, 0, &plan.m_withhold);
-            else if (name == QLatin1String("failcal")) {
+            else if (name == QLatin1String("failcal") || name == QLatin1String("deadsensor")) {
                 int channel = -1;
                 ok = positive(value, 0, &channel) && channel < int(plan.m_failCal.size());
                 if (ok)
-                    plan.m_failCal[channel] = true;
+                    (name == QLatin1String("failcal") ? plan.m_failCal : plan.m_dead)[channel] =
+                        true;
+            } else if (name == QLatin1String("slowsensor")) {
+                int channel = -1, seconds = 0;
+                ok = pair(value, &channel, 0, &seconds, 1, false) &&
+                     channel < int(plan.m_slow.size()) && seconds <= MaxSlowSeconds;
+                if (ok)
+                    plan.m_slow[channel] = seconds;
             }
             if (!ok)
                 return fail(item);
@@ -94,7 +108,8 @@ bool SimFaultPlan::parse(const QString& faults, SimFaultPlan* out, QString* erro
 bool SimFaultPlan::isEmpty() const {
     return m_drop == 0 && m_delayMs == 0 && m_corrupt == 0 && m_splitBytes == 0 &&
            m_garbageBytes == 0 && m_noiseBytes == 0 && m_silentAfter < 0 && m_withhold < 0 &&
-           !m_failFirst && m_failCal == std::array<bool, 5>{};
+           !m_failFirst && m_failCal == std::array<bool, 5>{} && m_dead == std::array<bool, 5>{} &&
+           m_slow == std::array<int, 5>{};
 }
 
 void SimFaultPlan::restart() {

@@ -24,6 +24,8 @@
 //   failfirst     ignore the first try of every distinct command; answer its repeats
 //   failcal=C     gas channel C (0..4) fails every zero, span and nitrogen adjustment; may
 //                 be given for several channels
+//   deadsensor=C  the sensor of channel C does not respond to gas (reads clean air)
+//   slowsensor=C:S  the sensor of channel C follows the gas with a time constant of S seconds
 // Every Nth counts the replies the instrument would have sent, from 1.
 class SimFaultPlan {
 public:
@@ -33,6 +35,9 @@ public:
     bool isEmpty() const;
     // The channels failcal names.
     std::array<bool, 5> failingChannels() const { return m_failCal; }
+    std::array<bool, 5> deadChannels() const { return m_dead; }
+    // Per channel the time constant slowsensor gives, in seconds; 0 where none.
+    std::array<int, 5> slowChannels() const { return m_slow; }
 
     struct Outcome {
         QList<QByteArray> chunks; // empty: nothing is sent
@@ -58,6 +63,8 @@ private:
     int m_withhold = -1;
     bool m_failFirst = false;
     std::array<bool, 5> m_failCal{};
+    std::array<bool, 5> m_dead{};
+    std::array<int, 5> m_slow{};
 
     int m_replies = 0; // replies produced, counted for "every Nth"
     int m_sent = 0;    // replies that went out, for "silent"

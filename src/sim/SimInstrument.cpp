@@ -12,6 +12,8 @@ SimInstrument::SimInstrument(const SimOptions& opts, QObject* parent)
         m_state.sensors.connectCylinder(true);
         m_state.sensors.settle();
     }
+    if (opts.spanGasApplied || opts.bumpGas)
+        m_state.sensors.attachCylinder();
     QString error;
     if (!setFaults(opts.faults, &error))
         qWarning("SimInstrument: %s; running without faults", qPrintable(error));
@@ -23,7 +25,11 @@ bool SimInstrument::setFaults(const QString& faults, QString* error) {
     if (!SimFaultPlan::parse(faults, &plan, error))
         return false;
     m_faults = plan;
-    m_state.sensors.failing = plan.failingChannels();
+    SimSensors& sensors = m_state.sensors;
+    sensors.failing = plan.failingChannels();
+    sensors.dead = plan.deadChannels();
+    for (int i = 0; i < SimSensors::Channels; ++i)
+        sensors.setResponseMs(i, plan.slowChannels()[i] * 1000.0);
     return true;
 }
 

@@ -17,6 +17,7 @@ struct SimOptions {
     quint32 seed = 1;            // makes faults and readings repeatable
     QList<float> cylinder{};     // span gas per channel; the device's defaults where not given
     bool spanGasApplied = false; // the span gas flows from the start, readings settled
+    bool bumpGas = false;        // the cylinder is on the inlet and flows when the pump goes on
 };
 
 // The simulated instrument as the PC sees it through a port: bytes in, bytes out.

@@ -51,9 +51,7 @@ void SimOperationCommands::install(QHash<QByteArray, SimHandler>& t) {
         if (v != "0" && v != "1")
             return SimReply::nak(r.key);
         s.pumpOn = v == "1";
-        // Without the pump no gas is drawn from the cylinder: the sensors see room air.
-        if (!s.pumpOn)
-            s.sensors.connectCylinder(false);
+        s.sensors.pumpSwitched(s.pumpOn);
         return SimReply::ack(r.key);
     });
     t.insert("BP,R",

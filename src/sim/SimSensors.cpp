@@ -28,12 +28,23 @@ qint64 SimSensors::nowMs() const {
 float SimSensors::exposure(int i) const {
     const Lag& l = m_lag.at(i);
     const double t = double(nowMs() - l.since);
-    return float(l.target + (l.from - l.target) * std::exp(-t / TimeConstantMs));
+    return float(l.target + (l.from - l.target) * std::exp(-t / responseMs(i)));
 }
 
 float SimSensors::reading(int i) const {
     const float base = cleanAir(i);
-    return base + m_gain.at(i) * (exposure(i) - base) + m_offset.at(i);
+    const float gas = dead.at(i) ? base : exposure(i);
+    return base + m_gain.at(i) * (gas - base) + m_offset.at(i);
+}
+
+double SimSensors::responseMs(int i) const {
+    return m_responseMs.at(i) > 0 ? m_responseMs.at(i) : TimeConstantMs;
+}
+
+void SimSensors::setResponseMs(int i, double ms) {
+    const float now = exposure(i);
+    m_responseMs.at(i) = qMax(ms, 0.0);
+    m_lag[i] = Lag{now, m_lag[i].target, nowMs()};
 }
 
 void SimSensors::retarget(int i, float target) {
@@ -44,6 +55,12 @@ void SimSensors::connectCylinder(bool on) {
     m_cylinder = on;
     for (int i = 0; i < Channels; ++i)
         retarget(i, on ? cylinder[i] : cleanAir(i));
+}
+
+void SimSensors::pumpSwitched(bool on) {
+    if (on == m_cylinder || (on && !m_attached))
+        return;
+    connectCylinder(on);
 }
 
 void SimSensors::settle() {
@@ -64,7 +81,7 @@ bool SimSensors::zero(int i, float fullScale) {
 }
 
 bool SimSensors::span(int i, float c) {
-    if (failing.at(i) || c <= 0)
+    if (failing.at(i) || dead.at(i) || c <= 0)
         return false;
     const float base = cleanAir(i);
     const float e = exposure(i);

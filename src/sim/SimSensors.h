@@ -43,11 +43,23 @@ public:
     // adjusted a channel connects the cylinder when this is set.
     bool connectAfterZero = true;
     void connectCylinder(bool on);
+    // Without the pump no gas is drawn from the cylinder: the sensors see room air. A cylinder
+    // attached to the inlet (a bump test's gas) flows again when the pump is switched on.
+    bool cylinderAttached() const { return m_attached; }
+    void attachCylinder() { m_attached = true; }
+    void pumpSwitched(bool on);
     // Jumps the gas to its target, as if it had been flowing for a long time.
     void settle();
 
     // Channels that fail every adjustment (a worn-out sensor).
     std::array<bool, Channels> failing{};
+    // Channels whose sensor does not respond to gas: it reads clean air whatever flows, so it
+    // passes a zero and fails a span.
+    std::array<bool, Channels> dead{};
+    // A sensor that follows the gas with a time constant of its own (milliseconds; 0: the gas
+    // path's TimeConstantMs). The reading keeps its value across the change.
+    void setResponseMs(int channel, double ms);
+    double responseMs(int channel) const;
 
     // Zero adjustment of one channel in the gas now present; false when it is not clean air.
     bool zero(int channel, float fullScale);
@@ -68,7 +80,9 @@ private:
     bool m_manual = false;
     qint64 m_manualMs = 0;
     bool m_cylinder = false;
+    bool m_attached = false;
     std::array<Lag, Channels> m_lag{};
+    std::array<double, Channels> m_responseMs{};
     // The sensor: reading = clean air + gain x (exposure - clean air) + offset.
     std::array<float, Channels> m_gain{0.94f, 1.05f, 0.92f, 0.95f, 0.96f};
     std::array<float, Channels> m_offset{1.0f, -0.1f, 0.5f, 2.0f, 1.0f};

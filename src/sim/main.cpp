@@ -92,7 +92,11 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption spanGas(
         QStringLiteral("span-gas"),
         QStringLiteral("The span gas flows from the start, readings already settled."));
-    parser.addOptions({pty, baud, faults, seed, cylinder, spanGas, checkImage});
+    const QCommandLineOption bumpGas(
+        QStringLiteral("bump-gas"),
+        QStringLiteral("The cylinder is on the inlet and its gas reaches the sensors when the "
+                       "pump is switched on (\"BP,W,1\"), as for a bump test."));
+    parser.addOptions({pty, baud, faults, seed, cylinder, spanGas, bumpGas, checkImage});
     parser.process(app);
 
     if (parser.isSet(checkImage))
@@ -129,6 +133,7 @@ int main(int argc, char* argv[]) {
         }
     }
     opts.spanGasApplied = parser.isSet(spanGas);
+    opts.bumpGas = parser.isSet(bumpGas);
     QString error;
     SimFaultPlan probe;
     if (!SimFaultPlan::parse(opts.faults, &probe, &error)) {

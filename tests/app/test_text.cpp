@@ -252,6 +252,15 @@ private slots:
         QCOMPARE(FormatElapsed(3725), QStringLiteral("01:02:05"));
         QCOMPARE(FormatElapsed(0), QStringLiteral("00:00:00"));
     }
+
+    void nowIsTheSecondOfTheClockNotTheNextOne() {
+        // The communication log stamps a line with the clock's second; a date inside the line
+        // must not be rounded up to the next one in the second half of a second.
+        QVERIFY(QTest::qWaitFor([] { return QTime::currentTime().msec() >= 600; }, 2000));
+        const QString stamp = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+        const QString date = AppDate::now().general();
+        QVERIFY2(date.endsWith(stamp), qPrintable(date + " / " + stamp));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestText)

@@ -32,6 +32,7 @@ private slots:
     void failcalFaultFailsOneChannel();
     void nitrogenZeroNeedsTheRangeSet();
     void pumpOffReturnsToRoomAir();
+    void deadAndSlowSensorsAnswerTheGasTheirWay();
 };
 
 void tst_SimCalibration::readingsSettleTowardsTheAppliedGas() {
@@ -171,6 +172,33 @@ void tst_SimCalibration::pumpOffReturnsToRoomAir() {
     QVERIFY(!s.cylinderConnected());
     s.advance(10000);
     QVERIFY(qAbs(s.exposure(0)) < 0.5f);
+}
+
+void tst_SimCalibration::deadAndSlowSensorsAnswerTheGasTheirWay() {
+    SimOptions options;
+    options.faults = QStringLiteral("deadsensor=3,slowsensor=2:20");
+    options.bumpGas = true;
+    SimInstrument sim(options);
+    SimSensors& s = sim.state().sensors;
+    s.useManualClock();
+    QVERIFY(!s.cylinderConnected()); // on the inlet, not yet drawn
+    simtest::Wire wire(sim);
+    wire.ask("BP,W,1"); // the pump draws the test gas
+    QVERIFY(s.cylinderConnected());
+    s.advance(6000);
+    QVERIFY(s.reading(0) > 40.0f);                       // a sound sensor: most of its 50 %LEL
+    QCOMPARE(s.reading(3), 2.0f);                        // dead: clean air and its offset
+    QVERIFY(s.reading(2) > 1.0f && s.reading(2) < 4.0f); // slow: on its way to 10 ppm
+    s.advance(60000);
+    QVERIFY(s.reading(2) > 9.0f); // slow, but it gets there
+    // A dead sensor passes a zero in clean air and fails every span.
+    QCOMPARE(wire.ask("S2,W,00010,*****,*****,*****,  100,*****").tokens.value(0),
+             QByteArray("11111"));
+    wire.ask("BP,W,0");
+    QVERIFY(!s.cylinderConnected() && s.cylinderAttached());
+    SimFaultPlan plan;
+    for (const char* bad : {"slowsensor=2", "slowsensor=2:0", "deadsensor=5", "slowsensor=5:3"})
+        QVERIFY2(!SimFaultPlan::parse(QString::fromLatin1(bad), &plan), bad);
 }
 
 QTEST_GUILESS_MAIN(tst_SimCalibration)

@@ -1,11 +1,13 @@
-// Writes PNGs of the calibration window for a developer to look at: before a span, the
-// progress window during it, after it, the live trend settling, and the certificate PDF
-// (scripts/screenshots turns its first page into a PNG).
+// Writes PNGs of the calibration window for a developer to look at: a zero and its result,
+// before a span, the progress window during it, after it, a failed span, a bump test with a
+// dead sensor and its progress window, the live trend settling, and the certificate and bump
+// test report PDFs (scripts/screenshots turns their first pages into PNGs).
 #include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "ui/calibration/frmCalibration.h"
+#include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/main/frmMain.h"
 
@@ -24,6 +26,15 @@ void save(QWidget* w, const QDir& dir, const QString& name, int settleMs = 300) 
         qWarning("window %s not exposed", qPrintable(name));
     QTest::qWait(settleMs);
     w->grab().save(dir.filePath(name + QStringLiteral(".png")));
+}
+
+// The last box the window showed, as the operator saw it.
+void saveLastBox(ScriptedUiServices& scripted, QWidget* parent, const QDir& dir,
+                 const QString& name) {
+    const auto& asked = scripted.asked;
+    QMessageBox box(QMessageBox::Information, asked.isEmpty() ? QString() : asked.last().title,
+                    asked.isEmpty() ? QString() : asked.last().text, QMessageBox::Ok, parent);
+    save(&box, dir, name);
 }
 
 // Grabs the modal window that is up `afterMs` from now.
@@ -74,6 +85,7 @@ int main(int argc, char** argv) {
     save(&w, out, QStringLiteral("calibration_open"));
 
     w.cmdCal_Click(0); // zero in clean air; the span gas is connected afterwards
+    saveLastBox(scripted.services, &w, out, QStringLiteral("calibration_zero_result"));
     QTest::qWait(2500);
     save(&w, out, QStringLiteral("calibration_trend_settling"));
     QTest::qWait(6000);
@@ -85,14 +97,42 @@ int main(int argc, char** argv) {
     sim.setFaults(QString());
     QTest::qWait(2500);
     save(&w, out, QStringLiteral("calibration_after_span"));
-    {
-        const auto& asked = scripted.services.asked;
-        QMessageBox box(QMessageBox::Information, asked.isEmpty() ? QString() : asked.last().title,
-                        asked.isEmpty() ? QString() : asked.last().text, QMessageBox::Ok, &w);
-        save(&box, out, QStringLiteral("calibration_span_result"));
+    saveLastBox(scripted.services, &w, out, QStringLiteral("calibration_span_result"));
+
+    // A span whose CO concentration is not the cylinder's: CO fails, the others pass.
+    FlexGrid* grid = w.vfgCal();
+    if (grid->startEdit(4, 2)) {
+        grid->setEditText(QStringLiteral("300"));
+        grid->commitEdit();
     }
+    w.txtCylinderLot()->setText(QStringLiteral("LOT 4471-C"));
+    w.cmdCal_Click(1);
+    QTest::qWait(1500);
+    save(&w, out, QStringLiteral("calibration_after_failed_span"));
+    saveLastBox(scripted.services, &w, out, QStringLiteral("calibration_failed_span_result"));
     scripted.services.fileNames.enqueue(out.filePath(QStringLiteral("certificate.pdf")));
     w.cmdCertificate_Click();
+
+    // A bump test: fresh test gas on the sensors, the H2S sensor dead.
+    if (grid->startEdit(4, 2)) {
+        grid->setEditText(QStringLiteral("100"));
+        grid->commitEdit();
+    }
+    SimSensors& sensors = sim.state().sensors;
+    sensors.connectCylinder(false);
+    sensors.settle();
+    QTest::qWait(2000);
+    sim.setFaults(QStringLiteral("deadsensor=2"));
+    sensors.attachCylinder();
+    sensors.pumpSwitched(true);
+    grabModalLater(out, QStringLiteral("calibration_during_bump"), 3500);
+    w.cmdBumpTest_Click();
+    QTest::qWait(1500);
+    save(&w, out, QStringLiteral("calibration_after_bump"));
+    saveLastBox(scripted.services, &w, out, QStringLiteral("calibration_bump_result"));
+    scripted.services.fileNames.enqueue(out.filePath(QStringLiteral("bump_report.pdf")));
+    w.cmdBumpReport_Click();
+    sim.setFaults(QString());
     w.close();
     save(&main, out, QStringLiteral("main_after_calibration"));
     scripted.services.answers.enqueue(UiServices::AnswerYes);

@@ -5,7 +5,8 @@
 #include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "link/SequenceTestSupport.h"
-#include "model/CalibrationCertificate.h"
+#include "model/CalibrationLog.h"
+#include "report/PdfText.h"
 #include "ui/calibration/CalibrationCommand.h"
 #include "ui/calibration/CalibrationTrend.h"
 #include "ui/calibration/frmCalibration.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QtTest>
 #include <memory>
@@ -61,6 +63,47 @@ bool typeInto(FlexGrid* g, int row, int col, const QString& text) {
         return false;
     g->setEditText(text);
     return g->commitEdit();
+}
+
+// Typed as a hand types: the keys into the editor, then Return.
+bool typeKeys(FlexGrid* g, int row, int col, const QString& text) {
+    if (!g->startEdit(row, col))
+        return false;
+    auto* editor = qobject_cast<QLineEdit*>(g->editor());
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    return !g->isEditing();
+}
+
+void retype(QLineEdit* field, const QString& text) {
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
+}
+
+// The lines of the calibration log, each split into its fields.
+QList<QStringList> logLines(const QString& folder) {
+    QFile f(CalibrationLogPath(folder));
+    QList<QStringList> out;
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray& l : f.readAll().split('\n'))
+            if (!l.trimmed().isEmpty())
+                out << QString::fromLocal8Bit(l).trimmed().split(u',');
+    return out;
+}
+
+// Everything a span's log line holds is what its certificate prints, row by row.
+void certificateStatesLogLine(const QString& pdf, const QStringList& line) {
+    const QString text = pdftext::extract(pdf);
+    const QStringList rows = pdftext::lines(text);
+    for (int f : {0, 1, 2, 3, 4, 5, 6, 7, 39}) // date, identity, operator, lot, due, program
+        if (!line.value(f).isEmpty())
+            QVERIFY2(text.contains(line.value(f)), qPrintable(line.value(f) + " not in\n" + text));
+    for (int i = 0; i < 5; ++i) {
+        const QString row = line.mid(8 + 6 * i, 6).join(u' ');
+        QVERIFY2(rows.contains(row), qPrintable(row + " not in\n" + text));
+    }
 }
 
 } // namespace
@@ -165,9 +208,11 @@ private slots:
         options.spanGasApplied = true;
         Bench b(options);
         b.window->FirstActivate();
-        appState().LiveReadings = {48, 11.5f, 9.5f, 38, 47};
         b.window->cmdCal_Click(1);
-        QVERIFY(ui().asked.last().text.contains(QStringLiteral("CO(38) Failed\r\n")));
+        // The failed channel with the reading the span started from.
+        const QString before = RecordReading(b.window->lastSpan()->channels[3].before, 0);
+        QVERIFY(before.toFloat() > 35 && before.toFloat() < 45);
+        QVERIFY(ui().asked.last().text.contains("CO(" + before + ") Failed\r\n"));
         QCOMPARE(ui().asked.last().text.count(QStringLiteral("Adjustment Complete.")), 4);
 
         // No channel selected: the box, and nothing sent.
@@ -179,6 +224,15 @@ private slots:
         QCOMPARE(ui().asked.last().text, LoadMessage(5345));
         QCOMPARE(ui().asked.last().title, LoadMessage(5346));
         QCOMPARE(b.sent("S2,W"), spans);
+
+        // A calibration log that cannot be written: said before anything is sent.
+        b.grid()->toggleCheck(4, 1);
+        const int readings = b.sent("DN,R");
+        appState().StartFolder = b.dir.filePath(QStringLiteral("missing"));
+        b.window->cmdCal_Click(1);
+        QVERIFY(ui().asked.last().text.startsWith(LoadMessage(5724, {QString()})));
+        QCOMPARE(b.sent("S2,W"), spans);
+        QCOMPARE(b.sent("DN,R"), readings);
     }
 
     void concentrationEditsAreCheckedNeverCut() {
@@ -244,6 +298,7 @@ private slots:
             QVERIFY(ui().asked.isEmpty()); // no result box after a failure
             QVERIFY(b.logged(5413, QColor(255, 0, 0)));
         } else {
+            QCOMPARE(ui().asked.size(), 1); // one box, whichever step failed
             // The nitrogen steps say they failed. Set range leaves the record's mode as it was;
             // with the range set, the mode to give back stays saved for the way out.
             QVERIFY(!ui().asked.isEmpty());
@@ -332,6 +387,183 @@ private slots:
         const QStringList pump = b.s.sim().receivedPayloads().filter(QStringLiteral("BP,W"));
         QCOMPARE(pump, (QStringList{"BP,W,1", "BP,W,0"}));
         QCOMPARE(b.sent("GJ,R"), 1);
+    }
+
+    void gasInformationThatCannotBeReadStopsTheAdjustments() {
+        Bench b;
+        b.s.sim().setFaults("silent=0");
+        {
+            seqtest::Watchdog dog(b.s.link);
+            b.window->FirstActivate();
+            QVERIFY(!dog.fired());
+        }
+        QVERIFY(b.window->GasInfoMissing());
+        QCOMPARE(ui().asked.last().text, LoadMessage(5815));
+        QVERIFY(b.logged(5815, QColor(255, 0, 0)));
+        for (QPushButton* p : {b.window->cmdCal(0), b.window->cmdCal(1), b.window->cmdCal(2),
+                               b.window->cmdBumpTest()})
+            QVERIFY(!p->isEnabled());
+        b.window->cmdCal(0)->click();
+        QCOMPARE(b.sent("SZ,W"), 0);
+        // The instrument answers again: the gases are read and the adjustments come back.
+        b.s.sim().setFaults(QString());
+        emit b.s.link.Densty(0, 20.9f, 0, 0, 0);
+        QTRY_VERIFY(b.window->cmdCal(0)->isEnabled());
+        QVERIFY(!b.window->GasInfoMissing());
+        QCOMPARE(b.grid()->TextMatrix(1, 0), QStringLiteral("CH4(100%LEL)"));
+    }
+
+    void aClickWhileTypingAConcentrationIsNotLost() {
+        Bench b;
+        b.window->FirstActivate();
+        b.window->show();
+        QApplication::setActiveWindow(b.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(b.window.get()));
+        FlexGrid* g = b.grid();
+        QVERIFY(g->startEdit(4, 2));
+        auto* editor = qobject_cast<QLineEdit*>(g->editor());
+        editor->selectAll();
+        QTest::keyClicks(editor, "90");
+        // Press and release with the event loop between them, as a hand clicks.
+        QPushButton* span = b.window->cmdCal(1);
+        QTest::mousePress(span, Qt::LeftButton);
+        QTest::qWait(20);
+        QTest::mouseRelease(span, Qt::LeftButton);
+        QTRY_COMPARE(b.sent("S2,W"), 1);
+        QCOMPARE(b.s.sim().receivedPayloads().filter("S2,W").value(0),
+                 QStringLiteral("S2,W,11111,   50, 12.0, 10.0,   90,   50"));
+    }
+
+    void bumpTestFromTheWindow() {
+        SimOptions options;
+        options.bumpGas = true;
+        options.cylinder = {50, 12, 20, 100, 50};
+        options.faults = "deadsensor=3";
+        Bench b(options);
+        SimSensors& sensors = b.s.sim().state().sensors;
+        const qint64 start = sensors.nowMs();
+        b.window->setBumpClock(BumpClock{[&] { return (sensors.nowMs() - start) / 1000.0; },
+                                         [&](double until) {
+                                             sensors.advance(qint64(until * 1000) -
+                                                             (sensors.nowMs() - start));
+                                             return true;
+                                         }});
+        b.window->FirstActivate();
+        QVERIFY(typeKeys(b.grid(), 3, 2, "20"));
+        b.window->txtOperator()->setText("K. Tanaka");
+        sensors.pumpSwitched(true);
+        QVERIFY(!b.window->cmdBumpReport()->isEnabled());
+        b.window->cmdBumpTest()->click();
+        QCOMPARE(ui().asked.last().title, LoadMessage(5800));
+        const QString text = ui().asked.last().text;
+        QVERIFY2(text.contains("H2S  Passed (peak ") && text.contains("CO(") &&
+                     text.contains(") Failed"),
+                 qPrintable(text));
+        QCOMPARE(b.sent("SZ,W") + b.sent("S2,W") + b.sent("SN,W"), 0); // nothing adjusted
+        const QStringList line = logLines(b.dir.path()).last();
+        QCOMPARE(line.value(38), LoadMessage(5800));
+        QCOMPARE(line, CalibrationLogFields(*b.window->lastBumpTest()));
+        QVERIFY(b.window->cmdBumpReport()->isEnabled());
+        const QString pdf = b.dir.filePath("bump.pdf");
+        ui().fileNames.enqueue(pdf);
+        b.window->cmdBumpReport()->click();
+        QVERIFY(pdftext::extract(pdf).contains("K. Tanaka"));
+        // Nothing selected: nothing to test.
+        for (int row = 1; row <= 5; ++row)
+            b.grid()->toggleCheck(row, 1);
+        b.window->cmdBumpTest()->click();
+        QCOMPARE(ui().asked.last().text, LoadMessage(5818));
+    }
+
+    // Zero, span, typed concentrations and names, an instrument that falls silent and saving
+    // the certificate, in random order: the saved certificate is always the log line of the
+    // last span that ran, never the window's values nor an earlier span's.
+    void savedCertificateIsTheLastSpansLogLine_data() {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed : {1u, 2u, 3u})
+            QTest::addRow("seed %u", seed) << seed;
+    }
+    void savedCertificateIsTheLastSpansLogLine() {
+        QFETCH(quint32, seed);
+        SimOptions options;
+        options.spanGasApplied = true;
+        Bench b(options);
+        b.window->FirstActivate();
+        QRandomGenerator random(seed);
+        // Concentrations that match the cylinder and ones that do not.
+        const QList<QPair<int, QStringList>> edits{
+            {1, {"50", "90"}}, {3, {"10.0", "30.0"}}, {4, {"100", "300"}}};
+        int certificates = 0;
+        // A passed span, an edit, a failed span: the certificate is the failed span's.
+        QList<int> steps{1, 2, 1, 5};
+        for (int k = 0; k < 16; ++k)
+            steps << int(random.bounded(6));
+        for (int k = 0; k < steps.size(); ++k) {
+            seqtest::Watchdog dog(b.s.link);
+            switch (steps[k]) {
+            case 0:
+                b.window->cmdCal(0)->click();
+                break;
+            case 1:
+                retype(b.window->txtOperator(), QStringLiteral("Op%1").arg(k));
+                b.window->cmdCal(1)->click();
+                break;
+            case 2: {
+                const auto& e = edits[int(random.bounded(edits.size()))];
+                const bool mismatch = k == 1 || random.bounded(2);
+                QVERIFY(typeKeys(b.grid(), e.first, 2, e.second[mismatch ? 1 : 0]));
+                break;
+            }
+            case 3:
+                retype(b.window->txtOperator(), QStringLiteral("Later%1").arg(k));
+                retype(b.window->txtCylinderLot(), QStringLiteral("LOT-%1").arg(k));
+                break;
+            case 4: // the instrument falls silent somewhere in the next span
+                b.s.sim().setFaults(QStringLiteral("silent=%1").arg(random.bounded(4)));
+                retype(b.window->txtOperator(), QStringLiteral("Op%1").arg(k));
+                b.window->cmdCal(1)->click();
+                b.s.sim().setFaults(QString());
+                break;
+            case 5: {
+                const QList<QStringList> log = logLines(b.dir.path());
+                QStringList lastSpan;
+                for (const QStringList& l : log)
+                    if (l.value(38) == LoadMessage(5219))
+                        lastSpan = l;
+                QCOMPARE(b.window->cmdCertificate()->isEnabled(), !lastSpan.isEmpty());
+                if (lastSpan.isEmpty())
+                    break;
+                const QString pdf = b.dir.filePath(QStringLiteral("cert%1.pdf").arg(k));
+                ui().fileNames.enqueue(pdf);
+                b.window->cmdCertificate()->click();
+                certificateStatesLogLine(pdf, lastSpan);
+                const QString text = pdftext::extract(pdf);
+                if (b.window->txtOperator()->text() != lastSpan.value(5))
+                    QVERIFY(!text.contains(b.window->txtOperator()->text()));
+                ++certificates;
+                break;
+            }
+            }
+            QVERIFY(!dog.fired());
+        }
+        QVERIFY(certificates > 0);
+    }
+
+    void trendBreaksItsLineWherePollingPaused() {
+        CalibrationTrend t;
+        const std::array<float, 5> scales{100, 40, 100, 500, 100};
+        const std::array<float, 5> r{10, 20.9f, 0, 5, 1};
+        for (double s : {0.0, 1.0, 2.0})
+            t.addReadingsAt(s, r, scales);
+        QCOMPARE(t.segmentCount(0), 1);
+        t.markGap(); // an adjustment paused the polling
+        t.addReadingsAt(3.0, r, scales);
+        t.addReadingsAt(4.0, r, scales);
+        QCOMPARE(t.segmentCount(0), 2);
+        t.addReadingsAt(30.0, r, scales); // no readings for 26 s
+        QCOMPARE(t.segmentCount(0), 3);
+        QCOMPARE(t.pointCount(0), 6);
+        QCOMPARE(t.data().segments(0).value(1), (QList<QPointF>{{3, 10}, {4, 10}}));
     }
 
     void trendKeepsABoundedRing() {

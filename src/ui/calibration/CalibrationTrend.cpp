@@ -4,6 +4,8 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -32,13 +34,8 @@ CalibrationTrend::CalibrationTrend(QWidget* parent) : QWidget(parent) {
     m_axisY->setLabelFormat(QStringLiteral("%d"));
     m_chart->addAxis(m_axisX, Qt::AlignBottom);
     m_chart->addAxis(m_axisY, Qt::AlignLeft);
-    for (int i = 0; i < ReadingTrend::Channels; ++i) {
-        m_series[i] = new QLineSeries(m_chart);
-        m_series[i]->setColor(ChannelColors[i]);
-        m_chart->addSeries(m_series[i]);
-        m_series[i]->attachAxis(m_axisX);
-        m_series[i]->attachAxis(m_axisY);
-    }
+    for (int i = 0; i < ReadingTrend::Channels; ++i)
+        addSeries(i);
     m_view = new QChartView(m_chart, this);
     m_view->setRenderHint(QPainter::Antialiasing);
     // Nothing to do in the chart with the keyboard; a screen reader names it by its title.
@@ -50,10 +47,31 @@ CalibrationTrend::CalibrationTrend(QWidget* parent) : QWidget(parent) {
     setMinimumSize(320, 220);
 }
 
+QLineSeries* CalibrationTrend::addSeries(int channel) {
+    auto* series = new QLineSeries(m_chart);
+    series->setColor(ChannelColors[channel]);
+    m_chart->addSeries(series);
+    series->attachAxis(m_axisX);
+    series->attachAxis(m_axisY);
+    if (!m_series[channel].isEmpty()) {
+        series->setName(m_series[channel].first()->name());
+        series->setVisible(m_series[channel].first()->isVisible());
+        for (QLegendMarker* m : m_chart->legend()->markers(series))
+            m->setVisible(false);
+    }
+    m_series[channel].append(series);
+    return series;
+}
+
 void CalibrationTrend::setChannelNames(const std::array<QString, ReadingTrend::Channels>& names) {
     for (int i = 0; i < ReadingTrend::Channels; ++i) {
-        m_series[i]->setName(names[i]);
-        m_series[i]->setVisible(!names[i].isEmpty());
+        for (QLineSeries* s : m_series[i]) {
+            s->setName(names[i]);
+            s->setVisible(!names[i].isEmpty());
+        }
+        for (qsizetype k = 1; k < m_series[i].size(); ++k)
+            for (QLegendMarker* m : m_chart->legend()->markers(m_series[i][k]))
+                m->setVisible(false);
     }
 }
 
@@ -68,19 +86,36 @@ void CalibrationTrend::addReadingsAt(double seconds,
     m_data.append(seconds, readings, fullScales);
     double top = 100;
     for (int i = 0; i < ReadingTrend::Channels; ++i) {
-        const QList<QPointF> points = m_data.points(i);
-        m_series[i]->replace(points);
-        for (const QPointF& p : points)
-            top = std::max(top, p.y());
+        const QList<QList<QPointF>> segments = m_data.segments(i);
+        while (m_series[i].size() < segments.size())
+            addSeries(i);
+        for (qsizetype k = 0; k < m_series[i].size(); ++k)
+            m_series[i][k]->replace(k < segments.size() ? segments[k] : QList<QPointF>());
+        for (const QList<QPointF>& segment : segments)
+            for (const QPointF& p : segment)
+                top = std::max(top, p.y());
     }
     m_axisX->setRange(std::max(0.0, seconds - WindowSeconds), std::max(60.0, seconds));
     m_axisY->setRange(0, top);
 }
 
 QString CalibrationTrend::channelName(int channel) const {
-    return channel >= 0 && channel < ReadingTrend::Channels ? m_series[channel]->name() : QString();
+    return channel >= 0 && channel < ReadingTrend::Channels ? m_series[channel].first()->name()
+                                                            : QString();
 }
 
 int CalibrationTrend::pointCount(int channel) const {
-    return channel >= 0 && channel < ReadingTrend::Channels ? int(m_series[channel]->count()) : 0;
+    int n = 0;
+    if (channel >= 0 && channel < ReadingTrend::Channels)
+        for (const QLineSeries* s : m_series[channel])
+            n += int(s->count());
+    return n;
+}
+
+int CalibrationTrend::segmentCount(int channel) const {
+    int n = 0;
+    if (channel >= 0 && channel < ReadingTrend::Channels)
+        for (const QLineSeries* s : m_series[channel])
+            n += s->count() > 0 ? 1 : 0;
+    return n;
 }

@@ -27,7 +27,11 @@ public:
     void addReadingsAt(double seconds, const std::array<float, ReadingTrend::Channels>& readings,
                        const std::array<float, ReadingTrend::Channels>& fullScales);
 
+    // Polling was paused: the next readings start a new stretch of line.
+    void markGap() { m_data.markGap(); }
     const ReadingTrend& data() const { return m_data; }
+    // The stretches of line drawn for a channel.
+    int segmentCount(int channel) const;
     int pointCount(int channel) const;
     QString channelName(int channel) const;
 
@@ -38,5 +42,7 @@ private:
     QChartView* m_view;
     QValueAxis* m_axisX;
     QValueAxis* m_axisY;
-    std::array<QLineSeries*, ReadingTrend::Channels> m_series{};
+    QLineSeries* addSeries(int channel);
+    // Per channel its stretches of line; the first carries the legend entry.
+    std::array<QList<QLineSeries*>, ReadingTrend::Channels> m_series{};
 };

@@ -4,7 +4,7 @@
 #include "app/MessageTable.h"
 #include "app/ReadingFormat.h"
 #include "link/uclHbif.h"
-#include "model/CalibrationCertificate.h"
+#include "model/CalibrationLog.h"
 #include "report/CertificatePdf.h"
 #include "ui/calibration/CalibrationTrend.h"
 #include "ui/calibration/frmUploadCalib.h"
@@ -54,6 +54,11 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
         m_cmdCal[i]->setObjectName(QStringLiteral("cmdCal%1").arg(i));
         connect(m_cmdCal[i], &QPushButton::clicked, this, [this, i] { cmdCal_Click(i); });
     }
+    // Beside Zero and Span; it never becomes the default button, as nothing typed may start it.
+    m_cmdBumpTest = new QPushButton(LoadMessage(5800), m_fraCalibration);
+    m_cmdBumpTest->setObjectName(QStringLiteral("cmdBumpTest"));
+    m_cmdBumpTest->setAutoDefault(false);
+    connect(m_cmdBumpTest, &QPushButton::clicked, this, &frmCalibration::cmdBumpTest_Click);
     m_trend = new CalibrationTrend(m_fraCalibration);
     m_txtOperator = new QLineEdit(m_fraCalibration);
     m_txtOperator->setAccessibleName(LoadMessage(5703));
@@ -62,13 +67,21 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     m_cmdCertificate = new QPushButton(LoadMessage(5702), m_fraCalibration);
     m_cmdCertificate->setEnabled(false);
     connect(m_cmdCertificate, &QPushButton::clicked, this, &frmCalibration::cmdCertificate_Click);
+    m_cmdBumpReport = new QPushButton(LoadMessage(5811), m_fraCalibration);
+    m_cmdBumpReport->setObjectName(QStringLiteral("cmdBumpReport"));
+    m_cmdBumpReport->setAutoDefault(false);
+    m_cmdBumpReport->setEnabled(false);
+    connect(m_cmdBumpReport, &QPushButton::clicked, this, &frmCalibration::cmdBumpReport_Click);
 
-    // The grid above its four buttons; the trend and the certificate fields beside them.
+    // The grid above its buttons; the trend and the record fields beside them.
     auto* left = new QVBoxLayout;
     left->addWidget(m_vfgCal, 1);
     auto* buttons = new QHBoxLayout;
-    for (QPushButton* b : m_cmdCal)
-        buttons->addWidget(b);
+    for (int i = 0; i < 4; ++i) {
+        buttons->addWidget(m_cmdCal[i]);
+        if (i == 1)
+            buttons->addWidget(m_cmdBumpTest);
+    }
     left->addLayout(buttons);
     auto* right = new QVBoxLayout;
     right->addWidget(m_trend, 1);
@@ -76,7 +89,11 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     form->addRow(LoadMessage(5703), m_txtOperator);
     form->addRow(LoadMessage(5704), m_txtLot);
     right->addLayout(form);
-    right->addWidget(m_cmdCertificate, 0, Qt::AlignRight);
+    auto* records = new QHBoxLayout;
+    records->addStretch(1);
+    records->addWidget(m_cmdBumpReport);
+    records->addWidget(m_cmdCertificate);
+    right->addLayout(records);
     auto* inner = new QHBoxLayout(m_fraCalibration);
     inner->addLayout(left, 3);
     inner->addLayout(right, 2);
@@ -93,6 +110,12 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
         connect(m_host.link, &uclHbif::Densty, this, [this] {
             if (appState().CalibrationWindowActive)
                 Refresh_InstMoment();
+            // The instrument answers again: the gas information is read once more.
+            if (m_gasInfoMissing && !m_busy)
+                QTimer::singleShot(0, this, [this] {
+                    if (m_gasInfoMissing && !m_busy && !m_closed)
+                        readGasInfo();
+                });
         });
     }
 
@@ -135,14 +158,59 @@ void frmCalibration::showEvent(QShowEvent* event) {
 
 void frmCalibration::FirstActivate() {
     m_gasInfoPending = false;
+    readGasInfo();
+    if (m_gasInfoMissing) {
+        info(LoadMessage(5815), kFailure);
+        ui().message(this, LoadMessage(5815), LoadMessage(5216), UiServices::Critical,
+                     UiServices::Ok);
+    }
+}
+
+void frmCalibration::readGasInfo() {
     AppState& s = appState();
+    bool read = false;
     if (m_host.link) {
         StepGuard step(this);
-        m_sensorEnabled = LoadCalibrationGases(*m_host.link, s.CalibrationRecord);
+        m_sensorEnabled = LoadCalibrationGases(*m_host.link, s.CalibrationRecord, &read);
     }
+    m_gasInfoMissing = !read;
     for (int i = 0; i < Calibration::Channels; ++i)
         s.CalibrationSelection[i] = m_sensorEnabled[i];
     FillGrid();
+    enableAdjustments();
+}
+
+void frmCalibration::enableAdjustments() {
+    for (QPushButton* b : {m_cmdCal[0], m_cmdCal[1], m_cmdCal[2], m_cmdBumpTest})
+        b->setEnabled(!m_gasInfoMissing);
+    m_cmdCertificate->setEnabled(m_lastSpan.has_value());
+    m_cmdBumpReport->setEnabled(m_lastBump.has_value());
+}
+
+Calibration::Flags frmCalibration::selection() const {
+    const AppState& s = appState();
+    Calibration::Flags selected{};
+    std::copy(s.CalibrationSelection.begin(), s.CalibrationSelection.end(), selected.begin());
+    return selected;
+}
+
+RecordAuthor frmCalibration::author() const {
+    return RecordAuthor{m_txtOperator->text(), m_txtLot->text()};
+}
+
+bool frmCalibration::recordCanBeKept(int title) {
+    // Checked before the instrument is touched: an adjustment whose record cannot be kept
+    // should not happen.
+    QString error;
+    if (CanWriteRecordFile(CalibrationLogPath(appState().StartFolder), &error))
+        return true;
+    ui().message(this, LoadMessage(5724, {error}), LoadMessage(title), UiServices::Critical,
+                 UiServices::Ok);
+    return false;
+}
+
+bool frmCalibration::commitOpenEdit() {
+    return !m_vfgCal->isEditing() || m_vfgCal->commitEdit();
 }
 
 bool frmCalibration::labelsFromDefaults() const {
@@ -282,70 +350,115 @@ void frmCalibration::SetCalibResult(bool result, const Calibration::Flags& statu
     m_calibrationOK = result;
     Calibration::Readings live{};
     std::copy(s.LiveReadings.begin(), s.LiveReadings.end(), live.begin());
-    Calibration::Flags selection{};
-    std::copy(s.CalibrationSelection.begin(), s.CalibrationSelection.end(), selection.begin());
-    m_resultText = Calibration::ResultText(s.CalibrationRecord, m_sensorEnabled, selection, status,
-                                           live, asZero);
+    m_resultText = Calibration::ResultText(s.CalibrationRecord, m_sensorEnabled, selection(),
+                                           status, live, asZero);
 }
 
 void frmCalibration::runAdjustment(int task) {
     AppState& s = appState();
     m_calibrationOK = false;
     s.ProgressTask = task;
-    frmUploadCalib dlg([this, task] { task == 3 ? zeroAdjustment() : spanAdjustment(); }, this);
-    if (m_host.link)
-        connect(&dlg, &frmUploadCalib::cancelRequested, m_host.link,
-                [link = m_host.link] { link->setCancel(true); });
-    dlg.exec();
+    {
+        frmUploadCalib* dlg = nullptr;
+        frmUploadCalib progress(
+            [this, task, &dlg] {
+                if (task == 3)
+                    zeroAdjustment();
+                else if (task == 4)
+                    spanAdjustment();
+                else
+                    bumpTest(dlg);
+            },
+            this);
+        dlg = &progress;
+        if (m_host.link)
+            connect(&progress, &frmUploadCalib::cancelRequested, m_host.link,
+                    [link = m_host.link] { link->setCancel(true); });
+        progress.exec();
+    }
     s.ProgressTask = 0;
+    // Polling was paused while the step talked to the instrument.
+    m_trend->markGap();
+    enableAdjustments();
     if (m_calibrationOK)
-        ui().inform(this, m_resultText, LoadMessage(5355));
+        ui().inform(this, m_resultText,
+                    LoadMessage(task == frmUploadCalib::BumpTestTask ? 5800 : 5355));
 }
 
 void frmCalibration::zeroAdjustment() {
     const AdjustmentOutcome r =
         m_host.link ? ZeroAdjustmentFlow(*m_host.link, output()) : AdjustmentOutcome{};
-    SetCalibResult(r.ok, r.status, true);
+    m_calibrationOK = r.ok;
+    m_resultText = Calibration::ResultText(appState().CalibrationRecord, m_sensorEnabled, {},
+                                           r.status, r.before, true);
     appState().LiveReadingsNew = false;
 }
 
 void frmCalibration::spanAdjustment() {
     AppState& s = appState();
-    Calibration::Flags selection{};
-    std::copy(s.CalibrationSelection.begin(), s.CalibrationSelection.end(), selection.begin());
-    Calibration::Readings before{};
-    std::copy(s.LiveReadings.begin(), s.LiveReadings.end(), before.begin());
-    const QDateTime when = QDateTime::currentDateTime();
-    const SpanOutcome r = m_host.link ? SpanAdjustmentFlow(*m_host.link, s.Instrument,
-                                                           s.CalibrationRecord, selection, output())
-                                      : SpanOutcome{};
-    SetCalibResult(r.ok, r.status, false);
+    const Calibration::Flags selected = selection();
+    if (!m_host.link)
+        return;
+    const SpanOutcome r =
+        SpanAdjustmentFlow(*m_host.link, s.Instrument, s.CalibrationRecord, selected, author(),
+                           CalibrationLogPath(s.StartFolder), output());
+    m_calibrationOK = r.ok;
+    m_resultText = Calibration::ResultText(s.CalibrationRecord, m_sensorEnabled, selected, r.status,
+                                           r.before, false);
     s.LiveReadingsNew = false;
-    bool anyPassed = false;
+    if (r.sent)
+        m_lastSpan = r.record;
+}
+
+void frmCalibration::bumpTest(frmUploadCalib* progress) {
+    AppState& s = appState();
+    if (!m_host.link)
+        return;
+    Calibration::Readings applied;
+    applied.fill(-101.0f);
+    const Calibration::Flags selected = selection();
     for (int i = 0; i < Calibration::Channels; ++i)
-        anyPassed = anyPassed || (selection[i] && r.status[i]);
-    if (r.ok && anyPassed) {
-        m_lastSpan = SpanRecord{true, when, selection, r.status, before};
-        const CalibrationCertificate c =
-            MakeCertificate(s.Instrument, s.CalibrationRecord, selection, r.status, before, when,
-                            m_txtOperator->text(), m_txtLot->text());
-        QString error;
-        if (!AppendCalibrationLog(CalibrationLogPath(s.StartFolder), c, &error))
-            info(LoadMessage(5724, {error}), kFailure);
+        if (selected[i] && m_sensorEnabled[i])
+            applied[i] = s.CalibrationRecord.AutoCalib(i);
+    FlowOutput out = output();
+    if (progress)
+        out.setProgressLabel = [progress](const QString& text) {
+            progress->lblUpload()->setText(text);
+        };
+    const BumpOutcome r =
+        BumpTestFlow(*m_host.link, s.Instrument, s.CalibrationRecord, applied, Bump::Criteria{},
+                     author(), CalibrationLogPath(s.StartFolder), out, m_bumpClock);
+    m_calibrationOK = r.ok;
+    m_resultText = r.record.resultLines();
+    s.LiveReadingsNew = false;
+    if (r.started)
+        m_lastBump = r.record;
+}
+
+void frmCalibration::cmdBumpTest_Click() {
+    if (!commitOpenEdit())
+        return;
+    const AppState& s = appState();
+    bool any = false;
+    for (int i = 0; i < Calibration::Channels; ++i)
+        any = any || (s.CalibrationSelection[i] && m_sensorEnabled[i] &&
+                      s.CalibrationRecord.AutoCalib(i) >= 0);
+    if (!any) {
+        ui().message(this, LoadMessage(5818), LoadMessage(5819), UiServices::Critical,
+                     UiServices::Ok);
+        return;
     }
-    m_cmdCertificate->setEnabled(m_lastSpan.valid);
+    if (recordCanBeKept(5819))
+        runAdjustment(frmUploadCalib::BumpTestTask);
 }
 
 void frmCalibration::cmdCertificate_Click() {
-    if (!m_lastSpan.valid)
+    if (!m_lastSpan)
         return;
-    const AppState& s = appState();
-    const CalibrationCertificate c = MakeCertificate(
-        s.Instrument, s.CalibrationRecord, m_lastSpan.selection, m_lastSpan.status,
-        m_lastSpan.before, m_lastSpan.when, m_txtOperator->text(), m_txtLot->text());
-    const QString path = ui().saveFileName(this, LoadMessage(5705),
-                                           QDir(s.StartFolder).filePath(CertificateFileName(c)),
-                                           {LoadMessage(5728)}, 0);
+    const CalibrationCertificate& c = *m_lastSpan;
+    const QString path = ui().saveFileName(
+        this, LoadMessage(5705), QDir(appState().StartFolder).filePath(CertificateFileName(c)),
+        {LoadMessage(5728)}, 0);
     if (path.isEmpty())
         return;
     QString error;
@@ -358,18 +471,38 @@ void frmCalibration::cmdCertificate_Click() {
     info(LoadMessage(5722, {QDir::toNativeSeparators(path)}), kProgress);
 }
 
+void frmCalibration::cmdBumpReport_Click() {
+    if (!m_lastBump)
+        return;
+    const BumpTestRecord& r = *m_lastBump;
+    const QString name = QStringLiteral("TQ5800_BumpTest_%1.pdf")
+                             .arg(r.when.toString(QStringLiteral("yyyyMMdd_hhmmss")));
+    const QString path =
+        ui().saveFileName(this, LoadMessage(5810), QDir(appState().StartFolder).filePath(name),
+                          {LoadMessage(5728)}, 0);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!WriteBumpTestReportPdf(r, path, &error)) {
+        ui().message(this, LoadMessage(5813, {error}), LoadMessage(5810), UiServices::Critical,
+                     UiServices::Ok);
+        return;
+    }
+    info(LoadMessage(5812, {QDir::toNativeSeparators(path)}), kProgress);
+}
+
 void frmCalibration::cmdCal_Click(int index) {
     AppState& s = appState();
+    if (index < 3 && !commitOpenEdit())
+        return;
     switch (index) {
     case 0:
         runAdjustment(3);
         break;
     case 1: {
         m_vfgCal->setCurrentCell(4, ColSelect);
-        Calibration::Flags selection{};
-        std::copy(s.CalibrationSelection.begin(), s.CalibrationSelection.end(), selection.begin());
         const Calibration::SpanRequest request =
-            Calibration::BuildSpanRequest(s.CalibrationRecord, selection);
+            Calibration::BuildSpanRequest(s.CalibrationRecord, selection());
         if (request.noSelection) {
             ui().message(this, LoadMessage(5345), LoadMessage(5346), UiServices::Critical,
                          UiServices::Ok);
@@ -382,7 +515,8 @@ void frmCalibration::cmdCal_Click(int index) {
                 LoadMessage(5346), UiServices::Critical, UiServices::Ok);
             return;
         }
-        runAdjustment(4);
+        if (recordCanBeKept(5346))
+            runAdjustment(4);
         break;
     }
     case 2:
@@ -427,17 +561,18 @@ void frmCalibration::nitrogenStep() {
     uclHbif& link = *m_host.link;
     if (m_n2.state() == NitrogenCalibration::State::Normal) {
         const NitrogenCalibration::RangeResult r = m_n2.SetRange(link, s.Instrument);
-        if (!r.rangeRead)
-            ui().inform(this, LoadMessage(5233), LoadMessage(5232));
-        if (!r.rangeSet)
+        // One box, whichever of the two steps failed.
+        if (!r.rangeRead || !r.rangeSet)
             ui().inform(this, LoadMessage(5233), LoadMessage(5232));
         showNitrogenState();
+        m_trend->markGap();
         return;
     }
     const clsInstrument& cal = s.CalibrationRecord;
     const QString oxygen = Calibration::NitrogenReadingText(
         s.LiveReadings[Calibration::OxygenChannel], cal.GasPoint(Calibration::OxygenChannel));
     const bool ok = m_n2.Calibrate(link, oxygen);
+    m_trend->markGap();
     const QString line =
         Calibration::NitrogenResultLine(cal, ok, m_sensorEnabled[Calibration::RangeChannel],
                                         s.LiveReadings[Calibration::RangeChannel]);

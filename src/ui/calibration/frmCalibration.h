@@ -1,24 +1,29 @@
 #pragma once
 
 #include "link/CalibrationFlows.h"
+#include "model/BumpTest.h"
+#include "model/CalibrationCertificate.h"
 #include "model/CalibrationRules.h"
 
 #include <QColor>
-#include <QDateTime>
 #include <QDialog>
 #include <array>
 #include <functional>
+#include <optional>
 
 class CalibrationTrend;
 class FlexGrid;
+class frmUploadCalib;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class uclHbif;
 
 // The calibration window: the five channels with their span-gas concentrations and live
-// readings, zero and span adjustment through the calibration progress window, the nitrogen
-// calibration of the vol% range, the live trend, and the certificate of a successful span.
+// readings, zero and span adjustment and the bump test through the calibration progress
+// window, the nitrogen calibration of the vol% range, the live trend, and the records: each
+// span and bump test leaves its record (made once, when it ends, from what it sent and
+// received) in the calibration log, and the last of each can be saved as a PDF.
 class frmCalibration : public QDialog {
     Q_OBJECT
 public:
@@ -46,19 +51,30 @@ public:
     QString ResultText() const { return m_resultText; }
     qint16 SavedHcMode() const { return m_n2.SavedHcMode(); }
     bool GasInfoPending() const { return m_gasInfoPending; }
+    // The gas information could not be read: the adjustments are off until it is.
+    bool GasInfoMissing() const { return m_gasInfoMissing; }
 
     FlexGrid* vfgCal() const { return m_vfgCal; }
     QPushButton* cmdCal(int i) const { return m_cmdCal.at(i); }
+    QPushButton* cmdBumpTest() const { return m_cmdBumpTest; }
     QPushButton* cmdCertificate() const { return m_cmdCertificate; }
+    QPushButton* cmdBumpReport() const { return m_cmdBumpReport; }
     QLineEdit* txtOperator() const { return m_txtOperator; }
     QLineEdit* txtCylinderLot() const { return m_txtLot; }
     CalibrationTrend* trend() const { return m_trend; }
     // Where the last certificate went ("" before one was saved).
     QString lastCertificatePath() const { return m_lastCertificate; }
+    // The records of the last span and the last bump test that ran to their end.
+    const std::optional<CalibrationCertificate>& lastSpan() const { return m_lastSpan; }
+    const std::optional<BumpTestRecord>& lastBumpTest() const { return m_lastBump; }
+    // The bump test's time; by default the PC clock (tests move the simulator's).
+    void setBumpClock(BumpClock clock) { m_bumpClock = std::move(clock); }
 
 public slots:
     void cmdCal_Click(int index);
+    void cmdBumpTest_Click();
     void cmdCertificate_Click();
+    void cmdBumpReport_Click();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -72,9 +88,18 @@ private:
     void vfgCal_BeforeEdit(int row, int col, bool* cancel);
     void vfgCal_AfterEdit(int row, int col);
     void vfgCal_ValidateEdit(int row, int col, bool* cancel);
+    // Commits a concentration still being typed, so a command works on what the grid shows.
+    bool commitOpenEdit();
+    // False, with a box titled `title`, when the calibration log cannot be written.
+    bool recordCanBeKept(int title);
     void runAdjustment(int task);
     void zeroAdjustment();
     void spanAdjustment();
+    void bumpTest(frmUploadCalib* progress);
+    void readGasInfo();
+    void enableAdjustments();
+    RecordAuthor author() const;
+    Calibration::Flags selection() const;
     void nitrogenStep();
     void exitOrEndNitrogen();
     void showNitrogenState();
@@ -99,7 +124,9 @@ private:
     QGroupBox* m_fraCalibration;
     FlexGrid* m_vfgCal;
     std::array<QPushButton*, 4> m_cmdCal{};
+    QPushButton* m_cmdBumpTest;
     QPushButton* m_cmdCertificate;
+    QPushButton* m_cmdBumpReport;
     QLineEdit* m_txtOperator;
     QLineEdit* m_txtLot;
     CalibrationTrend* m_trend;
@@ -109,15 +136,11 @@ private:
     bool m_calibrationOK = false;
     QString m_resultText;
     bool m_gasInfoPending = true;
+    bool m_gasInfoMissing = false;
     bool m_closed = false;
 
-    // The last successful span, for its certificate.
-    struct SpanRecord {
-        bool valid = false;
-        QDateTime when;
-        Calibration::Flags selection{};
-        Calibration::Flags status{};
-        Calibration::Readings before{};
-    } m_lastSpan;
+    std::optional<CalibrationCertificate> m_lastSpan;
+    std::optional<BumpTestRecord> m_lastBump;
+    BumpClock m_bumpClock;
     QString m_lastCertificate;
 };

@@ -38,6 +38,12 @@ frmUploadCalib::frmUploadCalib(std::function<void()> adjustment, QWidget* parent
         setWindowTitle(caption);
         m_lblUpload->setText(caption);
         m_cmdUpload->setVisible(false);
+    } else if (task == BumpTestTask) {
+        // The bump test writes nothing to the instrument and may take its whole time limit:
+        // it can be cancelled.
+        setWindowTitle(LoadMessage(5800));
+        m_lblUpload->setText(LoadMessage(5800));
+        m_cmdUpload->setAutoDefault(false);
     }
     applySize();
 

@@ -8,13 +8,16 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
-// The modal progress window of a zero or span adjustment. Its timer fires once right after the
-// window is shown and runs the adjustment it was given; the window closes itself when the
+// The modal progress window of a zero or span adjustment or a bump test. Its timer fires once right
+// after the window is shown and runs the adjustment it was given; the window closes itself when the
 // adjustment has ended, whatever its outcome.
 class frmUploadCalib : public QDialog {
     Q_OBJECT
 public:
-    // The caption follows the program's ProgressTask (3 zero, 4 span) at creation.
+    // ProgressTask of the bump test.
+    static constexpr int BumpTestTask = 5;
+    // The caption follows the program's ProgressTask (3 zero, 4 span, 5 bump test) at creation;
+    // only the bump test offers the cancel button.
     explicit frmUploadCalib(std::function<void()> adjustment, QWidget* parent = nullptr);
 
     bool Canceled() const { return m_canceled; }

@@ -297,6 +297,10 @@ void FlexGrid::cancelEdit() {
 void FlexGrid::closeEditor() {
     const int row = m_editRow, col = m_editCol;
     QWidget* ed = m_editor;
+    // The focus comes back to the grid only from its own editor: an edit committed because the
+    // operator clicked a button elsewhere must leave the button its focus, or the press that
+    // took it would be lost and the button not clicked.
+    const bool editorHadFocus = ed && (ed->hasFocus() || !QApplication::focusWidget());
     m_editor = nullptr;
     m_line = nullptr;
     m_combo = nullptr;
@@ -305,7 +309,8 @@ void FlexGrid::closeEditor() {
         ed->removeEventFilter(this);
         removeCellWidget(row, col); // deletes the editor later
     }
-    setFocus();
+    if (editorHadFocus || !ed)
+        setFocus();
 }
 
 void FlexGrid::toggleCheck(int row, int col) {
