@@ -48,14 +48,13 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     m_vfgCal = new FlexGrid(m_fraCalibration);
     m_vfgCal->setObjectName(QStringLiteral("vfgCal"));
     m_vfgCal->setAccessibleName(LoadMessage(5216));
-    static const int captions[] = {5218, 5219, 5234, 5220};
     for (int i = 0; i < 4; ++i) {
-        m_cmdCal[i] = new QPushButton(LoadMessage(captions[i]), m_fraCalibration);
+        m_cmdCal[i] = new QPushButton(m_fraCalibration);
         m_cmdCal[i]->setObjectName(QStringLiteral("cmdCal%1").arg(i));
         connect(m_cmdCal[i], &QPushButton::clicked, this, [this, i] { cmdCal_Click(i); });
     }
     // Beside Zero and Span; it never becomes the default button, as nothing typed may start it.
-    m_cmdBumpTest = new QPushButton(LoadMessage(5800), m_fraCalibration);
+    m_cmdBumpTest = new QPushButton(WithMnemonic(LoadMessage(5800), u'B'), m_fraCalibration);
     m_cmdBumpTest->setObjectName(QStringLiteral("cmdBumpTest"));
     m_cmdBumpTest->setAutoDefault(false);
     connect(m_cmdBumpTest, &QPushButton::clicked, this, &frmCalibration::cmdBumpTest_Click);
@@ -64,10 +63,10 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     m_txtOperator->setAccessibleName(LoadMessage(5703));
     m_txtLot = new QLineEdit(m_fraCalibration);
     m_txtLot->setAccessibleName(LoadMessage(5704));
-    m_cmdCertificate = new QPushButton(LoadMessage(5702), m_fraCalibration);
+    m_cmdCertificate = new QPushButton(WithMnemonic(LoadMessage(5702), u'C'), m_fraCalibration);
     m_cmdCertificate->setEnabled(false);
     connect(m_cmdCertificate, &QPushButton::clicked, this, &frmCalibration::cmdCertificate_Click);
-    m_cmdBumpReport = new QPushButton(LoadMessage(5811), m_fraCalibration);
+    m_cmdBumpReport = new QPushButton(WithMnemonic(LoadMessage(5811), u'P'), m_fraCalibration);
     m_cmdBumpReport->setObjectName(QStringLiteral("cmdBumpReport"));
     m_cmdBumpReport->setAutoDefault(false);
     m_cmdBumpReport->setEnabled(false);
@@ -123,6 +122,7 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     // Return in the operator or lot field must not start an adjustment: no button here is a
     // default button.
     ClearDefaultButtons(this);
+    showNitrogenState();
     FillGrid();
     appState().CalibrationWindowActive = true;
     if (m_host.link) {
@@ -544,8 +544,12 @@ frmCalibration::StepGuard::~StepGuard() {
 
 void frmCalibration::showNitrogenState() {
     const bool rangeSet = m_n2.state() == NitrogenCalibration::State::RangeSet;
-    m_cmdCal[2]->setText(LoadMessage(rangeSet ? 5235 : 5234));
-    m_cmdCal[3]->setText(LoadMessage(rangeSet ? 5236 : 5220));
+    // Zero, Span, the nitrogen step and the way out, each with its Alt key.
+    SetCaptionWithMnemonic(m_cmdCal[0], LoadMessage(5218), u'Z');
+    SetCaptionWithMnemonic(m_cmdCal[1], LoadMessage(5219), u'S');
+    SetCaptionWithMnemonic(m_cmdCal[2], LoadMessage(rangeSet ? 5235 : 5234), u'R');
+    SetCaptionWithMnemonic(m_cmdCal[3], LoadMessage(rangeSet ? 5236 : 5220),
+                           rangeSet ? u'E' : u'X');
 }
 
 void frmCalibration::nitrogenStep() {
