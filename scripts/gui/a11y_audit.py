@@ -23,11 +23,13 @@ def unnamed(window, where):
             if not (st.contains(FOCUSABLE) and st.contains(pyatspi.STATE_SHOWING)):
                 continue
             role = a.getRoleName()
-            if role in ("table cell",) and a.parent is not None:
-                # cells are named by their text or, for a check cell, by row and column
-                pass
+            # An empty data cell is read as blank; a check cell must say what it switches.
+            if role == "table cell" and not st.contains(pyatspi.STATE_CHECKED):
+                continue
             if not (a.name or "").strip():
-                found.append("%s: %s (description %r)" % (where, role, a.description))
+                parent = a.parent
+                found.append("%s: %s in %s %r" % (where, role, parent.getRoleName() if parent else "-",
+                                                   parent.name if parent else ""))
         except Exception:
             continue
     return found
@@ -67,7 +69,7 @@ for w in gui.top_windows(root):
     if w.name and "Setup Program [" not in w.name:
         tabs = gui.find(w, role="page tab list", timeout=5)
         for i in range(tabs.childCount):
-            tabs.querySelection().selectChild(i)
+            gui.click(tabs[i])
             time.sleep(0.7)
             problems += unnamed(w, "factory tab %d" % i)
             problems += headers(w, "factory tab %d" % i)

@@ -40,6 +40,7 @@ CalibrationTrend::CalibrationTrend(QWidget* parent) : QWidget(parent) {
     m_view->setRenderHint(QPainter::Antialiasing);
     // Nothing to do in the chart with the keyboard; a screen reader names it by its title.
     m_view->setFocusPolicy(Qt::NoFocus);
+    m_view->viewport()->setFocusPolicy(Qt::NoFocus);
     m_view->setAccessibleName(LoadMessage(5725));
     auto* lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);

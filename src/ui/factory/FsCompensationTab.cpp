@@ -47,6 +47,12 @@ void FsCompensationTab::Fill(uclHbif* link, clsInstrument* main) {
     }
     for (int r = 1; r < CC::Rows; ++r)
         redrawRow(r);
+    // The console has no header row; a screen reader still hears what each column holds.
+    g->setHeaderText(Qt::Horizontal, 0, LoadMessage(5859));
+    g->setHeaderText(Qt::Horizontal, 1, LoadMessage(5861));
+    for (int k = 0; k < CC::ValueCols; ++k)
+        g->setHeaderText(Qt::Horizontal, CC::FirstValueCol + k,
+                         LoadMessage(5862, {QString::number(k + 1)}));
     g->resizeColumnsToContents();
     g->show();
 }

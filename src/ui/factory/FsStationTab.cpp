@@ -82,6 +82,9 @@ void FsStationTab::Fill(clsInstrument& work) {
         markRow(r);
     }
     g->setColWidth(0, TwipsToPixels(NumberColTwips, Qt::Horizontal));
+    // No header row is shown; a screen reader still hears what each column holds.
+    g->setHeaderText(Qt::Horizontal, 0, LoadMessage(5863));
+    g->setHeaderText(Qt::Horizontal, 1, LoadMessage(5609));
     // The identifier column takes the rest of the grid's width, whatever the window's size.
     g->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     g->show();

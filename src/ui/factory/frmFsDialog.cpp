@@ -113,6 +113,7 @@ void frmFsDialog::buildParameterGrid() {
     // The header row stays empty; a screen reader still hears what each column holds.
     g->setHeaderText(Qt::Horizontal, 0, LoadMessage(5859));
     g->setHeaderText(Qt::Horizontal, 1, LoadMessage(5860));
+    g->setHeaderText(Qt::Horizontal, ListCol, LoadMessage(5864)); // hidden
     g->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     sizeParameterColumns();
 }
