@@ -76,8 +76,8 @@ bool MainCommands::FramDump() {
 
 bool MainCommands::ExportSetting() {
     const QString path =
-        ui().saveFileName(&m_w, m_w.m_cmdExportSetting->text(), QString(),
-                          FiltersFromPipeList(SettingsFilter), SettingsFilterIndex);
+        ui().saveFileName(&m_w, LoadMessage(5229), QString(), FiltersFromPipeList(SettingsFilter),
+                          SettingsFilterIndex);
     if (path.isEmpty())
         return false;
     m_w.commitEdits();
@@ -97,9 +97,8 @@ bool MainCommands::ExportSetting() {
 }
 
 bool MainCommands::ImportSetting() {
-    const QString path =
-        ui().openFileName(&m_w, m_w.m_cmdImportSetting->text(), FiltersFromPipeList(SettingsFilter),
-                          SettingsFilterIndex);
+    const QString path = ui().openFileName(
+        &m_w, LoadMessage(5228), FiltersFromPipeList(SettingsFilter), SettingsFilterIndex);
     if (path.isEmpty())
         return false;
     m_w.setBusy(true);
