@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -403,6 +404,26 @@ private slots:
         QCOMPARE(QAccessible::queryAccessibleInterface(port)->text(QAccessible::Description),
                  LoadMessage(5852));
         QCOMPARE(port->toolTip(), LoadMessage(5851, {LoadMessage(5022), LoadMessage(5852)}));
+    }
+
+    // The dialogs open no larger than the screen leaves room for (the factory dialog once put
+    // its Cancel button off a 1280-pixel screen at 150 %), and no wider than the main window.
+    void dialogsFitTheScreen_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("en") << "en";
+        QTest::newRow("ja") << "ja";
+    }
+    void dialogsFitTheScreen() {
+        QFETCH(QString, language);
+        SetMessageLanguage(language);
+        const auto back = qScopeGuard([] { SetMessageLanguage(QStringLiteral("en")); });
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const auto fs = openFactory();
+        const auto cal = openCalibration();
+        for (QWidget* w : {static_cast<QWidget*>(fs.get()), static_cast<QWidget*>(cal.get())})
+            QVERIFY2(w->width() <= screen.width() && w->height() <= screen.height(),
+                     qPrintable(w->objectName()));
+        QVERIFY(cal->width() <= m_main->minimumWidth());
     }
 
     // A screen reader's "Toggle" on a check cell goes the way of Space and a click: switching

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QtTest>
 #include <memory>
 
@@ -120,6 +121,9 @@ private slots:
             QVERIFY2(b->height() >= need.height() && b->width() >= need.width(),
                      qPrintable(b->text()));
         }
+        // The log pane keeps five lines in sight.
+        auto* log = w->findChild<QTextEdit*>(QStringLiteral("rtbLog"));
+        QVERIFY(log->viewport()->height() >= 5 * log->fontMetrics().lineSpacing());
     }
 
     void noAdapterIsReported() {

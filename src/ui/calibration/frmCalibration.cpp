@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -75,12 +76,13 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     // The grid above its buttons; the trend and the record fields beside them.
     auto* left = new QVBoxLayout;
     left->addWidget(m_vfgCal, 1);
-    auto* buttons = new QHBoxLayout;
-    for (int i = 0; i < 4; ++i) {
-        buttons->addWidget(m_cmdCal[i]);
-        if (i == 1)
-            buttons->addWidget(m_cmdBumpTest);
-    }
+    // The adjustments in two rows (Zero, Span, Bump test; the nitrogen step and the way out), so
+    // that the window is no wider than the main window at its least.
+    auto* buttons = new QGridLayout;
+    const QList<QPushButton*> order{m_cmdCal[0], m_cmdCal[1], m_cmdBumpTest, m_cmdCal[2],
+                                    m_cmdCal[3]};
+    for (int k = 0; k < order.size(); ++k)
+        buttons->addWidget(order[k], k / 3, k % 3);
     left->addLayout(buttons);
     auto* right = new QVBoxLayout;
     right->addWidget(m_trend, 1);
@@ -88,14 +90,19 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     form->addRow(LoadMessage(5703), m_txtOperator);
     form->addRow(LoadMessage(5704), m_txtLot);
     right->addLayout(form);
-    auto* records = new QHBoxLayout;
-    records->addStretch(1);
-    records->addWidget(m_cmdBumpReport);
-    records->addWidget(m_cmdCertificate);
-    right->addLayout(records);
+    // One above the other, so that the window is no wider than the main window at its least.
+    right->addWidget(m_cmdBumpReport, 0, Qt::AlignRight);
+    right->addWidget(m_cmdCertificate, 0, Qt::AlignRight);
     auto* inner = new QHBoxLayout(m_fraCalibration);
     inner->addLayout(left, 3);
     inner->addLayout(right, 2);
+    // Tab goes as the window reads: the grid and its buttons, then the record fields.
+    QList<QWidget*> chain{m_vfgCal};
+    for (QPushButton* b : order)
+        chain << b;
+    chain << m_txtOperator << m_txtLot << m_cmdBumpReport << m_cmdCertificate;
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(8, 8, 8, 8);
     outer->addWidget(m_fraCalibration);
