@@ -48,8 +48,9 @@ QDateTime AppDate::toDateTime() const {
     const double whole = std::trunc(m_days);
     const double frac = std::fabs(m_days - whole);
     qint64 msecs = qint64(std::llround(frac * kSecondsPerDay * 1000.0));
-    // Round to whole seconds as the day-count form carries no finer time.
-    msecs = (msecs + 500) / 1000 * 1000;
+    // Cut to whole seconds, as a clock shows them: a time is never shown as a later second
+    // than its own (the log's time stamp of the same moment is cut too).
+    msecs = msecs / 1000 * 1000;
     QDate d = epoch().addDays(qint64(whole));
     if (msecs >= qint64(kSecondsPerDay) * 1000) {
         msecs -= qint64(kSecondsPerDay) * 1000;

@@ -9,6 +9,7 @@
 #include "link/ReadSequences.h"
 #include "link/WriteSequences.h"
 #include "link/uclHbif.h"
+#include "model/FactoryParameters.h"
 #include "model/SettingRecord.h"
 #include "model/SettingsChecks.h"
 #include "model/SettingsFile.h"
@@ -66,43 +67,67 @@ int CliSession::read() {
     if (!ok)
         return CliExit::Failed;
     QString error;
-    if (!m_options.seqFile.isEmpty() && !WriteSettingsFile(*m_record, m_options.seqFile, &error)) {
-        printError(QStringLiteral("tq5800-cli: cannot write %1: %2").arg(m_options.seqFile, error));
+    const auto notSaved = [this](const QString& path, const QString& why) {
+        printError(why);
+        m_failureLine = QStringLiteral("tq5800-cli: read: the instrument was read, but %1 was "
+                                       "not written")
+                            .arg(path);
         return CliExit::Failed;
-    }
+    };
+    if (!m_options.seqFile.isEmpty() && !WriteSettingsFile(*m_record, m_options.seqFile, &error))
+        return notSaved(
+            m_options.seqFile,
+            QStringLiteral("tq5800-cli: cannot write %1: %2").arg(m_options.seqFile, error));
     if (m_options.recordSuffix) {
         const QString path = SettingRecordPath(appState().StartFolder, *m_options.recordSuffix);
-        if (!AppendSettingRecord(path, *m_record, SettingRecordMode::Read, AppDate::now(),
-                                 &error)) {
-            printError(QStringLiteral("tq5800-cli: cannot write %1: %2").arg(path, error));
-            return CliExit::Failed;
-        }
+        if (!AppendSettingRecord(path, *m_record, SettingRecordMode::Read, AppDate::now(), &error))
+            return notSaved(path, error);
     }
     return writeJson() ? CliExit::Done : CliExit::Failed;
 }
 
-int CliSession::write() {
+bool CliSession::settingsFileRefused(const SettingsReadResult& result) {
+    if (result.ok)
+        return false;
+    if (result.line > 0)
+        printError(QStringLiteral("tq5800-cli: %1: line %2: %3")
+                       .arg(m_options.file)
+                       .arg(result.line)
+                       .arg(result.message));
+    else
+        printError(QStringLiteral("tq5800-cli: %1: %2").arg(m_options.file, result.message));
+    m_failureLine = QStringLiteral("tq5800-cli: write failed: nothing was sent");
+    return true;
+}
+
+int CliSession::checkSettingsFile() {
     const QFileInfo file(m_options.file);
     if (!file.isFile() || !file.isReadable()) {
         printError(QStringLiteral("tq5800-cli: cannot read %1").arg(m_options.file));
         return CliExit::Usage;
     }
+    // The instrument's program number is not known yet: every oxygen alarm type passes here
+    // and is checked again once it is.
+    clsInstrument scratch;
+    scratch.setRomNumber(FactoryParameters::ThirdOxyAlarmRom);
+    if (settingsFileRefused(ImportSettingsFile(scratch, m_options.file))) {
+        printError(m_failureLine);
+        return CliExit::Failed;
+    }
+    return CliExit::Done;
+}
+
+int CliSession::write() {
     // The settings a file does not carry (combustible mode, STEL and TWA, auto-calibration
     // values, identity) are the instrument's own, as after "Instrument Information".
     if (!ReadInstrumentFlow(*m_link, *m_record, output(), [this] { ApplyLockedGases(*m_record); }))
         return CliExit::Failed;
 
-    const SettingsReadResult loaded =
-        ImportSettingsFile(*m_record, m_options.file, [this](const QString& line) {
-            printError(QStringLiteral("tq5800-cli: warning: unknown line skipped: %1").arg(line));
-        });
-    if (!loaded.ok) {
-        printError(QStringLiteral("tq5800-cli: %1: line %2: %3")
-                       .arg(m_options.file)
-                       .arg(loaded.line)
-                       .arg(loaded.message));
+    const SettingsReadResult loaded = ImportSettingsFile(*m_record, m_options.file);
+    if (settingsFileRefused(loaded))
         return CliExit::Failed;
-    }
+    for (const QString& line : loaded.unknown)
+        printError(QStringLiteral("tq5800-cli: warning: unknown line skipped: %1").arg(line));
     m_link->setInstrument(m_record);
     ApplyLockedGases(*m_record);
 
@@ -110,14 +135,17 @@ int CliSession::write() {
     if (!check.ok) {
         printError(LoadMessage(check.title) + QStringLiteral(": ") +
                    LoadMessage(check.message, check.params));
+        m_failureLine = QStringLiteral("tq5800-cli: write failed: nothing was sent");
         return CliExit::Failed;
     }
     const UpdateResult result = UpdateFlow(*m_link, *m_record, UpdateKind::Settings, output());
     if (!result.written)
         return CliExit::Failed;
     if (!result.recordSaved) {
-        printError(QStringLiteral("tq5800-cli: the setting record was not saved: %1")
-                       .arg(result.recordError));
+        // The instrument holds the new settings; only their record is missing.
+        printError(result.recordError);
+        m_failureLine = QStringLiteral("tq5800-cli: write: the instrument was written, but its "
+                                       "setting record was not saved");
         return CliExit::Failed;
     }
     print(LoadMessage(5311), FlowColor::Progress);
@@ -135,7 +163,8 @@ int CliSession::download() {
     WarnClockOffset(*m_record, output());
     if (!ok)
         return CliExit::Failed;
-    return writeJson() ? CliExit::Done : CliExit::Failed;
+    // A download reads the identity only: the rest of the record is not the instrument's.
+    return writeJson(ReadSequences::RomNoProperties()) ? CliExit::Done : CliExit::Failed;
 }
 
 int CliSession::framDump() {

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cstdio>
 
@@ -45,6 +46,7 @@ CliSession::CliSession(const CliOptions& options, QObject* parent)
 CliSession::~CliSession() {
     if (m_link)
         m_link->setPortOpen(false);
+    SetCommLogFailureHandler({});
 }
 
 void CliSession::print(const QString& text, quint32 rgb) {
@@ -67,8 +69,13 @@ FlowOutput CliSession::output() {
 }
 
 int CliSession::run() {
+    // Files that are read are checked before the instrument is touched.
     if (m_options.command == CliCommand::StationsImport) {
         if (const int rc = checkStationFile(); rc != CliExit::Done)
+            return rc;
+    }
+    if (m_options.command == CliCommand::Write) {
+        if (const int rc = checkSettingsFile(); rc != CliExit::Done)
             return rc;
     }
     if (const int rc = setUp(); rc != CliExit::Done)
@@ -77,7 +84,9 @@ int CliSession::run() {
         return rc;
     const int rc = runCommand();
     if (rc == CliExit::Failed)
-        printError(QStringLiteral("tq5800-cli: %1 failed").arg(m_options.commandName));
+        printError(m_failureLine.isEmpty()
+                       ? QStringLiteral("tq5800-cli: %1 failed").arg(m_options.commandName)
+                       : m_failureLine);
     return rc;
 }
 
@@ -86,11 +95,6 @@ int CliSession::setUp() {
     s.StartFolder = QDir::currentPath();
     ReadConfigFile(); // a missing file leaves the defaults
     m_record = &s.Instrument;
-    // As the program does at start: each run has a communication log of its own.
-    if (!StartCommLog())
-        printError(QStringLiteral("tq5800-cli: SerialLog.log is in use by another run in this "
-                                  "folder; this run logs to %1")
-                       .arg(QFileInfo(SerialLogPath()).fileName()));
 
     const CliPortChoice choice = ChooseCliPort(m_options, SystemSerialPorts());
     if (choice.kind == CliPortChoice::None) {
@@ -159,6 +163,15 @@ int CliSession::setUp() {
         printError(LoadMessage(5405));
         return CliExit::NoInstrument;
     }
+    // As the program does at start: each run has a communication log of its own. A run whose
+    // port did not even open leaves the earlier logs where they are.
+    if (!StartCommLog())
+        printError(QStringLiteral("tq5800-cli: SerialLog.log is in use by another run in this "
+                                  "folder; this run logs to %1")
+                       .arg(QFileInfo(SerialLogPath()).fileName()));
+    SetCommLogFailureHandler([this](const QString& path, const QString& why) {
+        printError(LoadMessage(9411, {QDir::toNativeSeparators(path), why}));
+    });
     return CliExit::Done;
 }
 
@@ -177,10 +190,17 @@ int CliSession::waitForConnect() {
     return CliExit::NoInstrument;
 }
 
-bool CliSession::writeJson() {
+bool CliSession::writeJson(const QStringList& only) {
     if (m_options.json.isEmpty())
         return true;
-    const QByteArray text = QJsonDocument(m_record->ToJson()).toJson(QJsonDocument::Indented);
+    QJsonObject record = m_record->ToJson();
+    if (!only.isEmpty()) {
+        QJsonObject kept;
+        for (const QString& key : only)
+            kept.insert(key, record.value(key));
+        record = kept;
+    }
+    const QByteArray text = QJsonDocument(record).toJson(QJsonDocument::Indented);
     if (m_options.json == u"-") {
         std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
         std::fflush(stdout);

@@ -10,6 +10,7 @@
 
 class uclHbif;
 class clsInstrument;
+struct SettingsReadResult;
 
 // One run of tq5800-cli: the configuration from the current folder, the link on the chosen
 // port, the connect sequence, one command, and its lines on standard output and error.
@@ -36,8 +37,9 @@ private:
     int powerOff();
     int maintenance(MaintenanceCommand command);
     int checkData();
-    // The station file is read and checked before the port is opened.
+    // The station and settings files are read and checked before the port is opened.
     int checkStationFile();
+    int checkSettingsFile();
     int stationsExport();
     int stationsImport();
     int calibrateZero();
@@ -54,7 +56,10 @@ private:
     int linkFailure(FailureCause cause);
     void printResult(const QString& resultText);
 
-    bool writeJson();
+    // The record as JSON, or only the properties named.
+    bool writeJson(const QStringList& only = {});
+    // A settings file refused: its line and cause on standard error.
+    bool settingsFileRefused(const SettingsReadResult& result);
 
     // A line as the log pane would show it: red lines go to standard error.
     void print(const QString& text, quint32 rgb);
@@ -68,4 +73,5 @@ private:
     bool m_gaveUp = false;
     bool m_progressToStderr = false; // standard output carries the JSON
     QStringList m_stations;          // the checked entries of a station file to import
+    QString m_failureLine;           // the last line of a failed run, when it says more
 };

@@ -167,12 +167,20 @@ bool FramDumpFlow(uclHbif& link, const QString& path, const FlowOutput& out) {
     info(out, 5463, FlowColor::Dump, {QString()});
     const QDateTime start = QDateTime::currentDateTime();
     link.AddLog(LoadMessage(5569, {nowText()}));
-    const bool ok = DumpSequences(link).GetRomDump2(path);
-    const qint64 elapsed = start.secsTo(QDateTime::currentDateTime());
-    link.AddLog(LoadMessage(5570, {nowText(), FormatElapsed(elapsed)}));
-    info(out, 5464, FlowColor::Dump, {QString()});
-    // The dump's end is announced either way; a dump that did not complete says so as well.
-    if (!ok)
-        info(out, 5469, FlowColor::Failure);
-    return ok;
+    DumpSequences dumps(link);
+    const bool ok = dumps.GetRomDump2(path);
+    const QString elapsed = FormatElapsed(start.secsTo(QDateTime::currentDateTime()));
+    if (ok) {
+        link.AddLog(LoadMessage(5570, {nowText(), elapsed}));
+        info(out, 5464, FlowColor::Dump, {QString()});
+        return true;
+    }
+    // A listing that did not complete is not announced as finished, in the log or the pane.
+    const QStringList why = DumpSequences::Describe(dumps.LastOutcome(), path);
+    link.AddLog(LoadMessage(9429, {nowText(), elapsed, why.join(u' ')}));
+    info(out, 9435, FlowColor::Failure, {QString()});
+    for (const QString& line : why)
+        if (out.addInfo)
+            out.addInfo(line, FlowColor::Failure);
+    return false;
 }

@@ -1,6 +1,7 @@
 #include "link/DumpSequences.h"
 
 #include "app/AppDate.h"
+#include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "app/ReadingFormat.h"
 #include "link/CommandSet.h"
@@ -9,7 +10,11 @@
 #include "model/Payloads.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QTimer>
 
 namespace {
 
@@ -24,18 +29,97 @@ QString nowText() {
     return AppDate::now().general();
 }
 
+QString block4(qint64 block) {
+    return HexN(block, 4);
+}
+
 } // namespace
 
 // --- binary image ----------------------------------------------------------------------------
 
+bool DumpSequences::prepareImage(const QString& path, int first, int last) {
+    QString why;
+    const bool wholeMemory = first == 0 && last == MemoryBlocks - 1;
+    if (!CheckWritable(path, WriteKind::Replace, &why)) {
+        m_outcome.fileError = why;
+        return false;
+    }
+    if (wholeMemory || !QFileInfo::exists(path)) {
+        m_image = QByteArray(ImageSize, char(0xFF));
+    } else {
+        QFile old(path);
+        if (!old.open(QIODevice::ReadOnly)) {
+            m_outcome.fileError = old.errorString();
+            return false;
+        }
+        m_image = old.readAll();
+        if (m_image.size() < ImageSize)
+            m_image.append(QByteArray(ImageSize - m_image.size(), char(0xFF)));
+    }
+    // The room for the image is taken before the instrument is asked: a full disk shows now,
+    // not after the whole download.
+    QSaveFile room(path);
+    if (!room.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteAll(room, m_image)) {
+        m_outcome.fileError = room.errorString();
+        return false;
+    }
+    room.cancelWriting();
+    return true;
+}
+
+bool DumpSequences::lineStaysQuiet(const bool& byteCame) {
+    bool quiet = false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [this, &quiet] {
+        quiet = true;
+        m_link.setStatus(m_link.Status()); // the wait looks at its condition again
+    });
+    timer.start(m_link.Timings().BlockQuietMs);
+    m_link.waitWhile([&] { return !quiet && !byteCame && !m_link.Cancel(); });
+    return quiet && !byteCame;
+}
+
+bool DumpSequences::keepPartial(const QString& path, const QByteArray& bytes) {
+    const QString partial = PartialPath(path);
+    QString why;
+    if (!WriteFileAtomically(partial, bytes, &why)) {
+        m_outcome.fileError = why;
+        return false;
+    }
+    m_outcome.partialPath = partial;
+    return true;
+}
+
+void DumpSequences::finishImage(const QString& path, int first, qint64 arrived, bool complete) {
+    m_outcome.arrived = arrived;
+    if (complete) {
+        QString why;
+        if (!WriteFileAtomically(path, m_image, &why)) {
+            m_outcome.end = Outcome::End::FileError;
+            m_outcome.fileError = why;
+        }
+    } else if (arrived > 0) {
+        // Only the blocks that came, from the first: an image padded with erased blocks would
+        // pass for that of an instrument holding less data.
+        keepPartial(path,
+                    m_image.mid(qsizetype(first) * BlockSize, qsizetype(arrived) * BlockSize));
+    }
+    m_image.clear();
+}
+
 bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
     const OperationScope scope(m_link);
+    m_outcome = Outcome();
+    m_outcome.expected = last - first + 1;
     emit m_link.DumpMessage(QStringLiteral("Initialize Local Image"));
-    const bool wholeMemory = first == 0 && last == MemoryBlocks - 1;
-    bool imageReady = true;
-    if (wholeMemory || !QFileInfo::exists(path)) {
-        QFile::remove(path);
-        imageReady = FillFileFF(path, ImageSize);
+    if (!prepareImage(path, first, last)) {
+        m_outcome.end = Outcome::End::FileError;
+        m_link.AddLog(LoadMessage(9424, {QDir::toNativeSeparators(path), m_outcome.fileError}));
+        m_link.setStatus(LinkStatus::Released);
+        emit m_link.Beep();
+        return false;
     }
     emit m_link.DumpMessage(QStringLiteral("Get FLASH Image"));
     m_link.AddLog(LoadMessage(5569, {nowText()}));
@@ -43,43 +127,77 @@ bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
     m_link.setBinaryRetry(false);
     m_link.setCancel(false);
 
-    QFile image(path);
-    imageReady = imageReady && image.open(QIODevice::ReadWrite);
+    // Bytes go into the image at the block's offset while a block is awaited; any byte beyond
+    // its 512, or arriving while none is awaited, is surplus: the block is asked again.
+    bool awaiting = false;
+    bool surplus = false;
     qint64 offset = 0;
     qint64 count = 0;
-    // Bytes received while Status is 9 go straight into the image at the block's offset; bytes
-    // beyond the block would overwrite the next block or grow the image.
     m_link.setBinarySink([&](const QByteArray& bytes) {
-        const qint64 room = BlockSize - count;
-        if (room <= 0 || bytes.isEmpty())
+        if (bytes.isEmpty())
             return uclHbif::BinaryBlock::More;
-        const qint64 n = qMin<qint64>(room, bytes.size());
-        if (!image.seek(offset + count) || image.write(bytes.constData(), n) != n) {
-            m_link.AddLog(QStringLiteral("<<< Dump file error >>> ") + path);
+        if (!awaiting || count + bytes.size() > BlockSize) {
+            surplus = true;
             return uclHbif::BinaryBlock::Error;
         }
-        count += n;
-        return count >= BlockSize ? uclHbif::BinaryBlock::Complete : uclHbif::BinaryBlock::More;
+        memcpy(m_image.data() + offset + count, bytes.constData(), size_t(bytes.size()));
+        count += bytes.size();
+        return count == BlockSize ? uclHbif::BinaryBlock::Complete : uclHbif::BinaryBlock::More;
     });
 
-    // Only a run that reaches the last block whole is a dump; a cancel between blocks is not.
-    bool lastWhole = false;
-    for (int block = first; imageReady && block <= last && !m_link.isWaiting(); ++block) {
+    int block = first;
+    int quietFrom = first; // the blocks before it were followed by a quiet line
+    int surplusInARow = 0;
+    while (block <= last && !m_link.isWaiting()) {
         offset = qint64(block) * BlockSize;
         count = 0;
+        surplus = false;
+        awaiting = true;
         m_link.setStatus(LinkStatus::BinaryDump);
         m_link.DataSend(BuildFrame(MemoryBlockReadPayload(block), Ctl::EOT), uclHbif::Send::Start);
         m_link.waitWhile(
             [this] { return m_link.Status() == LinkStatus::BinaryDump && !m_link.Cancel(); });
-        lastWhole = block == last && m_link.Status() == LinkStatus::Done;
-        emit m_link.DumpMessage(QStringLiteral("Get FLASH Image ") + HexN(block, 4));
+        awaiting = false;
+        emit m_link.DumpMessage(QStringLiteral("Get FLASH Image ") + block4(block));
         m_link.AddLog(LoadMessage(5570, {nowText()}));
-        if (m_link.Status() != LinkStatus::Done || m_link.Cancel())
+        const bool whole = !surplus && m_link.Status() == LinkStatus::Done && !m_link.Cancel();
+        const bool check = whole && (block == last || block + 1 - quietFrom >= QuietCheckEvery);
+        if (check && lineStaysQuiet(surplus)) {
+            quietFrom = block + 1;
+            surplusInARow = 0;
+        }
+        if (surplus) {
+            if (++surplusInARow > m_link.Retry()) {
+                m_outcome.end = Outcome::End::Surplus;
+                m_outcome.stoppedAt = block;
+                break;
+            }
+            m_link.AddLog(LoadMessage(9430, {block4(block), block4(quietFrom)}));
+            // Late bytes of the broken reply arrive while the link rests and are thrown away.
+            m_link.waitTicks(m_link.Timings().RetryQuietTicks);
+            block = quietFrom;
+            continue;
+        }
+        if (!whole || m_link.Cancel()) {
+            m_outcome.stoppedAt = block;
+            if (m_link.BinaryRetry())
+                m_outcome.end = Outcome::End::NoReply;
+            else if (m_link.Cancel() || m_link.Status() == LinkStatus::Cancelled)
+                m_outcome.end = Outcome::End::Cancelled;
+            else
+                m_outcome.end = Outcome::End::LinkFailed;
             break;
+        }
+        block = check ? quietFrom : block + 1;
     }
     m_link.setBinarySink({});
-    image.close();
-    if (lastWhole && m_link.Status() == LinkStatus::Done)
+    const bool complete = quietFrom > last;
+    if (!complete && m_outcome.end == Outcome::End::Complete)
+        m_outcome.end = Outcome::End::LinkFailed; // a wait refused: another one runs
+    // The blocks that came whole; after surplus only those followed by a quiet line count.
+    const qint64 arrived = (m_outcome.end == Outcome::End::Surplus ? quietFrom : block) - first;
+    finishImage(path, first, arrived, complete);
+    if (m_outcome.end == Outcome::End::Complete)
         return true;
     m_link.setStatus(LinkStatus::Released);
     emit m_link.Beep();
@@ -111,19 +229,19 @@ QString DumpSequences::HexListRule() {
     return QString(RuleWidth, u'-');
 }
 
-void DumpSequences::writeListLine(const QString& text) {
-    m_list.write((text + QStringLiteral("\r\n")).toLocal8Bit());
+void DumpSequences::listLine(const QString& text) {
+    m_listBody += (text + QStringLiteral("\r\n")).toLocal8Bit();
 }
 
 void DumpSequences::WriteHexList(const QList<HexListBuffer::Line>& lines) {
     if (lines.isEmpty())
         return;
-    if (m_list.isOpen()) {
-        writeListLine(HexListHeader());
-        writeListLine(HexListRule());
+    if (m_listing) {
+        listLine(HexListHeader());
+        listLine(HexListRule());
         for (const HexListBuffer::Line& l : lines)
-            writeListLine(address(l.address) + u' ' + HexDumpLine(l.bytes));
-        writeListLine(QString());
+            listLine(address(l.address) + u' ' + HexDumpLine(l.bytes));
+        listLine(QString());
     }
     emit m_link.DumpMessage(QStringLiteral("Get Dump ") + address(lines.first().address) + u'-' +
                             address(lines.last().address + 15));
@@ -131,47 +249,118 @@ void DumpSequences::WriteHexList(const QList<HexListBuffer::Line>& lines) {
 
 bool DumpSequences::GetRomDump2(const QString& listPath) {
     const OperationScope scope(m_link);
+    m_outcome = Outcome();
     m_link.AddLog(LoadMessage(5569, {nowText()}));
     const QDateTime start = QDateTime::currentDateTime();
-
-    m_list.setFileName(listPath);
-    if (m_list.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        writeListLine(QStringLiteral(";\tTQ-5800 Data Logger Program"));
-        writeListLine(QStringLiteral(";\tFlush ROM Dump (EF) List ") +
-                      AppDate::fromDateTime(start).general());
-        writeListLine(QStringLiteral(";\tSelvane Co.,Ltd."));
-        writeListLine(QString());
+    if (!CheckWritable(listPath, WriteKind::Replace, &m_outcome.fileError)) {
+        m_outcome.end = Outcome::End::FileError;
+        m_link.AddLog(LoadMessage(9424, {QDir::toNativeSeparators(listPath), m_outcome.fileError}));
+        m_link.setStatus(LinkStatus::Released);
+        return false;
     }
 
+    m_listBody.clear();
+    m_listing = true;
     HexListBuffer& buffer = m_link.DumpList();
     buffer.clear();
     buffer.setFullHandler([this](const QList<HexListBuffer::Line>& g) { WriteHexList(g); });
-
     if (!m_link.isWaiting()) {
         m_link.setStatus(LinkStatus::BlockTransfer);
         m_link.DataSend(BuildFrame(ReadPayload(u"EF"), Ctl::EOT), uclHbif::Send::Start);
         m_link.waitWhileStatus(LinkStatus::BlockTransfer);
     }
+    const bool ended = m_link.Status() == LinkStatus::Done;
+    const bool complete = ended && buffer.complete();
+    m_outcome.arrived = buffer.arrivedCount();
+    m_outcome.expected = buffer.announced();
+    m_outcome.arrivedText = buffer.arrivedText();
+    if (!complete) {
+        if (ended)
+            m_outcome.end = Outcome::End::Incomplete;
+        else if (m_link.WasCancelled())
+            m_outcome.end = Outcome::End::Cancelled;
+        else
+            m_outcome.end = Outcome::End::NoReply;
+    }
 
-    // A listing that ends inside a group: the group is filled up with erased lines.
+    // A listing that ends inside a group: the group is filled up with erased lines. A listing
+    // that broke off gets no lines it did not send.
     QList<HexListBuffer::Line> rest = buffer.lines();
     buffer.clear();
     buffer.setFullHandler({});
-    if (!rest.isEmpty()) {
+    if (complete && !rest.isEmpty()) {
         while (rest.size() < HexListBuffer::Lines)
             rest.append({rest.last().address + HexListBuffer::BytesPerLine,
                          QByteArray(HexListBuffer::BytesPerLine, char(0xFF))});
-        WriteHexList(rest);
     }
+    WriteHexList(rest);
+    m_listing = false;
 
-    if (m_list.isOpen()) {
-        writeListLine(QString());
-        const qint64 elapsed = start.secsTo(QDateTime::currentDateTime());
-        writeListLine(QStringLiteral(";\tTotal Download Time = ") + FormatElapsed(elapsed));
-        m_list.close();
+    QByteArray text;
+    const auto line = [&text](const QString& t) {
+        text += (t + QStringLiteral("\r\n")).toLocal8Bit();
+    };
+    line(QStringLiteral(";\tTQ-5800 Data Logger Program"));
+    line(QStringLiteral(";\tFlush ROM Dump (EF) List ") + AppDate::fromDateTime(start).general());
+    line(QStringLiteral(";\tSelvane Co.,Ltd."));
+    if (!complete) {
+        const QString of =
+            m_outcome.expected > 0 ? QString::number(m_outcome.expected) : QStringLiteral("?");
+        line(QStringLiteral(";\tIncomplete list: blocks %1 of %2 arrived")
+                 .arg(m_outcome.arrivedText, of));
     }
-    if (m_link.Status() == LinkStatus::Done)
+    line(QString());
+    text += m_listBody;
+    m_listBody.clear();
+    line(QString());
+    const qint64 elapsed = start.secsTo(QDateTime::currentDateTime());
+    line(QStringLiteral(";\tTotal Download Time = ") + FormatElapsed(elapsed));
+
+    if (complete) {
+        if (!WriteFileAtomically(listPath, text, &m_outcome.fileError))
+            m_outcome.end = Outcome::End::FileError;
+    } else if (m_outcome.arrived > 0) {
+        keepPartial(listPath, text);
+    }
+    if (m_outcome.end == Outcome::End::Complete)
         return true;
     m_link.setStatus(LinkStatus::Released);
     return false;
+}
+
+// --- the outcome in words --------------------------------------------------------------------
+
+QStringList DumpSequences::Describe(const Outcome& o, const QString& path) {
+    using End = Outcome::End;
+    const QString file = QDir::toNativeSeparators(path);
+    QStringList out;
+    switch (o.end) {
+    case End::Complete:
+        return out;
+    case End::NoReply:
+        out << (o.stoppedAt >= 0 ? LoadMessage(9420, {block4(o.stoppedAt)}) : LoadMessage(9431));
+        break;
+    case End::Cancelled:
+        out << LoadMessage(9421);
+        break;
+    case End::Surplus:
+        out << LoadMessage(9422, {QString::number(BlockSize), block4(o.stoppedAt)});
+        break;
+    case End::LinkFailed:
+        out << LoadMessage(9432);
+        break;
+    case End::Incomplete:
+        out << LoadMessage(9423, {o.arrivedText, QString::number(o.expected)});
+        break;
+    case End::FileError:
+        out << LoadMessage(9424, {file, o.fileError});
+        return out;
+    }
+    if (!o.partialPath.isEmpty())
+        out << LoadMessage(9425, {QDir::toNativeSeparators(o.partialPath), file});
+    else if (!o.fileError.isEmpty())
+        out << LoadMessage(9426, {file, o.fileError});
+    else
+        out << LoadMessage(9436, {file});
+    return out;
 }

@@ -1,5 +1,7 @@
 #include "link/HexListBuffer.h"
 
+#include <QStringList>
+
 namespace {
 constexpr qint64 kAddressLimit = 0x1000000; // 24-bit addresses
 constexpr int kDigitsPerLine = HexListBuffer::BytesPerLine * 2;
@@ -21,7 +23,17 @@ bool HexListBuffer::isValidBlock(qint64 block, const QByteArray& hex) {
     return true;
 }
 
-void HexListBuffer::addBlock(qint64 block, const QByteArray& hex) {
+void HexListBuffer::addBlock(qint64 block, const QByteArray& hex, qint64 announced) {
+    // A block that does not follow the one before means blocks were skipped (an instrument
+    // that took a repeated acknowledgement as two) or came out of turn.
+    if (block != m_lastBlock + 1)
+        m_inOrder = false;
+    if (announced > 0)
+        m_announced = announced;
+    if (!m_arrived.isEmpty() && m_arrived.last().second + 1 == block)
+        m_arrived.last().second = block;
+    else
+        m_arrived.append({block, block});
     m_lastBlock = block;
     const quint32 base = quint32((block - 1) * BlockSpan);
     for (qsizetype at = 0, k = 0; at < hex.size(); at += kDigitsPerLine, ++k) {
@@ -35,4 +47,19 @@ void HexListBuffer::addBlock(qint64 block, const QByteArray& hex) {
                 m_full(group);
         }
     }
+}
+
+qint64 HexListBuffer::arrivedCount() const {
+    qint64 n = 0;
+    for (const auto& run : m_arrived)
+        n += run.second - run.first + 1;
+    return n;
+}
+
+QString HexListBuffer::arrivedText() const {
+    QStringList runs;
+    for (const auto& run : m_arrived)
+        runs << (run.first == run.second ? QString::number(run.first)
+                                         : QStringLiteral("%1-%2").arg(run.first).arg(run.second));
+    return runs.join(QStringLiteral(", "));
 }

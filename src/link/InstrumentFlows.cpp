@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <cmath>
 
 namespace {
@@ -41,16 +42,21 @@ bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& 
     };
 
     ReadSequences reads(link);
+    bool historyLost = false;
     if (reads.GetInstrument(&record)) {
         record.setCommFlags(-1);
         record.setImportFlag(0);
         if (enableLockedGases)
             enableLockedGases();
-        reads.GetLatestHistory(&record);
-        ListAnalogValues(record, out);
-        info(out, 5415, FlowColor::Progress);
-        link.AddLog(LoadMessage(5519, {nowText(), elapsed()}));
-        return true;
+        if (reads.GetLatestHistory(&record)) {
+            ListAnalogValues(record, out);
+            info(out, 5415, FlowColor::Progress);
+            link.AddLog(LoadMessage(5519, {nowText(), elapsed()}));
+            return true;
+        }
+        // The history the record holds is an earlier read's: it must not pass for this one's.
+        ForgetCalibrationHistory(record);
+        historyLost = true;
     }
     if (link.WasCancelled()) {
         info(out, 5462, FlowColor::Failure);
@@ -59,10 +65,22 @@ bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& 
     }
     info(out, 5416, FlowColor::Failure);
     link.AddLog(LoadMessage(5520));
+    if (historyLost) {
+        info(out, 9414, FlowColor::Failure);
+        link.AddLog(LoadMessage(9414));
+    }
     if (record.FailLine() == QStringLiteral("HC,R"))
         info(out, 5590, FlowColor::Failure);
     link.AddLog(LoadMessage(5521, {nowText(), elapsed()}));
     return false;
+}
+
+void ForgetCalibrationHistory(clsInstrument& record) {
+    for (int gas = 0; gas < clsInstrument::GasCount; ++gas) {
+        record.setCalibDate(gas, AppDate(-101.0));
+        record.setCalibBefore(gas, -101.0f);
+        record.setCalibAfter(gas, -101.0f);
+    }
 }
 
 void ListAnalogValues(const clsInstrument& record, const FlowOutput& out) {
@@ -141,26 +159,43 @@ bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString&
     }
     info(out, 5465, FlowColor::Progress);
     link.AddLog(LoadMessage(5523, {nowText()}));
+    const QDateTime start = QDateTime::currentDateTime();
+    const auto elapsed = [&start] {
+        return FormatElapsed(start.secsTo(QDateTime::currentDateTime()));
+    };
+    // Every way out names its cause, on the pane and in the log's closing line.
+    const auto failed = [&](int headline, const QStringList& why) {
+        info(out, headline, FlowColor::Failure);
+        for (const QString& line : why)
+            if (out.addInfo)
+                out.addInfo(line, FlowColor::Failure);
+        link.AddLog(LoadMessage(9428, {nowText(), elapsed(), why.join(u' ')}));
+        return false;
+    };
 
     ReadSequences reads(link);
     DumpSequences dumps(link);
+    QString ownPartial; // kept by this run's first try
     for (bool retried = false;; retried = true) {
-        if (!reads.GetRomNo(&record)) {
-            info(out, 5469, FlowColor::Failure);
-            return false;
-        }
+        if (!reads.GetRomNo(&record))
+            return failed(5469, {LoadMessage(link.WasCancelled() ? 9421 : 9433)});
         if (dumps.GetBinDump(path, 0, DumpSequences::MemoryBlocks - 1)) {
+            // What the broken try kept is superseded by the whole image.
+            if (!ownPartial.isEmpty())
+                QFile::remove(ownPartial);
             // The operator sees that the download ended, and where the data went.
             info(out, 5787, FlowColor::Progress, {QDir::toNativeSeparators(path)});
+            link.AddLog(LoadMessage(9427, {nowText(), elapsed()}));
             return true;
         }
-        // The operator's cancel ends it quietly; only a block that timed out is tried again.
-        if (link.WasCancelled() && !link.BinaryRetry())
-            return false;
-        if (!link.BinaryRetry() || retried) {
-            info(out, 5469, FlowColor::Failure);
-            return false;
-        }
+        const DumpSequences::Outcome& o = dumps.LastOutcome();
+        const QStringList why = DumpSequences::Describe(o, path);
+        // Only a block that timed out is tried again, and only once.
+        if (o.end == DumpSequences::Outcome::End::Cancelled)
+            return failed(5462, why.mid(1));
+        if (o.end != DumpSequences::Outcome::End::NoReply || retried)
+            return failed(5469, why);
+        ownPartial = o.partialPath;
         if (out.setProgressLabel)
             out.setProgressLabel(QStringLiteral("One more time !"));
         // Late bytes of the broken block arrive while the link rests and are thrown away.

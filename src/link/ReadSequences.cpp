@@ -39,6 +39,11 @@ std::array<ReadSequences::ReadSlot, ReadSequences::ReadTableSize> buildReadTable
 
 } // namespace
 
+QStringList ReadSequences::RomNoProperties() {
+    return {QStringLiteral("RomNumber"), QStringLiteral("UserID"), QStringLiteral("StationID"),
+            QStringLiteral("SerialNo"), QStringLiteral("DummySerial")};
+}
+
 const std::array<ReadSequences::ReadSlot, ReadSequences::ReadTableSize>&
 ReadSequences::ReadTable() {
     static const auto table = buildReadTable();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 
 class clsInstrument;
@@ -31,6 +32,9 @@ public:
     bool GetInstrument(clsInstrument* record);
     // The identity slots 0 to 4 only; clears FailLine first.
     bool GetRomNo(clsInstrument* record);
+    // The record properties those slots fill ("VP" the program number, then the identity
+    // texts): all of the record that GetRomNo makes the instrument's.
+    static QStringList RomNoProperties();
     // "SO,R,"; on failure Status becomes 2.
     bool GetLatestHistory(clsInstrument* record);
     // "GJ,R,"; on failure Status 2 and every gas slot as "no sensor".

@@ -597,6 +597,11 @@ bool ResponseDecoder::dumpList() {
         return formatError();
     if (qint64(n) == m_state.DumpList.lastBlock())
         return true; // the block again, after the acknowledgement was lost: taken once
-    m_state.DumpList.addBlock(qint64(n), digits);
+    // Token 0 announces how many blocks the listing has; the hex list checks that all came.
+    double announced = 0;
+    if (!ParseNumber(tok(0), &announced) || announced != std::trunc(announced) || announced < 1 ||
+        announced > 1e9)
+        announced = 0;
+    m_state.DumpList.addBlock(qint64(n), digits, qint64(announced));
     return true;
 }

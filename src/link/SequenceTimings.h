@@ -21,6 +21,10 @@ struct SequenceTimings {
     // Before a download is tried again, late bytes of the failed try must have arrived and
     // been thrown away, or they would land in the new image (half a second).
     qint32 RetryQuietTicks = 5;
+    // How long the line must stay quiet after a memory block for its reply to have ended: a
+    // reply still going sends its next byte at once, and adapters hand bytes on within a few
+    // milliseconds.
+    int BlockQuietMs = 20;
 };
 
 // The link's own rhythm in the program (tests shorten the intervals).
@@ -36,8 +40,9 @@ struct LinkLimits {
     // A frame in progress longer than this is no frame: the link drops it and looks for the
     // next STX. No reply of the instrument comes near it.
     static constexpr qsizetype RxBufferLimit = 4096;
-    // Lines about received data the communication log takes at once, and per second after
-    // that: a babbling instrument must not fill the disk.
+    // Lines about noise and stray replies the communication log takes at once, and per second
+    // after that: a babbling line must not fill the disk. Replies to the exchange are always
+    // logged.
     static constexpr int RxLogBurst = 200;
     static constexpr int RxLogPerSecond = 20;
 };

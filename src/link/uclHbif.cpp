@@ -78,6 +78,7 @@ uclHbif::~uclHbif() {
     // A host destroyed with an operation still waiting: let that wait end.
     if (m_loop)
         m_loop->quit();
+    flushSuppressed();
 }
 
 void uclHbif::setSerialControl(PortControl* port) {
@@ -229,7 +230,7 @@ void uclHbif::setRunDensty(bool on) {
 }
 
 void uclHbif::AddLog(const QString& text) {
-    WriteSerialLog(text);
+    logLine(text);
 }
 
 bool uclHbif::DisConnect() {
@@ -252,10 +253,10 @@ void uclHbif::DataSend(const QByteArray& frame, Send kind) {
         m_retryCount = 0;
         m_lastFailure = FailureCause::None;
     }
-    WriteSerialLog(LiteralMessage(5552, {ToLogText(frame)}));
+    logLine(LiteralMessage(5552, {ToLogText(frame)}));
     if (written != frame.size()) {
         // A closed or vanished port: no reply can come to a frame that never left.
-        WriteSerialLog(QStringLiteral("<<< Port write failed >>>"));
+        logLine(QStringLiteral("<<< Port write failed >>>"));
         if (IsWaiting(m_status))
             failExchange(FailureCause::Line);
     }
@@ -311,9 +312,23 @@ void uclHbif::failExchange(FailureCause why) {
     setStatus(LinkStatus::Failed);
 }
 
-void uclHbif::logReceived(const QString& text) {
-    // A token bucket: a burst is logged whole, a flood at a bounded rate with a count of what
-    // was left out.
+void uclHbif::logLine(const QString& text) {
+    flushSuppressed();
+    WriteSerialLog(text);
+}
+
+void uclHbif::flushSuppressed() {
+    if (m_rxLogSuppressed == 0)
+        return;
+    const qint64 n = m_rxLogSuppressed;
+    m_rxLogSuppressed = 0;
+    WriteSerialLog(QStringLiteral("<<< %1 received lines not logged: the line babbles >>>").arg(n));
+}
+
+void uclHbif::logBabble(const QString& text) {
+    // What is not a reply to the exchange (noise, garbage, answers to other commands) goes
+    // through a token bucket: a burst is logged whole, a flood at a bounded rate, and what was
+    // left out is counted in a line of its own before the next line that is logged.
     if (!m_rxLogClock.isValid())
         m_rxLogClock.start();
     const double seconds = m_rxLogClock.restart() / 1000.0;
@@ -324,12 +339,7 @@ void uclHbif::logReceived(const QString& text) {
         return;
     }
     m_rxLogTokens -= 1;
-    if (m_rxLogSuppressed > 0) {
-        WriteSerialLog(QStringLiteral("<<< %1 received lines not logged: the line babbles >>>")
-                           .arg(m_rxLogSuppressed));
-        m_rxLogSuppressed = 0;
-    }
-    WriteSerialLog(text);
+    logLine(text);
 }
 
 // --- receiving -------------------------------------------------------------------------------
@@ -353,12 +363,16 @@ void uclHbif::receive(PortControl* port, bool irda) {
     if (m_cancel) {
         setStatus(LinkStatus::Cancelled);
         m_rx.clear();
-    } else if (m_status == LinkStatus::BinaryDump) {
+    } else if (m_status == LinkStatus::BinaryDump || (m_binarySink && !IsWaiting(m_status))) {
+        // While a dump runs, bytes between its blocks are its business too (a reply that went
+        // on too long), not noise to be dropped.
         const BinaryBlock result = m_binarySink ? m_binarySink(bytes) : BinaryBlock::Error;
-        if (result == BinaryBlock::Complete)
-            setStatus(LinkStatus::Done);
-        else if (result == BinaryBlock::Error)
-            failExchange(FailureCause::Refused);
+        if (m_status == LinkStatus::BinaryDump) {
+            if (result == BinaryBlock::Complete)
+                setStatus(LinkStatus::Done);
+            else if (result == BinaryBlock::Error)
+                failExchange(FailureCause::Refused);
+        }
     } else {
         m_rx += bytes;
         takeBlocks();
@@ -369,7 +383,7 @@ void uclHbif::receive(PortControl* port, bool irda) {
 
 void uclHbif::dropNoise() {
     if (m_noiseBytes > 0) {
-        logReceived(QStringLiteral("<<< %1 bytes outside any frame dropped >>>").arg(m_noiseBytes));
+        logBabble(QStringLiteral("<<< %1 bytes outside any frame dropped >>>").arg(m_noiseBytes));
         m_noiseBytes = 0;
     }
 }
@@ -390,7 +404,7 @@ void uclHbif::takeBlocks() {
                 const bool text = isPrintableLine(QByteArrayView(line).chopped(1));
                 if (text && !m_noiseSinceSend && IsWaiting(m_status) &&
                     m_status != LinkStatus::BinaryDump) {
-                    logReceived(LiteralMessage(5549, {ToLogText(line)}));
+                    logLine(LiteralMessage(5549, {ToLogText(line)}));
                     if (m_retryCount >= m_retry) {
                         failExchange(FailureCause::Refused);
                         return;
@@ -453,13 +467,15 @@ void uclHbif::takeBlocks() {
         }
         dropNoise();
         m_lastBlock = block;
-        logReceived(LiteralMessage(5549, {ToLogText(block)}));
         if (!isReplyToCommand(block)) {
             // A late answer to an earlier command: taking it would put every later reply
             // one command behind.
-            logReceived(QStringLiteral("<<< Reply to another command dropped >>>"));
+            logBabble(LiteralMessage(5549, {ToLogText(block)}));
+            logBabble(QStringLiteral("<<< Reply to another command dropped >>>"));
             continue;
         }
+        // Every reply to the exchange is logged: the log exists to show them.
+        logLine(LiteralMessage(5549, {ToLogText(block)}));
         if (!m_decoder.DecodeResponse(block)) {
             rejectBlock();
         } else if (block.back() == Ctl::ETB) {
@@ -522,7 +538,7 @@ void uclHbif::lineDown() {
 void uclHbif::serialEvent(PortControl* port, int code) {
     if (code >= PortEvent::BreakSignal && code <= PortEvent::DeviceControlError)
         ++m_lineErrors;
-    const auto logLine = [](int message) { WriteSerialLog(LoadMessage(message, {nowText()})); };
+    const auto logError = [this](int message) { logLine(LoadMessage(message, {nowText()})); };
     // A line error ends the exchange it hit as a failure; with no exchange running there is
     // nothing to end.
     const auto fail = [this] {
@@ -543,33 +559,33 @@ void uclHbif::serialEvent(PortControl* port, int code) {
         }
         break;
     case PortEvent::BreakSignal:
-        logLine(5542);
+        logError(5542);
         break;
     case PortEvent::FramingError:
-        logLine(5543);
+        logError(5543);
         fail();
         break;
     case PortEvent::Overrun:
-        logLine(5544);
+        logError(5544);
         fail();
         break;
     case PortEvent::ReceiveOverflow:
-        logLine(5545);
+        logError(5545);
         fail();
         break;
     case PortEvent::ParityError:
-        logLine(5546);
+        logError(5546);
         fail();
         break;
     case PortEvent::SendOverflow:
         // A frame that could not be written was not sent: no reply can confirm it.
         if (m_state.LinkMode != ConnectMode::Connecting) {
-            logLine(5547);
+            logError(5547);
             fail();
         }
         break;
     case PortEvent::DeviceControlError:
-        logLine(5548);
+        logError(5548);
         fail();
         break;
     default:
@@ -580,7 +596,7 @@ void uclHbif::serialEvent(PortControl* port, int code) {
 void uclHbif::irdaEvent(int code, int detail) {
     if (code == PortEvent::LinkUp) {
         if (m_state.LinkMode == ConnectMode::NotConnected) {
-            WriteSerialLog(LoadMessage(5550, {nowText()}));
+            logLine(LoadMessage(5550, {nowText()}));
             m_retryCount = 0;
             m_rx.clear();
             m_ticks = 0;
@@ -590,11 +606,10 @@ void uclHbif::irdaEvent(int code, int detail) {
     }
     setStatus(LinkStatus::Failed);
     if (code == PortEvent::SocketError) {
-        WriteSerialLog(QStringLiteral("Soket Error[%1](%2)").arg(nowText()).arg(detail));
+        logLine(QStringLiteral("Soket Error[%1](%2)").arg(nowText()).arg(detail));
         post([this, detail] { emit IrDAError(qint16(detail)); });
     } else {
-        WriteSerialLog(
-            QStringLiteral("IrDA Error[%1][%2] (%3)").arg(nowText()).arg(code).arg(detail));
+        logLine(QStringLiteral("IrDA Error[%1][%2] (%3)").arg(nowText()).arg(code).arg(detail));
     }
 }
 
@@ -602,6 +617,10 @@ void uclHbif::irdaEvent(int code, int detail) {
 
 void uclHbif::onLinkTick() {
     ++m_ticks;
+    // Once the babble pauses, the count of what it cost is written at once, not only when
+    // something else is logged.
+    if (m_rxLogSuppressed > 0 && m_rxLogClock.elapsed() >= 1000 / LinkLimits::RxLogPerSecond)
+        flushSuppressed();
     // No port signals its modem lines; the tick reads them and raises their changes.
     ActivePort()->pollModemLines();
     if (m_state.LinkMode == ConnectMode::Reopen) {
@@ -634,8 +653,8 @@ void uclHbif::reopenStep() {
     m_reopenTicks = 0;
     if (!port->reopen())
         return;
-    WriteSerialLog(QStringLiteral("--- Adapter back on %1: reconnecting. Date = %2 ---")
-                       .arg(port->portName(), nowText()));
+    logLine(QStringLiteral("--- Adapter back on %1: reconnecting. Date = %2 ---")
+                .arg(port->portName(), nowText()));
     setStatus(LinkStatus::Idle);
     m_retryCount = 0;
     m_ticks = 0;
@@ -644,7 +663,7 @@ void uclHbif::reopenStep() {
 
 void uclHbif::connectStep() {
     if (m_status != LinkStatus::WaitRead) {
-        WriteSerialLog(LoadMessage(5512));
+        logLine(LoadMessage(5512));
         if (m_retryCount < m_retry) {
             ++m_retryCount;
             constexpr int every = LinkDefaults::ConnectRetryEvery;
@@ -687,7 +706,7 @@ void uclHbif::timeoutStep() {
             resendUnlessBarred();
             break;
         case LinkStatus::BinaryDump:
-            WriteSerialLog(QStringLiteral("= timeout ="));
+            logLine(QStringLiteral("= timeout ="));
             m_binaryRetry = true;
             setCancel(true);
             break;
@@ -720,7 +739,7 @@ void uclHbif::onDenstyTick() {
         m_retryCount = 0;
         DataSend(BuildFrame(QByteArrayLiteral("DN,R,"), Ctl::EOT), Send::Start);
     } else if (m_status == LinkStatus::WaitRead) {
-        WriteSerialLog(LoadMessage(5560, {nowText()}));
+        logLine(LoadMessage(5560, {nowText()}));
         setStatus(LinkStatus::Released);
     }
 }

@@ -169,8 +169,9 @@ public:
     // Refused (false, nothing sent) while another wait runs.
     bool Exchange(const QString& payload, LinkStatus waitStatus);
 
-    // Binary dump: while Status is BinaryDump every received byte goes to the sink, which says
-    // whether the block is complete or could not be stored.
+    // Binary dump: while Status is BinaryDump, and while a sink is set and no exchange waits,
+    // every received byte goes to the sink; while Status is BinaryDump it says whether the
+    // block is complete or has failed.
     enum class BinaryBlock { More, Complete, Error };
     using BinarySink = std::function<BinaryBlock(const QByteArray& bytes)>;
     void setBinarySink(BinarySink sink) { m_binarySink = std::move(sink); }
@@ -209,7 +210,11 @@ private:
     void reopenStep();
     void onDenstyTick();
     void checkWait();
-    void logReceived(const QString& text);
+    // Every line the link writes to the communication log goes through logLine; lines about
+    // what is not a reply to the exchange go through logBabble's allowance.
+    void logLine(const QString& text);
+    void logBabble(const QString& text);
+    void flushSuppressed();
     template <typename F> void post(F&& f) {
         QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::QueuedConnection);
     }
@@ -249,7 +254,8 @@ private:
     BinarySink m_binarySink;
     std::array<qint32, 5> m_factCal{};
 
-    // The communication log's allowance for received-data lines (a token bucket).
+    // The communication log's allowance for lines about noise and stray replies (a token
+    // bucket).
     QElapsedTimer m_rxLogClock;
     double m_rxLogTokens = LinkLimits::RxLogBurst;
     qint64 m_rxLogSuppressed = 0;

@@ -7,7 +7,7 @@
 #include "app/ReadingFormat.h"
 #include "model/clsInstrument.h"
 
-#include <QFile>
+#include <QDir>
 
 namespace {
 
@@ -197,28 +197,14 @@ QString CsvLine(const QStringList& fields) {
 
 bool AppendSettingRecord(const QString& path, const clsInstrument& r, SettingRecordMode mode,
                          const AppDate& now, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite | QIODevice::Append)) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    QByteArray bytes;
-    if (f.size() == 0) {
-        bytes += CsvLine(SettingRecordHeaderFields()).toLocal8Bit() + "\r\n";
-    } else {
-        // A line cut short by an earlier failure must not swallow the new record.
-        char last = 0;
-        if (f.seek(f.size() - 1) && f.getChar(&last) && last != '\n')
-            bytes += "\r\n";
-    }
-    bytes += CsvLine(SettingRecordFields(r, mode, now)).toLocal8Bit() + "\r\n";
-    if (f.write(bytes) != bytes.size() || !f.flush()) {
-        if (error)
-            *error = f.errorString();
-        return false;
-    }
-    return true;
+    const QByteArray header = CsvLine(SettingRecordHeaderFields()).toLocal8Bit() + "\r\n";
+    const QByteArray line = CsvLine(SettingRecordFields(r, mode, now)).toLocal8Bit() + "\r\n";
+    QString why;
+    if (AppendWhole(path, line, &why, header))
+        return true;
+    if (error)
+        *error = LoadMessage(9413, {QDir::toNativeSeparators(path), why});
+    return false;
 }
 
 bool AppendSettingRecord(const clsInstrument& r, SettingRecordMode mode, QString* error) {

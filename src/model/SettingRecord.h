@@ -38,7 +38,8 @@ QString CsvField(const QString& text);
 QString CsvLine(const QStringList& fields);
 
 // Appends one record line (CR LF, local 8-bit), writing the header first when the file is
-// missing or empty. Never truncates. False with a description in `error` on failure.
+// missing or empty: whole or not at all, so a full disk leaves the file as it was. False with
+// a sentence naming the file and the system's cause in `error` on failure.
 bool AppendSettingRecord(const QString& path, const clsInstrument& record, SettingRecordMode mode,
                          const AppDate& now, QString* error = nullptr);
 // The same into SettingRecordPath() at the current time.

@@ -8,12 +8,14 @@
 #include "app/ReadingFormat.h"
 #include "app/TextLineReader.h"
 #include "app/clsToken.h"
+#include "model/FactoryParameters.h"
 #include "model/Payloads.h"
 #include "model/clsInstrument.h"
 
 #include <QFile>
 #include <QHash>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -199,6 +201,84 @@ QString dec(qint64 v) {
     return QString::number(v);
 }
 
+// The settings a factory dialog row edits, with the row: a file may hold only what the dialog
+// would accept, so that an instrument never receives a value no window can give it.
+struct FactoryRowOf {
+    const char* code;
+    int row;
+    qint64 (*value)(const clsInstrument&); // null for the text row
+};
+#define TQ_VALUE(prop) [](const clsInstrument& r) { return qint64(r.prop()); }
+// clang-format off
+const FactoryRowOf kFactoryRows[] = {
+    // code row value
+    {"BS",  2,  nullptr},
+    {"AP",  3,  TQ_VALUE(AlarmMode)},
+    {"XW",  4,  TQ_VALUE(LogOverWrite)},
+    {"SC",  5,  TQ_VALUE(CalLimit)},
+    {"SM",  7,  TQ_VALUE(CalCheck)},
+    {"AT",  9,  TQ_VALUE(AlarmO2)},
+    {"UQ",  10, TQ_VALUE(autoBackLight)},
+    {"XT",  11, TQ_VALUE(LcdBackLight)},
+    {"AF",  12, TQ_VALUE(AlarmOnOff)},
+    {"SJ",  13, TQ_VALUE(AutoZero)},
+    {"SG",  14, TQ_VALUE(DemandZero)},
+    {"XB",  15, TQ_VALUE(Confirmation)},
+};
+// clang-format on
+#undef TQ_VALUE
+
+// The choices of a list row numbered as the file holds them: "0 Reset, 1 Latch".
+QString numberedChoices(int row, const clsInstrument& r) {
+    QStringList out;
+    const QStringList texts = FactoryParameters::ChoiceList(row, r).split(u'|');
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        out << QString::number(i) + u' ' + texts.at(i);
+    return out.join(QStringLiteral(", "));
+}
+
+// Why the record's value of the group `code` lies outside what the windows give it; empty when
+// it does not, or when no window limits the group. Switches (SD) and field widths are checked
+// where the value is read and written.
+QString rangeProblem(const QString& code, const clsInstrument& r) {
+    using namespace FactoryParameters;
+    if (code == u"UJ") {
+        // The destination is the list position as a decimal text.
+        static const QStringList destinations = {QStringLiteral("0"), QStringLiteral("1"),
+                                                 QStringLiteral("2")};
+        if (!destinations.contains(r.SpecType()))
+            return LoadMessage(9406, {code, r.SpecType(), Label(8), numberedChoices(8, r)});
+        return QString();
+    }
+    if (code == u"XP") {
+        if (r.Intervals() < 1)
+            return LoadMessage(9407, {code, dec(r.Intervals()), LoadMessage(5223)});
+        return QString();
+    }
+    for (const auto& f : kFactoryRows) {
+        if (code != QLatin1String(f.code))
+            continue;
+        const QString shown = DisplayText(f.row, r);
+        switch (RowKind(f.row)) {
+        case Kind::Text:
+            // No spec number at all is what an instrument without one holds.
+            if (!shown.trimmed().isEmpty() && !IsValid(f.row, shown))
+                return LoadMessage(9409, {code, shown, Label(f.row)});
+            return QString();
+        case Kind::Number:
+            if (!IsValid(f.row, shown))
+                return LoadMessage(9407, {code, shown, Label(f.row)});
+            return QString();
+        case Kind::List:
+            if (shown.isEmpty())
+                return LoadMessage(
+                    9406, {code, dec(f.value(r)), Label(f.row), numberedChoices(f.row, r)});
+            return QString();
+        }
+    }
+    return QString();
+}
+
 } // namespace
 
 QByteArray SettingsFileText(const clsInstrument& r) {
@@ -294,6 +374,16 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
         num5(ls, r.LS_Digit(e), r.LS_Point(e));
         hex(ls, r.LS_elem_vol(e), 4);
     }
+    // What the reader would refuse is not written either; a value already reported as not
+    // fitting its field is not reported twice.
+    for (const char* code :
+         {"BS", "AP", "XW", "SC", "SM", "UJ", "AT", "UQ", "XT", "AF", "SJ", "SG", "XB", "XP"}) {
+        const QString c = QLatin1String(code);
+        const bool reported = std::any_of(
+            out.cbegin(), out.cend(), [&c](const QString& p) { return p.startsWith(c + u':'); });
+        if (const QString why = rangeProblem(c, r); !reported && !why.isEmpty())
+            out << why;
+    }
     return out;
 }
 
@@ -307,8 +397,7 @@ bool WriteSettingsFile(const clsInstrument& r, const QString& path, QString* err
     return WriteFileAtomically(path, SettingsFileText(r), error);
 }
 
-SettingsReadResult ReadSettings(clsInstrument& r, QIODevice& in,
-                                const UnknownSettingsLine& onUnknown) {
+SettingsReadResult ReadSettings(clsInstrument& r, QIODevice& in) {
     SettingsReadResult result;
     clsToken t;
     t.AddComments(QStringLiteral(";"));
@@ -316,37 +405,59 @@ SettingsReadResult ReadSettings(clsInstrument& r, QIODevice& in,
     TextLineReader reader(in);
     QString text;
     bool cut = false;
-    const auto unknown = [&] {
-        ++result.unknownLines;
-        if (onUnknown)
-            onUnknown(text);
+    QHash<QString, qint64> given; // group code -> the line that gave it
+    qint64 firstUnknown = 0;
+    const auto refuse = [&](qint64 line, const QString& why) {
+        result.ok = false;
+        result.line = line;
+        result.message = why;
     };
-    while (reader.next(&text, &cut)) {
+    while (result.ok && reader.next(&text, &cut)) {
+        const qint64 line = reader.lineNumber();
         if (cut) {
-            unknown();
-            continue;
-        }
-        try {
-            // Token slots are not cleared between lines, and the reader does not look at
-            // TokenCount: a blank line repeats the line before, a comment lands in token 0.
-            t.setSource(text);
-            const auto it = handlers().constFind(t.Tokens(0).toUpper());
-            if (it == handlers().constEnd())
-                unknown();
-            else
-                (*it)(r, t);
-        } catch (const std::exception& e) {
-            result.ok = false;
-            result.line = reader.lineNumber();
-            result.message = QString::fromLocal8Bit(e.what());
+            refuse(line, LoadMessage(9404, {QString::number(TextLineReader::DefaultLineLimit)}));
             break;
         }
+        // A blank line would only apply the line before it again.
+        if (text.trimmed().isEmpty())
+            continue;
+        try {
+            // Token slots are not cleared between lines, and the reader does not look at
+            // TokenCount: a line short of fields takes them from the line before, a comment
+            // lands in token 0.
+            t.setSource(text);
+            const QString code = t.Tokens(0).toUpper();
+            const auto it = handlers().constFind(code);
+            if (it == handlers().constEnd()) {
+                if (result.unknownLines++ == 0)
+                    firstUnknown = line;
+                if (result.unknownLines > MaxUnknownLines) {
+                    refuse(firstUnknown, LoadMessage(9408, {QString::number(MaxUnknownLines),
+                                                            result.unknown.value(0).left(60)}));
+                    break;
+                }
+                result.unknown << text;
+                continue;
+            }
+            // A group given twice leaves one of its values unsaid: which did the author mean?
+            if (const auto seen = given.constFind(code); seen != given.constEnd()) {
+                refuse(line, LoadMessage(9405, {code, QString::number(*seen)}));
+                break;
+            }
+            given.insert(code, line);
+            (*it)(r, t);
+            if (const QString why = rangeProblem(code, r); !why.isEmpty())
+                refuse(line, why);
+        } catch (const std::exception& e) {
+            refuse(line, QString::fromLocal8Bit(e.what()));
+        }
     }
+    if (result.ok && given.isEmpty())
+        refuse(0, LoadMessage(9401));
     return result;
 }
 
-SettingsReadResult ReadSettingsFile(clsInstrument& r, const QString& path,
-                                    const UnknownSettingsLine& onUnknown) {
+SettingsReadResult ReadSettingsFile(clsInstrument& r, const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         SettingsReadResult result;
@@ -354,18 +465,23 @@ SettingsReadResult ReadSettingsFile(clsInstrument& r, const QString& path,
         result.message = f.errorString();
         return result;
     }
-    return ReadSettings(r, f, onUnknown);
+    return ReadSettings(r, f);
 }
 
-SettingsReadResult ImportSettingsFile(clsInstrument& r, const QString& path,
-                                      const UnknownSettingsLine& onUnknown) {
-    // Read into a copy: a file that stops part-way changes nothing.
+SettingsReadResult ImportSettingsFile(clsInstrument& r, const QString& path) {
+    // Read into a copy: a file that is refused anywhere changes nothing.
     clsInstrument loaded = r;
-    SettingsReadResult result = ReadSettingsFile(loaded, path, onUnknown);
+    SettingsReadResult result = ReadSettingsFile(loaded, path);
     if (result.ok) {
         r = loaded;
         r.SetChangeFlags(true, false);
         r.setImportFlag(-1);
     }
     return result;
+}
+
+QString SettingsRefusalText(const SettingsReadResult& result) {
+    if (result.line > 0)
+        return LoadMessage(5776, {QString::number(result.line), result.message});
+    return LoadMessage(9403, {result.message});
 }

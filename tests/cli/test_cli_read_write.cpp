@@ -259,10 +259,17 @@ private slots:
         QCOMPARE(clitest::readFile(dir.path() + "/TQ5800Config.ini"), ini);
         QVERIFY(r.err.contains("TQ-5800 Instrument Information Download Failed."));
 
-        // The next run starts its own log; the configuration keeps the earlier one.
-        const auto next = runCli(dir.path(), {"--port", dir.path() + "/no-such-port", "read"});
+        // A run whose port does not open leaves the logs as they were: nothing rotated away.
+        const QByteArray log = clitest::readFile(dir.path() + "/SerialLog.log");
+        auto next = runCli(dir.path(), {"--port", dir.path() + "/no-such-port", "read"});
         QCOMPARE(next.exitCode, 3);
-        QVERIFY(clitest::readFile(dir.path() + "/SerialLog1.log").contains("VP,R,"));
+        QCOMPARE(clitest::readFile(dir.path() + "/SerialLog.log"), log);
+        QVERIFY(!QFile::exists(dir.path() + "/SerialLog1.log"));
+        // The next run that reaches its port (the instrument is silent now) starts its own log;
+        // the configuration keeps the earlier one.
+        next = runCli(dir.path(), {"--port", sim.pty(), "read"});
+        QCOMPARE(next.exitCode, 3);
+        QCOMPARE(clitest::readFile(dir.path() + "/SerialLog1.log"), log);
         QVERIFY(!clitest::readFile(dir.path() + "/SerialLog.log").contains("VP,R,"));
     }
 

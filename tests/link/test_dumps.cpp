@@ -128,13 +128,19 @@ private slots:
     void theWholeMemoryAlwaysStartsFromAFreshImage() {
         seqtest::SimLink s;
         QVERIFY(s.connect());
-        writeFile(path("big.dat"), QByteArray(600000, '\x11'));
+        const QByteArray old(600000, '\x11');
+        writeFile(path("big.dat"), old);
         s.sim().setFaults("silent=0");
         Watchdog dog(s.link);
-        // Nothing arrives, yet the old file has been replaced by an erased image.
+        // Nothing arrives: the old file stays as it was, and nothing is kept beside it.
         QVERIFY(!DumpSequences(s.link).GetBinDump(path("big.dat"), 0, 1023));
-        QCOMPARE(readFile(path("big.dat")), QByteArray(524288, '\xFF'));
+        QCOMPARE(readFile(path("big.dat")), old);
+        QVERIFY(!QFile::exists(path("big.partial.dat")));
         QVERIFY(s.link.BinaryRetry());
+        // A whole dump replaces it with the memory alone, none of the old bytes left.
+        s.sim().setFaults(QString());
+        QVERIFY(DumpSequences(s.link).GetBinDump(path("big.dat"), 0, 1023));
+        QCOMPARE(readFile(path("big.dat")), s.sim().state().memory.bytes());
         QVERIFY(!dog.fired());
     }
 
@@ -164,19 +170,22 @@ private slots:
         seqtest::SimLink s(SimOptions{0, "withhold=3", 1});
         QVERIFY(s.connect());
         Watchdog dog(s.link);
-        QVERIFY(!DumpSequences(s.link).GetBinDump(path("held.dat"), 0, 1023));
+        DumpSequences dumps(s.link);
+        QVERIFY(!dumps.GetBinDump(path("held.dat"), 0, 1023));
         QVERIFY(!dog.fired());
         QVERIFY(s.link.BinaryRetry());
         QVERIFY(!s.link.Cancel()); // nothing left to end the next command
         QCOMPARE(s.link.Status(), LinkStatus::Released);
         QCOMPARE(s.commands(), (QStringList{"EP,R,0000", "EP,R,0001", "EP,R,0002", "EP,R,0003"}));
         QCOMPARE(s.log.count("= timeout ="), 1);
-        const QByteArray image = readFile(path("held.dat"));
-        const QByteArray memory = s.sim().state().memory.bytes();
-        QCOMPARE(image.left(3 * 512), memory.left(3 * 512));
-        // Half of block 3 came; everything after it is still erased.
-        QCOMPARE(block(image, 3).left(256), block(memory, 3).left(256));
-        QCOMPARE(image.mid(4 * 512), QByteArray(524288 - 4 * 512, '\xFF'));
+        // No image: the three whole blocks that came are kept under a name that says so,
+        // without the half block and without erased blocks that would pass for data.
+        QVERIFY(!QFile::exists(path("held.dat")));
+        QCOMPARE(readFile(path("held.partial.dat")), s.sim().state().memory.bytes().left(3 * 512));
+        QCOMPARE(dumps.LastOutcome().end, DumpSequences::Outcome::End::NoReply);
+        QCOMPARE(dumps.LastOutcome().arrived, 3);
+        QCOMPARE(DumpSequences::Describe(dumps.LastOutcome(), path("held.dat")).first(),
+                 QString("No reply from the instrument for block 0003."));
     }
 
     void hexDumpLineKnownAnswers() {
@@ -262,9 +271,11 @@ private slots:
         QVERIFY(!DumpSequences(s.link).GetRomDump2(path("failed.dat")));
         QVERIFY(!dog.fired());
         QCOMPARE(s.link.Status(), LinkStatus::Released);
-        const QStringList l = lines(path("failed.dat"));
-        QCOMPARE(l.size(), 4 + 19 + 2);
-        QCOMPARE(l[4], Header);
+        QVERIFY(!QFile::exists(path("failed.dat")));
+        const QStringList l = lines(path("failed.partial.dat"));
+        QCOMPARE(l.size(), 5 + 19 + 2);
+        QCOMPARE(l[3], QString(";\tIncomplete list: blocks 1-2 of 8 arrived"));
+        QCOMPARE(l[5], Header);
         QVERIFY(l.last().startsWith(";\tTotal Download Time = "));
     }
 };

@@ -257,7 +257,7 @@ private slots:
             *row("Write Check Data") << "CheckData" << fault << 5771 << 5429 << 5772;
             *row("Read") << "Read" << fault << 5416 << 5415 << 0;
             *row("Clear Logger Data") << "ClearLogger" << fault << 5435 << 5434 << 0;
-            *row("FRAM Dump") << "FramDump" << fault << 5469 << 0 << 0;
+            *row("FRAM Dump") << "FramDump" << fault << 9435 << 5464 << 0;
             *row("Download Logger Data") << "Download" << fault << 5469 << 0 << 0;
         }
     }
@@ -569,12 +569,13 @@ private slots:
         QVERIFY(record().Change_AlarmMode());
 
         // Wider than the instrument's field: refused with its line, nothing taken.
-        const QByteArray wide = QByteArray(text).replace("AP,W,1,", "AP,W,0,") + "SC,W,1000,\r\n";
+        QByteArray wide = QByteArray(text).replace("AP,W,1,", "AP,W,0,");
+        wide.replace(wide.indexOf("\r\nSC,W,") + 7, 4, "1000");
         QVERIFY(writeAll(file, wide));
         asked().fileNames.enqueue(file);
         m_w->cmdImportSetting()->click();
         QCOMPARE(asked().asked.last().text,
-                 LoadMessage(5776, {"22", "value wider than its field of the instrument"}));
+                 LoadMessage(5776, {"16", "value wider than its field of the instrument"}));
         QCOMPARE(asked().asked.last().icon, UiServices::Critical);
         QCOMPARE(record().AlarmMode(), qint16(1));
 

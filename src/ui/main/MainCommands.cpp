@@ -203,12 +203,17 @@ bool MainCommands::FlashCheck() {
         return finish(false);
     m_w.closeProgress();
 
-    // An image that did not arrive whole is no proof: only a complete download is compared.
+    // An image that did not arrive whole is no proof: only a complete download is compared,
+    // and nothing compared is no verdict.
     QString error;
     const qint64 differing =
         downloaded ? CompareDataFiles(m_w.checkFilePath(), m_w.dataFilePath(), &error) : -1;
-    if (differing < 0 && !error.isEmpty())
-        m_w.AddInfo(LoadMessage(5778, {m_w.checkFilePath(), error}), frmMain::ColorFailure);
+    if (differing < 0) {
+        if (!error.isEmpty())
+            m_w.AddInfo(LoadMessage(5778, {m_w.checkFilePath(), error}), frmMain::ColorFailure);
+        m_w.AddInfo(LoadMessage(9434), frmMain::ColorFailure);
+        return finish(false);
+    }
     const bool same = differing == 0;
     m_w.AddInfo(LoadMessage(5388, {same ? QStringLiteral("OK") : QStringLiteral("NG")}),
                 same ? frmMain::ColorProgress : frmMain::ColorFailure);

@@ -10,6 +10,7 @@
 #include "ui/common/frmUpload.h"
 #include "ui/main/frmMain.h"
 
+#include <QDir>
 #include <QPushButton>
 
 namespace {
@@ -28,11 +29,7 @@ public:
 } // namespace
 
 bool MainCommands::downloadInto(const QString& path) {
-    const bool ok = DownloadLoggerDataFlow(link(), record(), path, output());
-    // The operator's cancel ends the download without a line of the flow's own.
-    if (!ok && m_w.m_upload && m_w.m_upload->Canceled())
-        m_w.AddInfo(LoadMessage(5462), frmMain::ColorFailure);
-    return ok;
+    return DownloadLoggerDataFlow(link(), record(), path, output());
 }
 
 bool MainCommands::DownloadLoggerData() {
@@ -52,6 +49,7 @@ bool MainCommands::PowerOff() {
     const PowerOffResult result = PowerOffFlow(link(), record(), output());
     if (result == PowerOffResult::Done) {
         m_w.m_identityKnown = false;
+        m_w.m_settingsKnown = false;
         m_w.restartAfterPowerOff();
     }
     m_w.setBusy(false);
@@ -80,6 +78,12 @@ bool MainCommands::ExportSetting() {
                           SettingsFilterIndex);
     if (path.isEmpty())
         return false;
+    // Program defaults, or a read that broke off, would pass for an instrument's settings.
+    if (!m_w.m_settingsKnown) {
+        ui().message(&m_w, LoadMessage(9415), m_w.windowTitle(), UiServices::Critical,
+                     UiServices::Ok);
+        return false;
+    }
     m_w.commitEdits();
     // A value the file cannot carry whole is refused with what it is, never cut.
     const QStringList problems = SettingsFileProblems(record());
@@ -90,7 +94,8 @@ bool MainCommands::ExportSetting() {
     }
     QString error;
     if (!WriteSettingsFile(record(), path, &error)) {
-        ui().message(&m_w, error, m_w.windowTitle(), UiServices::Critical, UiServices::Ok);
+        ui().message(&m_w, LoadMessage(9416, {QDir::toNativeSeparators(path), error}),
+                     m_w.windowTitle(), UiServices::Critical, UiServices::Ok);
         return false;
     }
     return true;
@@ -103,18 +108,20 @@ bool MainCommands::ImportSetting() {
         return false;
     m_w.setBusy(true);
     clsInstrument& r = record();
-    const SettingsReadResult result = ImportSettingsFile(r, path, [this](const QString&) {
-        ui().message(&m_w, QStringLiteral("unknown"), QString(), UiServices::NoIcon,
-                     UiServices::Ok);
-    });
+    const SettingsReadResult result = ImportSettingsFile(r, path);
     if (!result.ok) {
-        // Nothing of the file was taken; say where and why it stopped.
+        // Nothing of the file was taken; one message says where and why it was refused.
         m_w.setBusy(false);
-        ui().message(&m_w, LoadMessage(5776, {QString::number(result.line), result.message}),
-                     m_w.windowTitle(), UiServices::Critical, UiServices::Ok);
+        ui().message(&m_w, SettingsRefusalText(result), m_w.windowTitle(), UiServices::Critical,
+                     UiServices::Ok);
         return false;
     }
+    // The few lines that are no settings, each as the program always said it.
+    for (qsizetype i = 0; i < result.unknown.size(); ++i)
+        ui().message(&m_w, QStringLiteral("unknown"), QString(), UiServices::NoIcon,
+                     UiServices::Ok);
     m_w.m_identityKnown = true;
+    m_w.m_settingsKnown = true;
     link().setInstrument(&r);
     link().setStatus(LinkStatus::Done);
     m_w.EnableLockedGases();

@@ -69,7 +69,9 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
     loadWindow();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain() {
+    SetCommLogFailureHandler({});
+}
 
 FlexGrid* frmMain::vfgOption() const {
     return m_settings->vfgOption();
@@ -390,6 +392,10 @@ void frmMain::loadWindow() {
     m_fraStatus->show();
 
     StartCommLog();
+    // Said once when the log stops taking lines, not with every line that is lost.
+    SetCommLogFailureHandler([this](const QString& path, const QString& why) {
+        AddInfo(LoadMessage(9411, {QDir::toNativeSeparators(path), why}), ColorFailure);
+    });
 
     m_txtSuffix->setText(s.FactoryRecordSuffix);
     m_dataFilePath = PathInFolder(s.StartFolder, QStringLiteral("TQ5800.DAT"));
@@ -640,6 +646,7 @@ void frmMain::FirstActivate() {
     m_link->setInstrument(&r);
     m_link->setStatus(LinkStatus::Done);
     m_identityKnown = false;
+    m_settingsKnown = false;
     rememberBaseline();
     ShowInstrument();
     m_firstActivation = false;
@@ -788,6 +795,8 @@ bool frmMain::ReadInstrument() {
     BusyPointer busy;
     clsInstrument& r = appState().Instrument;
     const bool ok = ReadInstrumentFlow(*m_link, r, flowOutput(), [this] { EnableLockedGases(); });
+    // A failed read leaves the record part-read: its settings are no instrument's whole.
+    m_settingsKnown = ok;
     if (ok) {
         m_identityKnown = true;
         rememberBaseline();
@@ -817,7 +826,7 @@ void frmMain::cmdDown_Click(int index) {
                 appState().FactoryRecordSuffix = m_txtSuffix->text();
                 QString error;
                 if (!AppendSettingRecord(r, SettingRecordMode::Read, &error))
-                    ui().inform(this, error, QString(), UiServices::NoIcon);
+                    ui().message(this, error, windowTitle(), UiServices::Critical, UiServices::Ok);
             }
         }
         closeProgress();

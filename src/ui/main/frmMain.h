@@ -89,6 +89,7 @@ public:
     const clsInstrument& baseline() const { return m_baseline; }
     // Whether the identity came from the instrument or a settings file ("Update ID").
     bool identityKnown() const { return m_identityKnown; }
+    bool settingsKnown() const { return m_settingsKnown; }
     bool firstActivationPending() const { return m_firstActivation; }
 
     // Runs the first-activation steps now (the window runs them when it is first activated).
@@ -150,6 +151,9 @@ private:
     SimInstrument* m_simInstrument = nullptr;
     clsInstrument m_baseline;
     bool m_identityKnown = false;
+    // The record's settings are a whole read's or a loaded file's, not the program's defaults
+    // or a read that broke off: only then may they be stored as a settings file.
+    bool m_settingsKnown = false;
     bool m_busy = false;
     QString m_checkFilePath;
     QTextEdit* m_rtbLog = nullptr;
