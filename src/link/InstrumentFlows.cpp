@@ -175,10 +175,14 @@ bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString&
 
     ReadSequences reads(link);
     DumpSequences dumps(link);
-    QString ownPartial; // kept by this run's first try
+    QString ownPartial;   // kept by this run's first try
+    QStringList firstTry; // and what happened to it
     for (bool retried = false;; retried = true) {
-        if (!reads.GetRomNo(&record))
-            return failed(5469, {LoadMessage(link.WasCancelled() ? 9421 : 9433)});
+        if (!reads.GetRomNo(&record)) {
+            QStringList why = firstTry.mid(0, 1);
+            why << LoadMessage(link.WasCancelled() ? 9421 : 9433);
+            return failed(5469, why + firstTry.mid(1));
+        }
         if (dumps.GetBinDump(path, 0, DumpSequences::MemoryBlocks - 1)) {
             // What the broken try kept is superseded by the whole image.
             if (!ownPartial.isEmpty())
@@ -196,6 +200,7 @@ bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString&
         if (o.end != DumpSequences::Outcome::End::NoReply || retried)
             return failed(5469, why);
         ownPartial = o.partialPath;
+        firstTry = why;
         if (out.setProgressLabel)
             out.setProgressLabel(QStringLiteral("One more time !"));
         // Late bytes of the broken block arrive while the link rests and are thrown away.

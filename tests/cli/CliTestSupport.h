@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 namespace clitest {
 
@@ -51,10 +52,14 @@ struct Result {
     qint64 ms = 0;
 };
 
-// One run of tq5800-cli in `folder`.
-inline Result runCli(const QString& folder, const QStringList& args, int limitMs = CommandLimitMs) {
+// One run of tq5800-cli in `folder`; `inChild` runs in the new process before the program
+// starts (a resource limit, say).
+inline Result runCli(const QString& folder, const QStringList& args, int limitMs = CommandLimitMs,
+                     const std::function<void()>& inChild = {}) {
     QProcess cli;
     cli.setWorkingDirectory(folder);
+    if (inChild)
+        cli.setChildProcessModifier(inChild);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TQ5800_LANG", "en");
     cli.setProcessEnvironment(env);

@@ -5,6 +5,7 @@
 #include "link/DumpSequences.h"
 #include "sim/SimLoggerMemory.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -261,6 +262,42 @@ private slots:
         QCOMPARE(l[23], QString());
         QVERIFY(l[24].startsWith(";\tTotal Download Time = "));
         QCOMPARE(l.size(), 25);
+    }
+
+    void aListingWithoutAllItsBlocksIsIncomplete_data() {
+        QTest::addColumn<QList<QByteArray>>("blocks");
+        QTest::addColumn<QString>("arrived");
+        const QByteArray data = "00112233445566778899AABBCCDDEEFF";
+        // An instrument that took a repeated acknowledgement as two skips a block.
+        QTest::newRow("block skipped")
+            << QList<QByteArray>{"1,000000," + data, "2,000080," + data, "4,000180," + data}
+            << "1-2, 4";
+        // The last block ends the listing before the count it announced (four).
+        QTest::newRow("ends early")
+            << QList<QByteArray>{"1,000000," + data, "2,000080," + data} << "1-2";
+    }
+    void aListingWithoutAllItsBlocksIsIncomplete() {
+        QFETCH(QList<QByteArray>, blocks);
+        QFETCH(QString, arrived);
+        seqtest::ScriptedLink s;
+        auto next = std::make_shared<int>(0);
+        s.port->setResponder([blocks, next](const QByteArray& written) -> QByteArray {
+            const QString payload = linksupport::Payload(written);
+            if (!payload.startsWith("EF,R") && !payload.startsWith(QChar(0x06)))
+                return QByteArray();
+            const int i = (*next)++;
+            if (i >= blocks.size())
+                return QByteArray();
+            const char end = i + 1 == blocks.size() ? '\x04' : '\x17';
+            return linktest::reply("EF,R", "4," + blocks[i], end);
+        });
+        QVERIFY(!DumpSequences(s.link).GetRomDump2(path("gap.dat")));
+        QVERIFY(!QFile::exists(path("gap.dat")));
+        const QStringList l = lines(path("gap.partial.dat"));
+        QCOMPARE(l.value(3), ";\tIncomplete list: blocks " + arrived + " of 4 arrived");
+        // What came is listed at its own addresses, and nothing was made up for the rest.
+        QCOMPARE(l.filter(QRegularExpression("^000(000|080|180) ")).size(), blocks.size());
+        QVERIFY(l.filter(QRegularExpression("^[0-9A-F]{6} FF FF FF FF FF FF FF FF")).isEmpty());
     }
 
     void aFailedListingKeepsWhatCameAndCloses() {
