@@ -242,6 +242,13 @@ private slots:
         const AppDate d = AppDate::fromDateTime(dt);
         QCOMPARE(d.toDateTime(), dt);
         QCOMPARE(d.general(), QStringLiteral("2026/12/07 14:30:05"));
+        // A time is shown at its own second, never the next: as a clock, and as the log's
+        // time stamp of the same moment, shows it.
+        const AppDate late = AppDate::fromDateTime(dt.addMSecs(999));
+        QCOMPARE(late.general(), QStringLiteral("2026/12/07 14:30:05"));
+        QCOMPARE(
+            AppDate::fromDateTime(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 600))).general(),
+            QStringLiteral("2026/12/31 23:59:59"));
         // Before day 0 the fraction still counts forward from midnight.
         const AppDate early = AppDate::fromDateTime(QDateTime(QDate(1899, 12, 29), QTime(6, 0)));
         QCOMPARE(early.days(), -1.25);

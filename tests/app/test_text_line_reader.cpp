@@ -109,6 +109,10 @@ private slots:
         QCOMPARE(PathInFolder("C:\\x\\", "f.txt"), QStringLiteral("C:\\x\\f.txt"));
         QCOMPARE(PathInFolder("C:\\x", "f.txt"), QStringLiteral("C:\\x/f.txt"));
         QCOMPARE(PathInFolder("", "f.txt"), QStringLiteral("f.txt"));
+        // What a run that broke off keeps, beside the file it would have replaced.
+        QCOMPARE(PartialPath("/a/TQ5800.DAT"), QStringLiteral("/a/TQ5800.partial.DAT"));
+        QCOMPARE(PartialPath("/a.b/list"), QStringLiteral("/a.b/list.partial"));
+        QCOMPARE(PartialPath("C:\\x.y\\.hidden"), QStringLiteral("C:\\x.y\\.hidden.partial"));
     }
 };
 

@@ -501,11 +501,14 @@ private slots:
 
     void flashCheckComparesWithTheReference_data() {
         QTest::addColumn<bool>("flipOneByte");
-        QTest::newRow("same") << false;
-        QTest::newRow("one byte differs") << true;
+        QTest::addColumn<bool>("downloads");
+        QTest::newRow("same") << false << true;
+        QTest::newRow("one byte differs") << true << true;
+        QTest::newRow("no image") << false << false;
     }
     void flashCheckComparesWithTheReference() {
         QFETCH(bool, flipOneByte);
+        QFETCH(bool, downloads);
         const QString shipped =
             QCoreApplication::applicationDirPath() + QStringLiteral("/TQ5800_Check.DAT");
         QByteArray reference = readAll(shipped);
@@ -516,8 +519,19 @@ private slots:
         QVERIFY(writeAll(copy, reference));
         window();
         m_w->setCheckFilePath(copy);
+        if (!downloads) {
+            // An image that cannot be written: nothing to compare, and no verdict.
+            QVERIFY(writeAll(m_dir->filePath("TQ5800.DAT"), "x"));
+            QFile::setPermissions(m_dir->filePath("TQ5800.DAT"), QFile::ReadOwner);
+        }
         asked().answers.enqueue(UiServices::AnswerYes);
         run("Flash");
+        if (!downloads) {
+            QVERIFY(lines(Red).contains(shown(9434)));
+            QVERIFY(lines(Red).filter("FLASH Check NG").isEmpty());
+            QCOMPARE(readAll(m_dir->filePath("TQ5800.DAT")), QByteArray("x"));
+            return;
+        }
         const QStringList sent = sim().receivedPayloads();
         QCOMPARE(sent.first(), QStringLiteral("XC,W,"));
         QVERIFY(sent.contains(QStringLiteral("XH,E,")));
@@ -529,6 +543,56 @@ private slots:
         QVERIFY(m_w->cmdExit()->isEnabled());
         QCOMPARE(MainCommands::CompareDataFiles(copy, m_dir->filePath("TQ5800.DAT")),
                  qint64(flipOneByte ? 1 : 0));
+    }
+
+    void whatIsStoredIsWhatHappened() {
+        window(false);
+        const QString seq = m_dir->filePath("a.seq");
+        const auto exportTo = [&] {
+            asked().fileNames.enqueue(seq);
+            m_w->cmdExportSetting()->click();
+        };
+        // The program's defaults are not stored as an instrument's settings.
+        exportTo();
+        QCOMPARE(asked().asked.last().text, LoadMessage(9415));
+        QVERIFY(!QFile::exists(seq));
+        // Nor what a read that broke off left in the record.
+        QVERIFY(sim().setFaults(QStringLiteral("silent=60")));
+        run("Read");
+        exportTo();
+        QCOMPARE(asked().asked.last().text, LoadMessage(9415));
+        QVERIFY(!QFile::exists(seq));
+
+        // A read whose calibration history did not come is a failed read: no row.
+        QVERIFY(sim().setFaults(QString()));
+        QTRY_VERIFY(m_w->uclHB3130()->Connected());
+        m_w->cmdDown_Click(5);
+        const QString csv = m_dir->filePath("TQ5800_Setting.csv");
+        const QByteArray oneRow = readAll(csv);
+        QCOMPARE(oneRow.count("\r\nRead,"), 1);
+        QVERIFY(record().CalibBefore(0) != -101.0f);
+        markLog();
+        QVERIFY(sim().setFaults(QStringLiteral("silent=190")));
+        m_w->cmdDown_Click(5);
+        QCOMPARE(readAll(csv), oneRow);
+        QVERIFY(lines(Red).contains(shown(9414)));
+        QCOMPARE(record().CalibBefore(0), -101.0f); // unknown, not the last read's
+
+        // A row that cannot be saved says which file and why.
+        QVERIFY(sim().setFaults(QString()));
+        QTRY_VERIFY(m_w->uclHB3130()->Connected());
+        QFile::setPermissions(csv, QFile::ReadOwner);
+        m_w->cmdDown_Click(5);
+        QCOMPARE(asked().asked.last().text,
+                 LoadMessage(9413, {QDir::toNativeSeparators(csv), qt_error_string(EACCES)}));
+        QCOMPARE(asked().asked.last().icon, UiServices::Critical);
+        QCOMPARE(readAll(csv), oneRow);
+
+        // A communication log that stops taking lines is said once, not with every line.
+        markLog();
+        QFile::setPermissions(m_dir->filePath("SerialLog.log"), QFile::ReadOwner);
+        run("Read");
+        QCOMPARE(lines(Red).filter("The communication log").size(), 1);
     }
 
     void framDump() {
