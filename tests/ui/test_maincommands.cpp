@@ -547,21 +547,17 @@ private slots:
 
     void whatIsStoredIsWhatHappened() {
         window(false);
-        const QString seq = m_dir->filePath("a.seq");
-        const auto exportTo = [&] {
-            asked().fileNames.enqueue(seq);
-            m_w->cmdExportSetting()->click();
-        };
-        // The program's defaults are not stored as an instrument's settings.
-        exportTo();
+        // The program's defaults are not stored as an instrument's settings: refused before
+        // a file is even asked for.
+        m_w->cmdExportSetting()->click();
         QCOMPARE(asked().asked.last().text, LoadMessage(9415));
-        QVERIFY(!QFile::exists(seq));
+        QVERIFY(asked().fileFilters.isEmpty());
         // Nor what a read that broke off left in the record.
         QVERIFY(sim().setFaults(QStringLiteral("silent=60")));
         run("Read");
-        exportTo();
+        m_w->cmdExportSetting()->click();
         QCOMPARE(asked().asked.last().text, LoadMessage(9415));
-        QVERIFY(!QFile::exists(seq));
+        QVERIFY(asked().fileFilters.isEmpty());
 
         // A read whose calibration history did not come is a failed read: no row.
         QVERIFY(sim().setFaults(QString()));

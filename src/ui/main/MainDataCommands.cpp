@@ -73,17 +73,17 @@ bool MainCommands::FramDump() {
 }
 
 bool MainCommands::ExportSetting() {
-    const QString path =
-        ui().saveFileName(&m_w, LoadMessage(5229), QString(), FiltersFromPipeList(SettingsFilter),
-                          SettingsFilterIndex);
-    if (path.isEmpty())
-        return false;
     // Program defaults, or a read that broke off, would pass for an instrument's settings.
     if (!m_w.m_settingsKnown) {
         ui().message(&m_w, LoadMessage(9415), m_w.windowTitle(), UiServices::Critical,
                      UiServices::Ok);
         return false;
     }
+    const QString path =
+        ui().saveFileName(&m_w, LoadMessage(5229), QString(), FiltersFromPipeList(SettingsFilter),
+                          SettingsFilterIndex);
+    if (path.isEmpty())
+        return false;
     m_w.commitEdits();
     // A value the file cannot carry whole is refused with what it is, never cut.
     const QStringList problems = SettingsFileProblems(record());
