@@ -75,10 +75,17 @@ UpdateResult UpdateFlow(uclHbif& link, clsInstrument& record, UpdateKind kind,
     MarkUpdateGroups(record, kind);
     uploadStarted(link, out);
     UpdateResult result;
-    result.written = WriteSequences(link).SetInstrument(&record);
+    WriteSequences writes(link);
+    result.written = writes.SetInstrument(&record);
     for (int e = 0; e < 2; ++e)
         if (userGas[e] && (kind == UpdateKind::Identity || !userGasInUse(record)))
             record.setChange_LSData(e, true);
+    if (!result.written && !writes.Confirmed().isEmpty()) {
+        // A write that broke off has changed the instrument all the same: say how far.
+        const QString done = writes.Confirmed().join(QStringLiteral(", "));
+        info(out, 9417, FlowColor::Failure, {done});
+        link.AddLog(LoadMessage(9417, {done}));
+    }
     if (result.written) {
         const SettingRecordMode mode =
             kind == UpdateKind::Identity ? SettingRecordMode::WriteID : SettingRecordMode::Write;

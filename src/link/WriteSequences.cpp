@@ -101,10 +101,14 @@ std::span<const WriteSequences::Step> WriteSequences::Steps() {
 void WriteSequences::writeStep(Run& run, const QString& payload) {
     if (!run.allOk)
         return;
-    if (m_link.Exchange(payload, LinkStatus::WaitWrite))
+    if (m_link.Exchange(payload, LinkStatus::WaitWrite)) {
         run.written = true;
-    else
+        const QString code = payload.left(2);
+        if (!m_confirmed.contains(code))
+            m_confirmed << code;
+    } else {
         run.allOk = false;
+    }
 }
 
 void WriteSequences::levelsStep(Run& run, clsInstrument& r) {
@@ -132,6 +136,7 @@ bool WriteSequences::SetInstrument(clsInstrument* record) {
     clsInstrument& r = *record;
     const OperationScope scope(m_link);
     m_link.setInstrument(record);
+    m_confirmed.clear();
     const QDateTime start = QDateTime::currentDateTime();
     m_link.AddLog(LoadMessage(5536, {nowText()}));
 

@@ -3,6 +3,7 @@
 #include "app/AppDate.h"
 
 #include <QString>
+#include <QStringList>
 #include <span>
 
 class clsInstrument;
@@ -35,6 +36,9 @@ public:
     // succeeded and at least one was written. A failed step stops every later one, "DW,W,"
     // included; flags of the steps that succeeded are cleared, the others stay set.
     bool SetInstrument(clsInstrument* record);
+    // The command codes the last SetInstrument had confirmed ("BS", "XZ", ...), in order: what
+    // the instrument holds now, also when a later step failed.
+    const QStringList& Confirmed() const { return m_confirmed; }
 
     bool SetDateTime(const AppDate& when); // "HC,W,YYMMDDhhnnss", echoed by the instrument
     bool SetCheckData();                   // "XH,E,"
@@ -53,4 +57,5 @@ private:
     void levelsStep(Run& run, clsInstrument& record);
 
     uclHbif& m_link;
+    QStringList m_confirmed;
 };

@@ -39,8 +39,8 @@ struct Pane {
             out << l.text;
         return out;
     }
-    bool has(int message, quint32 rgb) const {
-        const QString text = LoadMessage(message);
+    bool has(int message, quint32 rgb, const QStringList& params = {}) const {
+        const QString text = LoadMessage(message, params);
         for (const Line& l : lines)
             if (l.text == text && l.rgb == rgb)
                 return true;
@@ -317,6 +317,14 @@ private slots:
         // A failed write is never reported as complete.
         QVERIFY(!pane.has(5429, FlowColor::Progress));
         QVERIFY(pane.has(5771, FlowColor::Failure));
+        QVERIFY(pane.texts().filter("Written before the failure").isEmpty());
+
+        // One that broke off after its first group says what the instrument holds now.
+        QVERIFY(s.sim().setFaults("silent=1"));
+        Pane second;
+        QVERIFY(!UpdateFlow(s.link, s.record, UpdateKind::Settings, second.output()).written);
+        QVERIFY(second.has(9417, FlowColor::Failure, {"BS"}));
+        QCOMPARE(s.log.count("Written before the failure, and so in the instrument now: BS"), 1);
     }
 
     void clockAndCheckData() {
