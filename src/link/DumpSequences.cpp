@@ -16,6 +16,8 @@
 #include <QSaveFile>
 #include <QTimer>
 
+#include <cstring>
+
 namespace {
 
 constexpr int AddressDigits = 6;

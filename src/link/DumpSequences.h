@@ -25,7 +25,7 @@ public:
     // followed. The line is listened to after every this many blocks and after the last one;
     // bytes that come late are caught there, and the blocks since the last quiet moment are
     // asked again.
-    static constexpr int QuietCheckEvery = 32;
+    static constexpr int QuietCheckEvery = 64;
 
     struct Outcome {
         enum class End {
