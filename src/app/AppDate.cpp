@@ -17,8 +17,7 @@ AppDate AppDate::fromDateTime(const QDateTime& dt) {
 }
 
 AppDate AppDate::now() {
-    // The second the clock shows: a day count rounds to the nearest second when read back,
-    // which in the second half of a second would be the next one.
+    // The second the clock shows, so that the day count itself holds no part of a second.
     const QDateTime t = QDateTime::currentDateTime();
     return fromDateTime(t.addMSecs(-t.time().msec()));
 }
