@@ -58,7 +58,7 @@ bool DumpSequences::prepareImage(const QString& path, int first, int last) {
         if (m_image.size() < ImageSize)
             m_image.append(QByteArray(ImageSize - m_image.size(), char(0xFF)));
     }
-    // The room for the image is taken before the instrument is asked: a full disk shows now,
+    // The image is written aside once before the instrument is asked: a full disk shows now,
     // not after the whole download.
     QSaveFile room(path);
     if (!room.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !WriteAll(room, m_image)) {
