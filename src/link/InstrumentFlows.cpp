@@ -189,7 +189,6 @@ bool DownloadLoggerDataFlow(uclHbif& link, clsInstrument& record, const QString&
                 QFile::remove(ownPartial);
             // The operator sees that the download ended, and where the data went.
             info(out, 5787, FlowColor::Progress, {QDir::toNativeSeparators(path)});
-            link.AddLog(LoadMessage(9427, {nowText(), elapsed()}));
             return true;
         }
         const DumpSequences::Outcome& o = dumps.LastOutcome();
