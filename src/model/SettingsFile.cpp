@@ -10,6 +10,7 @@
 #include "app/clsToken.h"
 #include "model/FactoryParameters.h"
 #include "model/Payloads.h"
+#include "model/UserGasTable.h"
 #include "model/clsInstrument.h"
 
 #include <QFile>
@@ -250,6 +251,19 @@ QString rangeProblem(const QString& code, const clsInstrument& r) {
             return LoadMessage(9406, {code, r.SpecType(), Label(8), numberedChoices(8, r)});
         return QString();
     }
+    if (code == u"LS") {
+        // The user gas as the instrument's write carries it: what the gas table accepts.
+        for (int e = 0; e < clsInstrument::UserGasCount; ++e) {
+            const QString name = r.LS_Name(e).trimmed();
+            if (name.size() > UserGasNameWidth)
+                return LoadMessage(5782, {code, name, dec(UserGasNameWidth)});
+            if (r.LS_elem_vol(e) > UserGasVoltMax)
+                return LoadMessage(9407, {code, dec(r.LS_elem_vol(e)),
+                                          UserGasTable::Header(UserGasTable::Volt) +
+                                              QStringLiteral(" (0-") + dec(UserGasVoltMax) + u')'});
+        }
+        return QString();
+    }
     if (code == u"XP") {
         if (r.Intervals() < 1)
             return LoadMessage(9407, {code, dec(r.Intervals()), LoadMessage(5223)});
@@ -376,8 +390,8 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
     }
     // What the reader would refuse is not written either; a value already reported as not
     // fitting its field is not reported twice.
-    for (const char* code :
-         {"BS", "AP", "XW", "SC", "SM", "UJ", "AT", "UQ", "XT", "AF", "SJ", "SG", "XB", "XP"}) {
+    for (const char* code : {"BS", "AP", "XW", "SC", "SM", "UJ", "AT", "UQ", "XT", "AF", "SJ", "SG",
+                             "XB", "XP", "LS"}) {
         const QString c = QLatin1String(code);
         const bool reported = std::any_of(
             out.cbegin(), out.cend(), [&c](const QString& p) { return p.startsWith(c + u':'); });

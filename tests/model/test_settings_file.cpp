@@ -65,7 +65,7 @@ clsInstrument sample() {
     r.setLS_FullScale(1, 50);
     r.setLS_Digit(1, 1);
     r.setLS_Unit(1, QStringLiteral("vol%"));
-    r.setLS_elem_vol(1, 65535);
+    r.setLS_elem_vol(1, 4095);
     r.setLS_Ratio(1, 0.3f);
     r.ClearChangeFlags();
     return r;
@@ -100,7 +100,7 @@ private slots:
             "A2,W,   50, 18.0, 30.0,   50,*****,\r\n"
             "SC,W,005A,\r\nXP,W,012C,\r\nUJ,W,1,\r\nSJ,W,0,\r\nSG,W,1,\r\n"
             "LS,W,00,USER1     ,100.0,  0.1,ppm ,012C,3FC00000,"
-            "00,USER2     ,   50,    1,vol%,FFFF,3E99999A,\r\n";
+            "00,USER2     ,   50,    1,vol%,0FFF,3E99999A,\r\n";
         QCOMPARE(SettingsFileText(sample()), expected);
         clsInstrument r = sample();
         r.setDispCalLimit(0);
@@ -471,6 +471,14 @@ private slots:
         row("XP 0", ap + "XP,W,0,\r\n", 2, "XP: 0");
         row("H-HH before program 4426", ap + "AT,W,2,\r\n", 2, "AT: 2");
         row("spec number with #", ap + "BS,W,A#1,\r\n", 2, "BS: \"A#1\"");
+        // The user gas as the instrument's write carries it: a name of 10, a volt of 3 digits.
+        const QByteArray user = "00,USER1     ,  100,    1,%LEL,012C,3F800000,";
+        row("user gas volt of 4 digits",
+            ap + "LS,W," + user + "00,USER2     ,   50,    1,vol%,1000,3E99999A,\r\n", 2,
+            "LS: 4096");
+        row("user gas name of 11",
+            ap + "LS,W," + user + "00,USER2NAMES1,   50,    1,vol%,0FFF,3E99999A,\r\n", 2,
+            "LS: \"USER2NAMES1\"");
         QByteArray flood = ap;
         for (int i = 0; i < 10 * 1024; ++i)
             flood += "no setting here\r\n";
