@@ -50,7 +50,6 @@ struct AppState {
     std::array<qint32, 5> GraphColors{};
     float ConvParam = 0.2f;
     bool ConvFlag = false;
-    std::array<QString, 2> UnitNames;
     qint16 WindowState = 0;
     float WindowWidth = 7680.0f;  // twips
     float WindowHeight = 5760.0f; // twips
@@ -74,8 +73,6 @@ struct AppState {
     bool CalibrationWindowActive = false;
     std::array<bool, 5> CalibrationSelection{};
     std::array<float, 5> AutoCalValues{-101.0f, -101.0f, -101.0f, -101.0f, -101.0f};
-    float CombustibleRangeFactor = 0.0f;
-    bool RxSeen = false;
 };
 
 AppState& appState();

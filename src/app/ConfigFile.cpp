@@ -274,7 +274,6 @@ const QHash<QString, Handler>& handlers() {
                  s.ConvParam = *v;
              // The flag of field 2 never survives a reading.
              s.ConvFlag = false;
-             s.UnitNames = {QStringLiteral("%LEL"), QStringLiteral("VOL%")};
          }},
         {QStringLiteral("CHGGAS"), readChgGas},
         {QStringLiteral("SIZE VALUES"),

@@ -142,10 +142,6 @@ int CliSession::setUp() {
     connect(&link, &uclHbif::ConnectRetry, this, [this](qint16 n) {
         print(LoadMessage(5412, {QString::number(n)}), FlowColor::Progress);
     });
-    connect(&link, &uclHbif::InstMessage, this,
-            [this](const QString& text) { print(text, FlowColor::Instrument); });
-    connect(&link, &uclHbif::InterMessage, this,
-            [this](const QString& text) { print(text, FlowColor::Instrument); });
     // The window beeps; a terminal rings its bell.
     connect(&link, &uclHbif::Beep, this, [] {
         std::fputs("\a", stderr);

@@ -50,27 +50,9 @@ ReadSequences::ReadTable() {
     return table;
 }
 
-bool ReadSequences::readExchange(const QString& payload, clsInstrument& record, bool history) {
-    const auto raise = [this, &record, history] {
-        const QString text = record.MessageString();
-        if (text.isEmpty())
-            return;
-        record.setMessageString(QString());
-        if (history)
-            emit m_link.InterMessage(text);
-        else
-            emit m_link.InstMessage(text);
-    };
-    if (m_link.isWaiting())
-        return false; // one exchange at a time: an operation started from inside a wait
-    m_link.setStatus(LinkStatus::WaitRead);
-    m_link.DataSend(BuildFrame(payload, Ctl::EOT), uclHbif::Send::Start);
-    m_link.waitWhile([this, &raise] {
-        raise();
-        return m_link.Status() == LinkStatus::WaitRead;
-    });
-    raise();
-    return m_link.Status() == LinkStatus::Done;
+bool ReadSequences::readExchange(const QString& payload) {
+    // Refused while another wait runs: one exchange at a time.
+    return m_link.Exchange(payload, LinkStatus::WaitRead);
 }
 
 bool ReadSequences::readSlots(clsInstrument* record, int last) {
@@ -81,7 +63,7 @@ bool ReadSequences::readSlots(clsInstrument* record, int last) {
     const auto& table = ReadTable();
     for (int slot = 0; slot <= last; ++slot) {
         const QString& payload = table[std::size_t(slot)].payload;
-        if (!payload.isEmpty() && !readExchange(payload, *record, false))
+        if (!payload.isEmpty() && !readExchange(payload))
             return false;
     }
     return true;
@@ -103,7 +85,7 @@ bool ReadSequences::GetLatestHistory(clsInstrument* record) {
         return false;
     const OperationScope scope(m_link);
     m_link.setInstrument(record);
-    if (readExchange(ReadPayload(u"SO"), *record, true))
+    if (readExchange(ReadPayload(u"SO")))
         return true;
     m_link.setStatus(LinkStatus::Released);
     return false;
@@ -116,7 +98,7 @@ bool ReadSequences::ReadSingle(const QString& payload, clsInstrument* record) {
     const OperationScope scope(m_link);
     m_link.setInstrument(record);
     record->setFailLine(QString());
-    const bool ok = readExchange(payload, *record, false);
+    const bool ok = readExchange(payload);
     m_link.setInstrument(previous);
     return ok;
 }

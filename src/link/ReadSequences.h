@@ -10,8 +10,7 @@ class uclHbif;
 // The read operations of the communications control: each is a run of single exchanges on the
 // link, decoded into the record it is given, and returns True only when every exchange ended
 // with Status 6. The record becomes the link's Instrument (ReadSingle gives the previous one
-// back). Progress texts that decoding leaves in the record's MessageString are raised as
-// InstMessage (InterMessage for the history) while the exchanges run.
+// back).
 class ReadSequences {
 public:
     // The read table: 323 slots in the order a full read sends them; empty payloads are
@@ -46,8 +45,7 @@ public:
 
 private:
     bool readSlots(clsInstrument* record, int last);
-    // One read exchange; MessageString texts go out through `message` while it waits.
-    bool readExchange(const QString& payload, clsInstrument& record, bool history);
+    bool readExchange(const QString& payload);
 
     uclHbif& m_link;
 };

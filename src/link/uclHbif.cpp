@@ -145,18 +145,6 @@ void uclHbif::setInstrument(clsInstrument* record) {
         m_state.Instrument = record;
 }
 
-qint32 uclHbif::FactCal(int i) const {
-    if (i < 0 || i >= int(m_factCal.size()))
-        throw IndexOutOfRange("FactCal: index " + std::to_string(i));
-    return m_factCal[std::size_t(i)];
-}
-
-void uclHbif::setFactCal(int i, qint32 value) {
-    if (i < 0 || i >= int(m_factCal.size()))
-        throw IndexOutOfRange("FactCal: index " + std::to_string(i));
-    m_factCal[std::size_t(i)] = value;
-}
-
 bool uclHbif::ZeroStatus(int i) const {
     const QString& r = m_state.ZeroResult;
     return i >= 0 && i < 5 && r.size() == 5 && r.at(i) == u'0';
@@ -165,14 +153,6 @@ bool uclHbif::ZeroStatus(int i) const {
 bool uclHbif::SpanStatus(int i) const {
     const QString& r = m_state.SpanResult;
     return i >= 0 && i < 5 && r.size() == 5 && r.at(i) == u'0';
-}
-
-int uclHbif::CommPort() const {
-    return ActivePort()->portNumber();
-}
-
-void uclHbif::setCommPort(int number) {
-    m_serial->setPortNumber(number);
 }
 
 bool uclHbif::PortOpen() const {
@@ -244,7 +224,6 @@ void uclHbif::DataSend(const QByteArray& frame, Send kind) {
     m_noiseSinceSend = false;
     const qint64 written = ActivePort()->write(frame);
     post([this] { emit StsTransmit(); });
-    appState().RxSeen = false;
     m_state.LastFrame = frame;
     if (CommandKey(frame).size() == 4)
         m_commandFrame = frame;
@@ -357,7 +336,6 @@ void uclHbif::onPortEvent(PortControl* port, int code, int detail) {
 
 void uclHbif::receive(PortControl* port, bool irda) {
     post([this] { emit StsTransmit(); });
-    appState().RxSeen = true;
     m_lineErrors = 0;
     const QByteArray bytes = port->readAll();
     if (m_cancel) {
@@ -528,7 +506,6 @@ void uclHbif::lineDown() {
     m_retryCount = 0;
     if (IsWaiting(m_status))
         failExchange(FailureCause::Line);
-    appState().RxSeen = false;
     if (!m_lineDownRaised) {
         m_lineDownRaised = true;
         post([this] { emit OnDisconnect(); });
@@ -726,7 +703,6 @@ void uclHbif::timeoutStep() {
         break;
     default:
         failExchange(FailureCause::NoAnswer);
-        appState().RxSeen = false;
     }
 }
 

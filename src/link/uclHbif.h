@@ -92,9 +92,6 @@ public:
     clsInstrument* Instrument() const { return m_state.Instrument; }
     void setInstrument(clsInstrument* record);
 
-    // Five values kept for the calibration windows; IndexOutOfRange outside 0..4.
-    qint32 FactCal(int index) const;
-    void setFactCal(int index, qint32 value);
     // Per-sensor results of the last zero and span commands (sensor 0..4).
     bool ZeroStatus(int sensor) const;
     bool SpanStatus(int sensor) const;
@@ -117,8 +114,6 @@ public:
     // Forwarded to the port controls.
     bool Enabled() const { return m_enabled; }
     void setEnabled(bool on) { m_enabled = on; }
-    int CommPort() const;
-    void setCommPort(int number);
     bool PortOpen() const;
     void setPortOpen(bool open);
     bool DTREnable() const;
@@ -129,7 +124,6 @@ public:
     void setHandshaking(int mode);
     QString Settings() const;
     void setSettings(const QString& text);
-    void setSystemBlock(qint32) {}
 
     // Timers. The intervals are settings: 100 ms and 1000 ms in the program, a few ms in tests.
     bool TimerEnabled() const { return m_linkTimer.isActive(); }
@@ -180,8 +174,6 @@ signals:
     void OnConnect();
     void Densty(float v0, float v1, float v2, float v3, float v4);
     void ConnectRetry(qint16 count);
-    void InstMessage(const QString& text);
-    void InterMessage(const QString& text);
     void AlarmMessage(const QString& text);
     void DumpMessage(const QString& text);
     void OnDisconnect();
@@ -252,7 +244,6 @@ private:
     bool m_binaryRetry = false;
     QString m_binDumpPath;
     BinarySink m_binarySink;
-    std::array<qint32, 5> m_factCal{};
 
     // The communication log's allowance for lines about noise and stray replies (a token
     // bucket).

@@ -201,7 +201,6 @@ void clsInstrument::SetChangeFlags(bool s, bool id) {
 }
 
 void clsInstrument::ClearDatas() {
-    m_MessageString.clear();
     m_CommFlags = 0;
 
     m_UserID = NormalizeIdText(QString(), 0);

@@ -48,7 +48,6 @@ struct KeptTag {};
 
 // Plain values without a change flag: X(name, type, default).
 #define TQ_PLAIN(X)                                                                                \
-    X(MessageString, QString, QString())                                                           \
     X(FailLine, QString, TQ_KEPT)                                                                  \
     X(CommFlags, qint16, 0)                                                                        \
     X(ImportFlag, qint16, TQ_KEPT)                                                                 \
@@ -69,41 +68,43 @@ struct KeptTag {};
 // Compensation coefficient groups (raw texts; writing any member raises the group's flag).
 #define TQ_COEFFS(X)                                                                               \
     X(C1_lel_zero_f, Change_C1)                                                                    \
-    X(C1_lel_zero, Change_C1) X(C1_lel_span_f, Change_C1) X(C1_lel_span, Change_C1)                \
-        X(C1_vol_zero_f, Change_C1) X(C1_vol_zero, Change_C1) X(C1_vol_span_f, Change_C1)          \
-            X(C1_vol_span, Change_C1) X(C2_lel_zero_f, Change_C2) X(C2_lel_zero, Change_C2) X(     \
-                C2_lel_span_f, Change_C2) X(C2_lel_span, Change_C2) X(C2_vol_zero_f, Change_C2)    \
-                X(C2_vol_zero, Change_C2) X(C2_vol_span_f, Change_C2) X(C2_vol_span, Change_C2) X( \
-                    C3_lel_sq, Change_C3) X(C3_lel_th, Change_C3) X(C3_vol_sq, Change_C3)          \
-                    X(C3_vol_th, Change_C3) X(C4_lel_sq, Change_C4) X(C4_lel_th, Change_C4) X(     \
-                        C4_vol_sq, Change_C4) X(C4_vol_th, Change_C4) X(C5_lel_zero_f, Change_C5)  \
-                        X(C5_lel_zero, Change_C5) X(C5_vol_zero_f, Change_C5)                      \
-                            X(C5_vol_zero, Change_C5) X(C5_lel_zero_fh, Change_C5)                 \
-                                X(C5_lel_zeroh, Change_C5) X(C5_vol_zero_fh, Change_C5)            \
-                                    X(C5_vol_zeroh, Change_C5) X(CA_lel_sq, Change_CA)             \
-                                        X(CA_lel_th, Change_CA) X(CA_vol_sq, Change_CA)            \
-                                            X(CA_vol_th, Change_CA) X(CB_lel_sq, Change_CB) X(     \
-                                                CB_lel_th, Change_CB) X(CB_vol_sq, Change_CB)      \
-                                                X(CB_vol_th, Change_CB) X(CC_lel_sq, Change_CC) X( \
-                                                    CC_lel_th, Change_CC) X(CC_vol_sq, Change_CC)  \
-                                                    X(CC_vol_th, Change_CC) X(CD_span, Change_CD)  \
-                                                        X(CE_span, Change_CE)                      \
-                                                            X(CF_span, Change_CF)                  \
-                                                                X(CK_span, Change_CK)              \
-                                                                    X(CL_span, Change_CL)          \
-                                                                        X(CM_span, Change_CM)
+    X(C1_lel_zero, Change_C1)                                                                      \
+    X(C1_lel_span_f, Change_C1) X(C1_lel_span, Change_C1) X(C1_vol_zero_f, Change_C1)              \
+        X(C1_vol_zero, Change_C1) X(C1_vol_span_f, Change_C1) X(C1_vol_span, Change_C1) X(         \
+            C2_lel_zero_f, Change_C2) X(C2_lel_zero, Change_C2) X(C2_lel_span_f, Change_C2)        \
+            X(C2_lel_span, Change_C2) X(C2_vol_zero_f, Change_C2) X(C2_vol_zero, Change_C2) X(     \
+                C2_vol_span_f, Change_C2) X(C2_vol_span, Change_C2) X(C3_lel_sq, Change_C3)        \
+                X(C3_lel_th, Change_C3) X(C3_vol_sq, Change_C3) X(C3_vol_th, Change_C3) X(         \
+                    C4_lel_sq, Change_C4) X(C4_lel_th, Change_C4) X(C4_vol_sq, Change_C4)          \
+                    X(C4_vol_th, Change_C4) X(C5_lel_zero_f, Change_C5) X(C5_lel_zero, Change_C5)  \
+                        X(C5_vol_zero_f, Change_C5) X(C5_vol_zero, Change_C5)                      \
+                            X(C5_lel_zero_fh, Change_C5) X(C5_lel_zeroh, Change_C5)                \
+                                X(C5_vol_zero_fh, Change_C5) X(C5_vol_zeroh, Change_C5)            \
+                                    X(CA_lel_sq, Change_CA) X(CA_lel_th, Change_CA)                \
+                                        X(CA_vol_sq, Change_CA) X(CA_vol_th, Change_CA)            \
+                                            X(CB_lel_sq, Change_CB) X(CB_lel_th, Change_CB) X(     \
+                                                CB_vol_sq, Change_CB) X(CB_vol_th, Change_CB)      \
+                                                X(CC_lel_sq, Change_CC) X(CC_lel_th, Change_CC) X( \
+                                                    CC_vol_sq, Change_CC) X(CC_vol_th, Change_CC)  \
+                                                    X(CD_span, Change_CD) X(CE_span, Change_CE)    \
+                                                        X(CF_span, Change_CF)                      \
+                                                            X(CK_span, Change_CK)                  \
+                                                                X(CL_span, Change_CL)              \
+                                                                    X(CM_span, Change_CM)
 
 // Raw sensor texts without a flag.
 #define TQ_RAWTEXTS(X)                                                                             \
     X(CN_ir)                                                                                       \
-    X(CN_o2) X(OG_lo) X(OG_hi) X(VG_lo) X(VG_hi) X(V2_lo_sq) X(V2_lo_th) X(V2_lo_cn) X(V2_hi_sq)   \
+    X(CN_o2)                                                                                       \
+    X(OG_lo) X(OG_hi) X(VG_lo) X(VG_hi) X(V2_lo_sq) X(V2_lo_th) X(V2_lo_cn) X(V2_hi_sq)            \
         X(V2_hi_th) X(V2_hi_cn)
 
 // Group flags of the coefficients, in the order SetChangeFlags sets them.
 #define TQ_COEFF_FLAGS(X)                                                                          \
     X(Change_C1)                                                                                   \
-    X(Change_C2) X(Change_CB) X(Change_CE) X(Change_CK) X(Change_CC) X(Change_CF) X(Change_CM)     \
-        X(Change_CA) X(Change_CD) X(Change_CL) X(Change_C3) X(Change_C4) X(Change_C5)
+    X(Change_C2)                                                                                   \
+    X(Change_CB) X(Change_CE) X(Change_CK) X(Change_CC) X(Change_CF) X(Change_CM) X(Change_CA)     \
+        X(Change_CD) X(Change_CL) X(Change_C3) X(Change_C4) X(Change_C5)
 
 // Per-gas values acting on gases 0 to 4 only (other indices: reads give the empty value,
 // writes do nothing): X(name, type, default, flag). Flag NOFLAG = none; default KEPT as above.

@@ -153,8 +153,6 @@ private slots:
         readText(s, "Conv Param\t0.5\tTrue\r\n");
         QCOMPARE(s.ConvParam, 0.5f);
         QVERIFY(!s.ConvFlag);
-        QCOMPARE(s.UnitNames[0], QStringLiteral("%LEL"));
-        QCOMPARE(s.UnitNames[1], QStringLiteral("VOL%"));
     }
 
     void linesWithoutValuesAndCommentsAreIgnored() {

@@ -185,7 +185,6 @@ private slots:
         r.setLogMax(0, 55.0f);
         r.setImportFlag(-1);
         r.setCommFlags(-1);
-        r.setMessageString(QStringLiteral("m"));
         r.setRomNumber(4426);
         r.setGasName(0, QStringLiteral("CH4"));
         r.setGasEnabled(0, true);
@@ -202,7 +201,6 @@ private slots:
         QCOMPARE(r.LogMax(0), 55.0f);
         QCOMPARE(r.ImportFlag(), -1);
         QCOMPARE(r.CommFlags(), 0);
-        QVERIFY(r.MessageString().isEmpty());
         QCOMPARE(r.RomNumber(), 0);
         QVERIFY(r.GasName(0).isEmpty());
         QVERIFY(!r.GasEnabled(0));

@@ -137,8 +137,6 @@ void frmMain::buildControls() {
     connect(m_link, &uclHbif::OnConnect, this, &frmMain::uclHB3130_OnConnect);
     connect(m_link, &uclHbif::Densty, this, &frmMain::uclHB3130_Densty);
     connect(m_link, &uclHbif::ConnectRetry, this, &frmMain::uclHB3130_ConnectRetry);
-    connect(m_link, &uclHbif::InstMessage, this, &frmMain::uclHB3130_InstMessage);
-    connect(m_link, &uclHbif::InterMessage, this, &frmMain::uclHB3130_InterMessage);
     connect(m_link, &uclHbif::AlarmMessage, this, &frmMain::uclHB3130_AlarmMessage);
     connect(m_link, &uclHbif::DumpMessage, this, &frmMain::uclHB3130_DumpMessage);
     connect(m_link, &uclHbif::OnDisconnect, this, &frmMain::uclHB3130_OnDisconnect);
@@ -417,10 +415,6 @@ void frmMain::ResetDisplay() {
     AppState& s = appState();
     m_tmrInter->setInterval(100);
     m_tmrInter->start();
-    if (s.CombustibleRangeFactor == 0.0f) {
-        s.CombustibleRangeFactor = 0.05f;
-        s.UnitNames = {QStringLiteral("%LEL"), QStringLiteral("vol%")};
-    }
     m_lampColors = {std::pair{QColor(0, 255, 0), QColor(0, 192, 0)},
                     std::pair{QColor(160, 160, 160), QColor(128, 128, 128)},
                     std::pair{QColor(255, 255, 0), QColor(192, 192, 0)},
@@ -718,12 +712,6 @@ void frmMain::uclHB3130_ConnectRetry(qint16 count) {
     AddInfo(LoadMessage(5412, {QString::number(count)}), ColorProgress);
 }
 
-void frmMain::uclHB3130_InstMessage(const QString& text) {
-    AddInfo(text, ColorInstrument);
-}
-void frmMain::uclHB3130_InterMessage(const QString& text) {
-    AddInfo(text, ColorInstrument);
-}
 void frmMain::uclHB3130_AlarmMessage(const QString& text) {
     AddInfo(text, ColorInstrument);
 }

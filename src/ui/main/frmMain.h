@@ -99,8 +99,6 @@ public slots:
     void uclHB3130_OnConnect();
     void uclHB3130_Densty(float v0, float v1, float v2, float v3, float v4);
     void uclHB3130_ConnectRetry(qint16 count);
-    void uclHB3130_InstMessage(const QString& text);
-    void uclHB3130_InterMessage(const QString& text);
     void uclHB3130_AlarmMessage(const QString& text);
     void uclHB3130_DumpMessage(const QString& text);
     void uclHB3130_OnDisconnect();
