@@ -13,6 +13,7 @@
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
+#include "support/LinkTestAccess.h"
 
 #include <QCoreApplication>
 #include <cstdlib>
@@ -65,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         port->open();
         link.setInstrument(&record);
         link.setVerifyChecksum(flags & 1);
-        link.setLinkMode(ConnectMode::Connected);
-        link.setStatus(WaitStatus[(flags >> 1) & 3]);
+        LinkTestAccess::setLinkMode(link, ConnectMode::Connected);
+        LinkTestAccess::setStatus(link, WaitStatus[(flags >> 1) & 3]);
         link.DataSend(BuildFrame(payload, Ctl::EOT), uclHbif::Send::Start);
 
         const qsizetype piece = flags >> 3;

@@ -8,6 +8,7 @@
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
+#include "support/LinkTestAccess.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -80,7 +81,7 @@ private slots:
         link.setInstrument(&rec);
         port->open();
         port->pollModemLines();
-        link.setLinkMode(ConnectMode::Connected);
+        LinkTestAccess::setLinkMode(link, ConnectMode::Connected);
         const QByteArray answer = replyFrame("VP,R", "4426");
         port->setResponder([&answer](const QByteArray&) { return answer; });
         QVERIFY(link.Exchange("VP,R,", LinkStatus::WaitRead));

@@ -8,6 +8,7 @@
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
+#include "support/LinkTestAccess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
     link.setInstrument(&record);
     link.setLinkTickInterval(10);
     link.setTimeout(1);
-    link.setLinkMode(ConnectMode::Connected);
+    LinkTestAccess::setLinkMode(link, ConnectMode::Connected);
 
     QRandomGenerator rng(5800);
     qint64 fed = 0;

@@ -40,7 +40,7 @@ bool readHistoryAfterSpan(uclHbif& link, clsInstrument& main, SpanFacts& facts) 
         history.setCalibAfter(i, UnknownReading);
     }
     if (!ReadSequences(link).ReadSingle(ReadPayload(u"SO"), &history)) {
-        link.setStatus(LinkStatus::Released);
+        link.release();
         return false;
     }
     for (int i = 0; i < Calibration::Channels; ++i) {
@@ -106,7 +106,7 @@ bool ReadLiveReadings(uclHbif& link, Calibration::Readings* readings) {
     for (int i = 0; i < Calibration::Channels; ++i)
         (*readings)[i] = ok ? live.LimitValue(i) : UnknownReading;
     if (!ok)
-        link.setStatus(LinkStatus::Released);
+        link.release();
     return ok;
 }
 

@@ -76,7 +76,7 @@ bool DumpSequences::lineStaysQuiet(const bool& byteCame) {
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, [this, &quiet] {
         quiet = true;
-        m_link.setStatus(m_link.Status()); // the wait looks at its condition again
+        m_link.wake();
     });
     timer.start(m_link.Timings().BlockQuietMs);
     m_link.waitWhile([&] { return !quiet && !byteCame && !m_link.Cancel(); });
@@ -119,7 +119,7 @@ bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
     if (!prepareImage(path, first, last)) {
         m_outcome.end = Outcome::End::FileError;
         m_link.AddLog(LoadMessage(9424, {QDir::toNativeSeparators(path), m_outcome.fileError}));
-        m_link.setStatus(LinkStatus::Released);
+        m_link.release();
         emit m_link.Beep();
         return false;
     }
@@ -155,7 +155,7 @@ bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
         count = 0;
         surplus = false;
         awaiting = true;
-        m_link.setStatus(LinkStatus::BinaryDump);
+        m_link.beginBinaryDump();
         m_link.DataSend(BuildFrame(MemoryBlockReadPayload(block), Ctl::EOT), uclHbif::Send::Start);
         m_link.waitWhile(
             [this] { return m_link.Status() == LinkStatus::BinaryDump && !m_link.Cancel(); });
@@ -201,7 +201,7 @@ bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
     finishImage(path, first, arrived, complete);
     if (m_outcome.end == Outcome::End::Complete)
         return true;
-    m_link.setStatus(LinkStatus::Released);
+    m_link.release();
     emit m_link.Beep();
     return false;
 }
@@ -257,7 +257,7 @@ bool DumpSequences::GetRomDump2(const QString& listPath) {
     if (!CheckWritable(listPath, WriteKind::Replace, &m_outcome.fileError)) {
         m_outcome.end = Outcome::End::FileError;
         m_link.AddLog(LoadMessage(9424, {QDir::toNativeSeparators(listPath), m_outcome.fileError}));
-        m_link.setStatus(LinkStatus::Released);
+        m_link.release();
         return false;
     }
 
@@ -267,7 +267,7 @@ bool DumpSequences::GetRomDump2(const QString& listPath) {
     buffer.clear();
     buffer.setFullHandler([this](const QList<HexListBuffer::Line>& g) { WriteHexList(g); });
     if (!m_link.isWaiting()) {
-        m_link.setStatus(LinkStatus::BlockTransfer);
+        m_link.beginBlockTransfer();
         m_link.DataSend(BuildFrame(ReadPayload(u"EF"), Ctl::EOT), uclHbif::Send::Start);
         m_link.waitWhileStatus(LinkStatus::BlockTransfer);
     }
@@ -326,7 +326,7 @@ bool DumpSequences::GetRomDump2(const QString& listPath) {
     }
     if (m_outcome.end == Outcome::End::Complete)
         return true;
-    m_link.setStatus(LinkStatus::Released);
+    m_link.release();
     return false;
 }
 

@@ -32,6 +32,12 @@ constexpr bool IsWaiting(LinkStatus s) {
            s == LinkStatus::WaitWrite || s == LinkStatus::BinaryDump;
 }
 
+// Whether the link has been talking to an instrument (or its record was filled as if it had):
+// any state after the start-up and the connect sequence.
+constexpr bool IsTalking(LinkStatus s) {
+    return s != LinkStatus::Idle;
+}
+
 // The connection as the link timer drives it.
 enum class ConnectMode : qint32 {
     NotConnected = 0,

@@ -97,8 +97,7 @@ bool OperationSequences::BodyPowerOff() {
         const qint32 ticks = m_link.Timings().PowerOffTicks;
         m_link.waitWhile([this, ticks] { return m_link.TickCount() < ticks; });
     }
-    m_link.setLinkMode(ConnectMode::NotConnected);
-    m_link.setStatus(LinkStatus::Idle);
+    m_link.dropConnection();
     if (!m_link.SerialComm()) {
         if (PortControl* irda = m_link.IrDAControl())
             irda->open();

@@ -87,7 +87,7 @@ bool ReadSequences::GetLatestHistory(clsInstrument* record) {
     m_link.setInstrument(record);
     if (readExchange(ReadPayload(u"SO")))
         return true;
-    m_link.setStatus(LinkStatus::Released);
+    m_link.release();
     return false;
 }
 
@@ -106,7 +106,7 @@ bool ReadSequences::ReadSingle(const QString& payload, clsInstrument* record) {
 bool ReadSequences::GetGasInfo(clsInstrument* record) {
     if (ReadSingle(ReadPayload(u"GJ"), record))
         return true;
-    m_link.setStatus(LinkStatus::Released);
+    m_link.release();
     if (record) {
         const QString noSensor(25, u'*');
         for (int gas = 0; gas < clsInstrument::GasCount; ++gas)
@@ -118,7 +118,7 @@ bool ReadSequences::GetGasInfo(clsInstrument* record) {
 bool ReadSequences::GetAutoCalDensty(clsInstrument* record) {
     if (ReadSingle(ReadPayload(u"SA"), record))
         return true;
-    m_link.setStatus(LinkStatus::Released);
+    m_link.release();
     if (record) {
         for (int gas = 0; gas < clsInstrument::GasCount; ++gas)
             record->setAutoCalib(gas, -101.0f);

@@ -121,6 +121,11 @@ void uclHbif::setStatus(LinkStatus value) {
     checkWait();
 }
 
+void uclHbif::dropConnection() {
+    setLinkMode(ConnectMode::NotConnected);
+    setStatus(LinkStatus::Idle);
+}
+
 void uclHbif::setCancel(bool on) {
     m_cancel = on;
     checkWait();

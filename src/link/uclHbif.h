@@ -42,12 +42,23 @@ public:
     // The IrDA control when SerialComm is False and it is available, else the serial control.
     PortControl* ActivePort() const;
 
+    // The state of the exchange. Only the link moves it; operations use the verbs below.
     LinkStatus Status() const { return m_status; }
-    void setStatus(LinkStatus value);
+    // No exchange runs; the live-reading poll may send again.
+    void release() { setStatus(LinkStatus::Released); }
+    // The record holds what the host put there (defaults, a settings file): the link stands as
+    // after a finished exchange, with nothing sent.
+    void markDone() { setStatus(LinkStatus::Done); }
+    // Raw memory bytes or the blocks of a multi-block reply are about to arrive.
+    void beginBinaryDump() { setStatus(LinkStatus::BinaryDump); }
+    void beginBlockTransfer() { setStatus(LinkStatus::BlockTransfer); }
+    // The instrument went away on purpose (power off): not connected, back to start-up.
+    void dropConnection();
+    // A waiting operation looks at its condition again (a timer of its own has run out).
+    void wake() { checkWait(); }
     // Why the last exchange that failed did; None once a new exchange starts.
     FailureCause LastFailure() const { return m_lastFailure; }
     ConnectMode LinkMode() const { return m_state.LinkMode; }
-    void setLinkMode(ConnectMode mode) { m_state.LinkMode = mode; }
     bool Connected() const { return m_state.LinkMode == ConnectMode::Connected; }
     bool SerialComm() const { return m_serialComm; }
     void setSerialComm(bool on) { m_serialComm = on; }
@@ -184,6 +195,9 @@ signals:
     void Beep();
 
 private:
+    friend class LinkTestAccess; // tests put the link into a state without a wire behind it
+    void setStatus(LinkStatus value);
+    void setLinkMode(ConnectMode mode) { m_state.LinkMode = mode; }
     void attachPort(PortControl* port);
     void onPortEvent(PortControl* port, int code, int detail);
     void receive(PortControl* port, bool irda);

@@ -11,6 +11,7 @@
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
+#include "support/LinkTestAccess.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -31,7 +32,7 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this, &link] {
             m_fired = true;
             link.setCancel(true);
-            link.setStatus(LinkStatus(-1));
+            LinkTestAccess::setStatus(link, LinkStatus(-1));
         });
         m_timer.start(limitMs);
     }
@@ -92,8 +93,8 @@ public:
         configure(link, record);
         port->open();
         port->pollModemLines();
-        link.setLinkMode(ConnectMode::Connected);
-        link.setStatus(LinkStatus::Released);
+        LinkTestAccess::setLinkMode(link, ConnectMode::Connected);
+        LinkTestAccess::setStatus(link, LinkStatus::Released);
     }
     // The payloads written, in order (between "0001" and ETX).
     QStringList payloads() const { return linksupport::Payloads(port->writes()); }

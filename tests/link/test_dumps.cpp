@@ -4,6 +4,7 @@
 #include "app/MessageTable.h"
 #include "link/DumpSequences.h"
 #include "sim/SimLoggerMemory.h"
+#include "support/LinkTestAccess.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -118,8 +119,8 @@ private slots:
         QCOMPARE(link.ActivePort(), irda);
         irda->open();
         irda->pollModemLines();
-        link.setLinkMode(ConnectMode::Connected);
-        link.setStatus(LinkStatus::Released);
+        LinkTestAccess::setLinkMode(link, ConnectMode::Connected);
+        LinkTestAccess::setStatus(link, LinkStatus::Released);
         QVERIFY(DumpSequences(link).GetBinDump(path("irda.dat"), 0, 1023));
         QCOMPARE(readFile(path("irda.dat")), memory);
         QCOMPARE(irda->instrument().commandCount("EP,R"), 1024);

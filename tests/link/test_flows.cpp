@@ -8,6 +8,7 @@
 #include "link/ReadSequences.h"
 #include "model/SettingRecord.h"
 #include "sim/SimLoggerMemory.h"
+#include "support/LinkTestAccess.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -76,7 +77,7 @@ private slots:
 
     void readNeedsAConnection() {
         seqtest::ScriptedLink s;
-        s.link.setLinkMode(ConnectMode::NotConnected);
+        LinkTestAccess::setLinkMode(s.link, ConnectMode::NotConnected);
         Pane pane;
         QVERIFY(!ReadInstrumentFlow(s.link, s.record, pane.output(), {}));
         QCOMPARE(pane.texts(), QStringList{LoadMessage(5417)});
@@ -230,7 +231,7 @@ private slots:
 
     void aDownloadNeedsAConnectionAndTheIdentity() {
         seqtest::ScriptedLink s;
-        s.link.setLinkMode(ConnectMode::NotConnected);
+        LinkTestAccess::setLinkMode(s.link, ConnectMode::NotConnected);
         Pane pane;
         QVERIFY(!DownloadLoggerDataFlow(s.link, s.record, "unused.dat", pane.output()));
         QVERIFY(pane.has(5422, FlowColor::Failure));
@@ -368,7 +369,7 @@ private slots:
         QCOMPARE(s.commands().first(), sent);
 
         seqtest::ScriptedLink off;
-        off.link.setLinkMode(ConnectMode::NotConnected);
+        LinkTestAccess::setLinkMode(off.link, ConnectMode::NotConnected);
         Pane none;
         QVERIFY(!MaintenanceFlow(off.link, MaintenanceCommand(command), none.output()));
         QCOMPARE(none.texts(), QStringList{LoadMessage(5436)});

@@ -9,6 +9,7 @@
 #include "link/OperationSequences.h"
 #include "link/ReadSequences.h"
 #include "link/WriteSequences.h"
+#include "support/LinkTestAccess.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -374,7 +375,7 @@ private slots:
         s.link.setTimerEnabled(false);
         s.port->close();
         s.port->setResponder([](const QByteArray&) { return reply("RC,R", "ok"); });
-        s.link.setLinkMode(ConnectMode::Reopen);
+        LinkTestAccess::setLinkMode(s.link, ConnectMode::Reopen);
         s.link.tick(); // opens the port
         QVERIFY(s.port->isOpen());
         s.link.tick(); // asks

@@ -7,6 +7,7 @@
 #include "link/SerialPortControl.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
+#include "support/LinkTestAccess.h"
 
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -370,7 +371,7 @@ private slots:
             return block.size() >= 512 ? uclHbif::BinaryBlock::Complete
                                        : uclHbif::BinaryBlock::More;
         });
-        link.setStatus(LinkStatus::BinaryDump);
+        LinkTestAccess::setStatus(link, LinkStatus::BinaryDump);
         link.DataSend(BuildFrame(MemoryBlockReadPayload(2), Ctl::EOT), uclHbif::Send::Start);
         link.waitWhile([&] { return link.Status() == LinkStatus::BinaryDump && !link.Cancel(); });
         QCOMPARE(link.Status(), LinkStatus::Done);
@@ -379,7 +380,7 @@ private slots:
         // The dump listing: every block acknowledged, every line buffered.
         int groups = 0;
         link.DumpList().setFullHandler([&](const QList<HexListBuffer::Line>&) { ++groups; });
-        link.setStatus(LinkStatus::BlockTransfer);
+        LinkTestAccess::setStatus(link, LinkStatus::BlockTransfer);
         link.DataSend(BuildFrame(QByteArrayLiteral("EF,R,"), Ctl::EOT), uclHbif::Send::Start);
         link.waitWhileStatus(LinkStatus::BlockTransfer);
         QCOMPARE(link.Status(), LinkStatus::Done);

@@ -8,6 +8,7 @@
 #include "link/PortControl.h"
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
+#include "support/LinkTestAccess.h"
 
 #include <QSignalSpy>
 #include <QTemporaryFile>
@@ -26,7 +27,7 @@ public:
         m_timer.setSingleShot(true);
         QObject::connect(&m_timer, &QTimer::timeout, [this, &link] {
             m_fired = true;
-            link.setStatus(LinkStatus(-1));
+            LinkTestAccess::setStatus(link, LinkStatus(-1));
             link.setCancel(true);
         });
         m_timer.start(ExchangeLimitMs);
@@ -56,12 +57,12 @@ class TestTransport : public QObject {
     void connectLink() {
         m_port->open();
         m_port->pollModemLines();
-        m_link->setLinkMode(ConnectMode::Connected);
-        m_link->setStatus(LinkStatus::Released);
+        LinkTestAccess::setLinkMode(*m_link, ConnectMode::Connected);
+        LinkTestAccess::setStatus(*m_link, LinkStatus::Released);
     }
     // Starts an exchange without waiting.
     void start(const char* payload, LinkStatus status) {
-        m_link->setStatus(status);
+        LinkTestAccess::setStatus(*m_link, status);
         m_link->DataSend(frameOf(payload), uclHbif::Send::Start);
     }
     bool waitWhileStatus(LinkStatus status) {
@@ -272,7 +273,7 @@ private slots:
     void linkModeFourReopensThePort() {
         m_port->setResponder([](const QByteArray&) { return reply("RC,R", "ok"); });
         QVERIFY(!m_port->isOpen());
-        m_link->setLinkMode(ConnectMode::Reopen);
+        LinkTestAccess::setLinkMode(*m_link, ConnectMode::Reopen);
         Watchdog dog(*m_link);
         m_link->waitWhile([this] { return !m_link->Connected(); });
         QVERIFY(!dog.fired());
@@ -346,7 +347,7 @@ private slots:
         }
         port->open();
         port->pollModemLines();
-        m_link->setLinkMode(ConnectMode::Connected);
+        LinkTestAccess::setLinkMode(*m_link, ConnectMode::Connected);
         QSignalSpy idle(m_link.get(), &uclHbif::StsIdle);
 
         // Raw bytes, terminators among them, go to the dump's sink and never into the frame
@@ -359,7 +360,7 @@ private slots:
             got += bytes;
             return got.size() >= 512 ? uclHbif::BinaryBlock::Complete : uclHbif::BinaryBlock::More;
         });
-        m_link->setStatus(LinkStatus::BinaryDump);
+        LinkTestAccess::setStatus(*m_link, LinkStatus::BinaryDump);
         m_link->DataSend(frameOf("EP,R,0001"), uclHbif::Send::Start);
         port->inject(data.left(200));
         port->inject(data.mid(200));
@@ -376,7 +377,7 @@ private slots:
     void binaryDumpTimeOut() {
         connectLink();
         m_link->setBinarySink([](const QByteArray&) { return uclHbif::BinaryBlock::More; });
-        m_link->setStatus(LinkStatus::BinaryDump);
+        LinkTestAccess::setStatus(*m_link, LinkStatus::BinaryDump);
         m_link->DataSend(frameOf("EP,R,0000"), uclHbif::Send::Start);
         Watchdog dog(*m_link);
         m_link->waitWhile(
@@ -464,8 +465,8 @@ private slots:
         m_port->open();
         m_port->pollModemLines();
         m_link->setTimerEnabled(false); // only the event acts
-        m_link->setLinkMode(ConnectMode(linkMode));
-        m_link->setStatus(LinkStatus::WaitRead);
+        LinkTestAccess::setLinkMode(*m_link, ConnectMode(linkMode));
+        LinkTestAccess::setStatus(*m_link, LinkStatus::WaitRead);
         int delivered = 0;
         connect(m_port, &PortControl::portEvent, this, [&delivered] { ++delivered; });
         m_port->injectEvent(code);
@@ -496,7 +497,7 @@ private slots:
         ir->injectEvent(PortEvent::LinkUp);
         QTRY_COMPARE(m_link->LinkMode(), ConnectMode::Connecting);
         QCOMPARE(m_log->count("TQ-5800 ...Conneted. Date = "), 1);
-        m_link->setLinkMode(ConnectMode::Connected);
+        LinkTestAccess::setLinkMode(*m_link, ConnectMode::Connected);
         int delivered = 0;
         connect(ir, &PortControl::portEvent, this, [&delivered] { ++delivered; });
         ir->injectEvent(PortEvent::LinkUp);
@@ -504,7 +505,7 @@ private slots:
         QCOMPARE(m_link->LinkMode(), ConnectMode::Connected);
         QCOMPARE(m_log->count("TQ-5800 ...Conneted. Date = "), 1);
 
-        m_link->setStatus(LinkStatus::WaitRead);
+        LinkTestAccess::setStatus(*m_link, LinkStatus::WaitRead);
         ir->injectEvent(PortEvent::SocketError, 10061);
         QTRY_COMPARE(errors.size(), 1);
         QCOMPARE(errors[0][0].value<qint16>(), qint16(10061));
@@ -512,7 +513,7 @@ private slots:
         QCOMPARE(
             m_log->lines().filter(QRegularExpression("^Soket Error\\[.+\\]\\(10061\\)$")).size(),
             1);
-        m_link->setStatus(LinkStatus::WaitRead);
+        LinkTestAccess::setStatus(*m_link, LinkStatus::WaitRead);
         ir->injectEvent(1030, 5);
         QTRY_COMPARE(m_link->Status(), LinkStatus::Failed);
         QCOMPARE(m_log->lines()
@@ -520,7 +521,7 @@ private slots:
                      .size(),
                  1);
         // CTS/DSR codes mean nothing on the infrared link: an error there.
-        m_link->setStatus(LinkStatus::WaitRead);
+        LinkTestAccess::setStatus(*m_link, LinkStatus::WaitRead);
         ir->injectEvent(PortEvent::CtsChanged);
         QTRY_COMPARE(m_link->Status(), LinkStatus::Failed);
 
@@ -559,7 +560,7 @@ private slots:
         link->setSerialControl(port);
         port->open();
         port->pollModemLines();
-        link->setLinkMode(ConnectMode::Connected);
+        LinkTestAccess::setLinkMode(*link, ConnectMode::Connected);
         QTimer::singleShot(5, [link] { delete link; });
         QVERIFY(!link->Exchange("VP,R,",
                                 LinkStatus::WaitRead)); // returns without touching the dead control
@@ -585,7 +586,7 @@ private slots:
         m_link->setTimeout(4);
         QCOMPARE(m_link->Timeout(), 4);
         QVERIFY(m_link->Connected());
-        m_link->setLinkMode(ConnectMode::Connecting);
+        LinkTestAccess::setLinkMode(*m_link, ConnectMode::Connecting);
         QVERIFY(!m_link->Connected());
 
         m_link->setInstrument(nullptr);
@@ -595,7 +596,7 @@ private slots:
         QCOMPARE(m_link->TickCount(), 0);
 
         // Zero and span results by sensor.
-        m_link->setLinkMode(ConnectMode::Connected);
+        LinkTestAccess::setLinkMode(*m_link, ConnectMode::Connected);
         start("SZ,C,", LinkStatus::WaitWrite);
         m_port->inject(reply("SZ,C", "\x06"
                                      "01001"));

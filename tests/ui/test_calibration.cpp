@@ -7,6 +7,7 @@
 #include "link/SequenceTestSupport.h"
 #include "model/CalibrationLog.h"
 #include "report/PdfText.h"
+#include "support/LinkTestAccess.h"
 #include "ui/calibration/CalibrationCommand.h"
 #include "ui/calibration/CalibrationTrend.h"
 #include "ui/calibration/frmCalibration.h"
@@ -138,7 +139,7 @@ private slots:
         s.Instrument.setImportFlag(1);
         b.window->FillGrid();
         QCOMPARE(b.grid()->TextMatrix(1, 0), QStringLiteral("CH4(100%LEL)"));
-        b.s.link.setStatus(LinkStatus::Idle); // link idle: defaults again
+        LinkTestAccess::setStatus(b.s.link, LinkStatus::Idle); // link idle: defaults again
         b.window->FillGrid();
         QCOMPARE(b.grid()->TextMatrix(1, 0), QStringLiteral("DEF(100%LEL)"));
     }

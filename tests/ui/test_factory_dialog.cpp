@@ -5,6 +5,7 @@
 #include "link/SequenceTestSupport.h"
 #include "link/WriteSequences.h"
 #include "model/clsInstrument.h"
+#include "support/LinkTestAccess.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/factory/FsCompensationTab.h"
@@ -279,7 +280,7 @@ private slots:
         m_sim->sim().clearCounters();
         tab->vfgCompensation_MouseDown(49, 1);
         tab->vfgCompensation_MouseDown(14, 1);
-        m_sim->link.setLinkMode(ConnectMode::NotConnected);
+        LinkTestAccess::setLinkMode(m_sim->link, ConnectMode::NotConnected);
         tab->vfgCompensation_MouseDown(18, 1);
         QCOMPARE(m_sim->commands(), QStringList());
     }

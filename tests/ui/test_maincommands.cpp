@@ -7,6 +7,7 @@
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "sim/SimInstrument.h"
+#include "support/LinkTestAccess.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/common/StatusLamp.h"
@@ -673,7 +674,7 @@ private slots:
                 .match(m_w->lblOption(5)->text())
                 .hasMatch());
         // No data shown (link released): the grid refuses edits.
-        m_w->uclHB3130()->setStatus(LinkStatus::Idle);
+        LinkTestAccess::setStatus(*m_w->uclHB3130(), LinkStatus::Idle);
         m_w->ShowInstrument();
         QVERIFY(!g->startEdit(4, 2));
     }

@@ -221,10 +221,8 @@ bool frmCalibration::commitOpenEdit() {
 }
 
 bool frmCalibration::labelsFromDefaults() const {
-    // Status 1 is not a state the link names, but counts as not talking to an instrument.
-    const qint32 status = m_host.link ? qint32(m_host.link->Status()) : 0;
     const clsInstrument& main = appState().Instrument;
-    return status == qint32(LinkStatus::Idle) || status == 1 ||
+    return !m_host.link || !IsTalking(m_host.link->Status()) ||
            (main.CommFlags() == 0 && main.ImportFlag() == 0);
 }
 

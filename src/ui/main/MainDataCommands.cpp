@@ -123,7 +123,7 @@ bool MainCommands::ImportSetting() {
     m_w.m_identityKnown = true;
     m_w.m_settingsKnown = true;
     link().setInstrument(&r);
-    link().setStatus(LinkStatus::Done);
+    link().markDone();
     m_w.EnableLockedGases();
     m_w.setBusy(false);
     return true;

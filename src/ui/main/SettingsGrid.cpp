@@ -121,9 +121,8 @@ clsInstrument& SettingsGrid::record() const {
 }
 
 bool SettingsGrid::somethingToShow() const {
-    const int status = m_host.linkStatus ? m_host.linkStatus() : 0;
     const clsInstrument& r = record();
-    return status != 0 && status != 1 && (r.ImportFlag() != 0 || r.CommFlags() != 0);
+    return m_host.talking && m_host.talking() && (r.ImportFlag() != 0 || r.CommFlags() != 0);
 }
 
 void SettingsGrid::fillEmpty() {

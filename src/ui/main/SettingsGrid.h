@@ -19,7 +19,8 @@ class SettingsGrid : public QObject {
 public:
     // What the grid needs to know of the window around it.
     struct Host {
-        std::function<int()> linkStatus;
+        // Whether the link has been talking to an instrument (IsTalking).
+        std::function<bool()> talking;
         std::function<bool()> connected;
         std::function<void()> refreshCommands;
     };

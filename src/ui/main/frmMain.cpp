@@ -84,7 +84,7 @@ void frmMain::buildControls() {
     m_lblTitle = new QLabel(this);
 
     SettingsGrid::Host host;
-    host.linkStatus = [this] { return int(m_link->Status()); };
+    host.talking = [this] { return IsTalking(m_link->Status()); };
     host.connected = [this] { return m_link->Connected(); };
     host.refreshCommands = [this] { RefreshCommands(); };
     m_settings = new SettingsGrid(this, host);
@@ -638,7 +638,7 @@ void frmMain::FirstActivate() {
     r.SetChangeFlags(true, false);
     r.setImportFlag(-1);
     m_link->setInstrument(&r);
-    m_link->setStatus(LinkStatus::Done);
+    m_link->markDone();
     m_identityKnown = false;
     m_settingsKnown = false;
     rememberBaseline();
@@ -661,8 +661,7 @@ void frmMain::tmrInter_Timer() {
     ++m_ticks;
     const QDateTime now = QDateTime::currentDateTime();
     const clsInstrument& r = appState().Instrument;
-    const int status = int(m_link->Status());
-    if (status != 0 && status != 1 && r.CommFlags() != 0) {
+    if (IsTalking(m_link->Status()) && r.CommFlags() != 0) {
         if (now.toSecsSinceEpoch() != m_shownTime.toSecsSinceEpoch()) {
             m_shownTime = now;
             m_lblOption[5]->setText(AppDate::fromDateTime(now).format(ClockFormat));
