@@ -10,6 +10,7 @@
 //   flags bits 3-7  the bytes arrive in pieces of this size (0: in one piece)
 #include "app/AppState.h"
 #include "link/Frame.h"
+#include "link/FrameAssembler.h"
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
@@ -84,5 +85,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // The framing alone, in the same pieces: every byte fed comes out once, as a block, a
+    // refusal line, reported noise or what still waits, and each comes out in its shape.
+    FrameAssembler frames(LinkLimits::RxBufferLimit);
+    const bool awaited = ((flags >> 1) & 3) != 2;
+    qint64 out = 0;
+    const auto drain = [&] {
+        while (const auto item = frames.next(awaited)) {
+            if (item->kind == FrameAssembler::Item::Noise) {
+                out += item->noise;
+            } else if (item->kind == FrameAssembler::Item::Block) {
+                if (!FrameAssembler::isFramed(item->bytes) ||
+                    (item->bytes.back() != Ctl::EOT && item->bytes.back() != Ctl::ETB))
+                    std::abort();
+                out += item->bytes.size();
+            } else {
+                if (!item->bytes.endsWith(Ctl::CR))
+                    std::abort();
+                out += item->bytes.size();
+            }
+        }
+        if (frames.buffer().size() > LinkLimits::RxBufferLimit)
+            std::abort();
+    };
+    const qsizetype step = (flags >> 3) ? (flags >> 3) : qMax<qsizetype>(received.size(), 1);
+    for (qsizetype at = 0; at < received.size(); at += step) {
+        frames.append(QByteArrayView(received).sliced(at, qMin(step, received.size() - at)));
+        drain();
+    }
+    if (out + frames.takeNoise() + frames.buffer().size() != received.size())
+        std::abort();
     return 0;
 }

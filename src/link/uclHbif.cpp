@@ -35,22 +35,6 @@ bool sameSelector(const QByteArray& a, const QByteArray& b) {
     return okA && okB && va == vb;
 }
 
-// A block as the instrument frames it: STX, "0001", payload, ETX, two checksum characters and
-// the terminator. Anything else ending in a terminator is noise that happened to hold one.
-bool isFramed(const QByteArray& block) {
-    const qsizetype n = block.size();
-    return n >= 9 && block.at(0) == Ctl::STX && block.mid(1, 4) == "0001" &&
-           block.at(n - 4) == Ctl::ETX;
-}
-
-// Text a line of noise may be: an instrument that answers a text line ends it with CR.
-bool isPrintableLine(QByteArrayView bytes) {
-    for (const char c : bytes)
-        if (quint8(c) < 0x20 || quint8(c) > 0x7E)
-            return false;
-    return true;
-}
-
 } // namespace
 
 uclHbif::uclHbif(QObject* parent)
@@ -225,8 +209,7 @@ bool uclHbif::DisConnect() {
 }
 
 void uclHbif::DataSend(const QByteArray& frame, Send kind) {
-    m_rx.clear();
-    m_noiseSinceSend = false;
+    m_frames.frameSent();
     const qint64 written = ActivePort()->write(frame);
     post([this] { emit StsTransmit(); });
     m_state.LastFrame = frame;
@@ -345,7 +328,7 @@ void uclHbif::receive(PortControl* port, bool irda) {
     const QByteArray bytes = port->readAll();
     if (m_cancel) {
         setStatus(LinkStatus::Cancelled);
-        m_rx.clear();
+        m_frames.clear();
     } else if (m_status == LinkStatus::BinaryDump || (m_binarySink && !IsWaiting(m_status))) {
         // While a dump runs, bytes between its blocks are its business too (a reply that went
         // on too long), not noise to be dropped.
@@ -357,7 +340,7 @@ void uclHbif::receive(PortControl* port, bool irda) {
                 failExchange(FailureCause::Refused);
         }
     } else {
-        m_rx += bytes;
+        m_frames.append(bytes);
         takeBlocks();
     }
     if (irda)
@@ -365,89 +348,49 @@ void uclHbif::receive(PortControl* port, bool irda) {
 }
 
 void uclHbif::dropNoise() {
-    if (m_noiseBytes > 0) {
-        logBabble(QStringLiteral("<<< %1 bytes outside any frame dropped >>>").arg(m_noiseBytes));
-        m_noiseBytes = 0;
+    reportNoise(m_frames.takeNoise());
+}
+
+void uclHbif::reportNoise(qint64 bytes) {
+    if (bytes > 0)
+        logBabble(QStringLiteral("<<< %1 bytes outside any frame dropped >>>").arg(bytes));
+}
+
+// The one decision when an exchange meets trouble: true while a resend is left (and it is
+// counted), false once they are spent, and then the exchange has failed for `why`.
+bool uclHbif::retryLeft(FailureCause why) {
+    if (m_retryCount >= m_retry) {
+        failExchange(why);
+        return false;
     }
+    ++m_retryCount;
+    return true;
 }
 
 void uclHbif::takeBlocks() {
-    while (!m_rx.isEmpty()) {
-        const qsizetype stx = m_rx.indexOf(Ctl::STX);
-        if (stx != 0) {
-            // Bytes before a frame's STX belong to no reply.
-            const qsizetype noiseEnd = stx < 0 ? m_rx.size() : stx;
-            const qsizetype cr = m_rx.indexOf(Ctl::CR);
-            if (cr >= 0 && cr < noiseEnd) {
-                // A text line ended by CR while an exchange waits is the instrument saying it
-                // could not take the command: a bad block. After binary noise it is noise too,
-                // so that a burst of garbage cannot use up the resends.
-                const QByteArray line = m_rx.left(cr + 1);
-                m_rx.remove(0, cr + 1);
-                const bool text = isPrintableLine(QByteArrayView(line).chopped(1));
-                if (text && !m_noiseSinceSend && IsWaiting(m_status) &&
-                    m_status != LinkStatus::BinaryDump) {
-                    logLine(LiteralMessage(5549, {ToLogText(line)}));
-                    if (m_retryCount >= m_retry) {
-                        failExchange(FailureCause::Refused);
-                        return;
-                    }
-                    ++m_retryCount;
-                    if (m_retryCount > 1)
-                        post([this, n = m_retryCount] { emit ConnectRetry(n); });
-                    if (isBarredFromResend(m_state.LastFrame))
-                        m_rx.clear();
-                    else
-                        DataSend(m_state.LastFrame, Send::Resend);
-                    return;
-                }
-                m_noiseSinceSend = m_noiseSinceSend || !text;
-                m_noiseBytes += line.size();
-                continue;
-            }
-            const QByteArrayView noise(m_rx.constData(), noiseEnd);
-            m_noiseSinceSend = m_noiseSinceSend || !isPrintableLine(noise);
-            m_noiseBytes += noiseEnd;
-            m_rx.remove(0, noiseEnd);
-            if (m_noiseBytes >= LinkLimits::RxBufferLimit)
-                dropNoise();
+    // A refusal line counts while an exchange waits for a reply (not while raw bytes arrive).
+    const auto awaited = [this] {
+        return IsWaiting(m_status) && m_status != LinkStatus::BinaryDump;
+    };
+    while (const auto item = m_frames.next(awaited())) {
+        if (item->kind == FrameAssembler::Item::Noise) {
+            reportNoise(item->noise);
             continue;
         }
-        const qsizetype etb = m_rx.indexOf(Ctl::ETB);
-        const qsizetype eot = m_rx.indexOf(Ctl::EOT);
-        const qsizetype end = etb < 0 ? eot : (eot < 0 ? etb : qMin(etb, eot));
-        if (end < 0) {
-            // A frame on its way; the time-out covers one that never ends. One that outgrows
-            // any reply is no frame: look for the next STX.
-            if (m_rx.size() > LinkLimits::RxBufferLimit) {
-                // With no terminator anywhere, only the last STX can still begin a frame;
-                // dropping up to it at once keeps a flood of STX bytes linear.
-                const qsizetype last = m_rx.lastIndexOf(Ctl::STX);
-                const qsizetype drop = last > 0 && m_rx.size() - last <= LinkLimits::RxBufferLimit
-                                           ? last
-                                           : m_rx.size();
-                m_noiseSinceSend = true;
-                m_noiseBytes += drop;
-                m_rx.remove(0, drop);
-                continue;
-            }
+        if (item->kind == FrameAssembler::Item::Refusal) {
+            // The instrument could not take the command: a bad block.
+            logLine(LiteralMessage(5549, {ToLogText(item->bytes)}));
+            if (!retryLeft(FailureCause::Refused))
+                return;
+            if (m_retryCount > 1)
+                post([this, n = m_retryCount] { emit ConnectRetry(n); });
+            if (isBarredFromResend(m_state.LastFrame))
+                m_frames.clear();
+            else
+                DataSend(m_state.LastFrame, Send::Resend);
             return;
         }
-        // A frame that broke off and a new one began: the new one counts.
-        const qsizetype restart = m_rx.lastIndexOf(Ctl::STX, end);
-        if (restart > 0) {
-            m_noiseSinceSend = true;
-            m_noiseBytes += restart;
-            m_rx.remove(0, restart);
-            continue;
-        }
-        const QByteArray block = m_rx.left(end + 1);
-        m_rx.remove(0, end + 1);
-        if (!isFramed(block)) {
-            m_noiseSinceSend = true;
-            m_noiseBytes += block.size();
-            continue;
-        }
+        const QByteArray& block = item->bytes;
         dropNoise();
         m_lastBlock = block;
         if (!isReplyToCommand(block)) {
@@ -487,11 +430,8 @@ bool uclHbif::isReplyToCommand(const QByteArray& block) const {
 }
 
 void uclHbif::rejectBlock() {
-    if (m_retryCount >= m_retry) {
-        failExchange(FailureCause::Refused);
+    if (!retryLeft(FailureCause::Refused))
         return;
-    }
-    ++m_retryCount;
     if (m_status == LinkStatus::WaitRead || m_status == LinkStatus::WaitWrite)
         resendUnlessBarred();
     else
@@ -580,7 +520,7 @@ void uclHbif::irdaEvent(int code, int detail) {
         if (m_state.LinkMode == ConnectMode::NotConnected) {
             logLine(LoadMessage(5550, {nowText()}));
             m_retryCount = 0;
-            m_rx.clear();
+            m_frames.clear();
             m_ticks = 0;
             m_state.LinkMode = ConnectMode::Connecting;
         }
@@ -672,42 +612,32 @@ void uclHbif::timeoutStep() {
         --m_ticksLeft;
         return;
     }
-    if (m_retryCount < m_retry) {
-        if (!IsWaiting(m_status))
-            return;
-        ++m_retryCount;
-        switch (m_status) {
-        case LinkStatus::BlockTransfer:
-            if (m_state.LastFrame.endsWith(Ctl::EOT))
-                DataSend(m_state.LastFrame, Send::Resend);
-            else
-                DataSend(BlockAcknowledgement(m_commandFrame, false), Send::Resend);
-            break;
-        case LinkStatus::WaitRead:
-        case LinkStatus::WaitWrite:
-            resendUnlessBarred();
-            break;
-        case LinkStatus::BinaryDump:
-            logLine(QStringLiteral("= timeout ="));
-            m_binaryRetry = true;
-            setCancel(true);
-            break;
-        default:
-            break;
-        }
+    if (!IsWaiting(m_status)) {
+        // A cancelled operation whose resends are spent leaves the link free again.
+        if (m_status == LinkStatus::Cancelled && m_retryCount >= m_retry)
+            setStatus(LinkStatus::Released);
         return;
     }
+    if (!retryLeft(FailureCause::NoAnswer))
+        return;
     switch (m_status) {
-    case LinkStatus::Released:
-    case LinkStatus::Done:
-    case LinkStatus::Idle:
-    case LinkStatus::Failed:
+    case LinkStatus::BlockTransfer:
+        if (m_state.LastFrame.endsWith(Ctl::EOT))
+            DataSend(m_state.LastFrame, Send::Resend);
+        else
+            DataSend(BlockAcknowledgement(m_commandFrame, false), Send::Resend);
         break;
-    case LinkStatus::Cancelled:
-        setStatus(LinkStatus::Released);
+    case LinkStatus::WaitRead:
+    case LinkStatus::WaitWrite:
+        resendUnlessBarred();
+        break;
+    case LinkStatus::BinaryDump:
+        logLine(QStringLiteral("= timeout ="));
+        m_binaryRetry = true;
+        setCancel(true);
         break;
     default:
-        failExchange(FailureCause::NoAnswer);
+        break;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/FrameAssembler.h"
 #include "link/LinkState.h"
 #include "link/ResponseDecoder.h"
 #include "link/SequenceTimings.h"
@@ -86,7 +87,7 @@ public:
     int LineErrorCount() const { return m_lineErrors; }
 
     QByteArray LastFrame() const { return m_state.LastFrame; }
-    QByteArray RxBuffer() const { return m_rx; }
+    QByteArray RxBuffer() const { return m_frames.buffer(); }
     QByteArray LastBlock() const { return m_lastBlock; }
     bool Cancel() const { return m_cancel; }
     void setCancel(bool on);
@@ -203,6 +204,8 @@ private:
     void receive(PortControl* port, bool irda);
     void takeBlocks();
     void dropNoise();
+    void reportNoise(qint64 bytes);
+    bool retryLeft(FailureCause why);
     bool isReplyToCommand(const QByteArray& block) const;
     void rejectBlock();
     void resendUnlessBarred();
@@ -248,11 +251,9 @@ private:
     qint32 m_reopenTicks = 0;
     int m_serviceCounter = SequenceTimings{}.IrDAServiceTicks;
     int m_lineErrors = 0;
-    QByteArray m_rx;
+    FrameAssembler m_frames{LinkLimits::RxBufferLimit};
     QByteArray m_lastBlock;
-    QByteArray m_commandFrame;     // the command the current exchange answers
-    bool m_noiseSinceSend = false; // bytes that were no frame arrived since the last send
-    qint64 m_noiseBytes = 0;       // discarded and not yet logged
+    QByteArray m_commandFrame; // the command the current exchange answers
     bool m_cancel = false;
     bool m_wasCancelled = false;
     bool m_binaryRetry = false;
