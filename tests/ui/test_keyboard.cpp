@@ -61,15 +61,13 @@ QStringList unnamed(QWidget* window) {
         for (int c = g->FixedCols(); c < g->Cols(); ++c) {
             if (g->isColumnHidden(c))
                 continue;
-            QAccessibleInterface* cell = t->cellAt(g->FixedRows(), c);
-            const auto heads = cell ? cell->tableCellInterface()->columnHeaderCells()
-                                    : QList<QAccessibleInterface*>{};
             QStringList fixedTexts;
             for (int r = 0; r < g->FixedRows(); ++r)
                 fixedTexts << g->TextMatrix(r, c).trimmed();
             fixedTexts.removeAll(QString());
-            const QString head =
-                heads.isEmpty() ? QString() : heads.first()->text(QAccessible::Name);
+            // What a screen reader announces as the column's header (the table's own
+            // description of it; the header cells Qt makes for it are never freed).
+            const QString head = t->columnDescription(c);
             // The header is what the fixed cells show, or a name of its own where they are empty.
             if (g->FixedRows() > 0 &&
                 (head.isEmpty() || (!fixedTexts.isEmpty() && !fixedTexts.contains(head))))

@@ -71,6 +71,11 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
 
 frmMain::~frmMain() {
     SetCommLogFailureHandler({});
+    // The window's own part is gone before QWidget takes its children down: a field that loses
+    // the focus then must not reach a handler of this window.
+    const auto children = findChildren<QObject*>();
+    for (QObject* child : children)
+        disconnect(child, nullptr, this, nullptr);
 }
 
 FlexGrid* frmMain::vfgOption() const {
