@@ -99,7 +99,7 @@ private slots:
         link.setSerialControl(port);
         link.setLinkTickInterval(2);
         link.setInstrument(&rec);
-        link.setPortOpen(true);
+        link.ActivePort()->open();
         QTRY_VERIFY(link.Connected());
         QVERIFY(link.Exchange("VP,R,", LinkStatus::WaitRead));
         QBENCHMARK {

@@ -113,7 +113,7 @@ void report(const char* what, std::vector<Run> runs, double target) {
 bool connectLink(uclHbif& link) {
     QElapsedTimer t;
     t.start();
-    link.setPortOpen(true);
+    link.ActivePort()->open();
     link.waitWhile([&] { return !link.Connected() && t.elapsed() < StartLimitMs; });
     return link.Connected();
 }
@@ -130,12 +130,12 @@ public:
         port = new MeasuredPort(&link);
         port->setPortName(pty);
         link.setSerialControl(port);
-        link.setSettings(QStringLiteral("921600,n,8,1"));
+        port->setSettings(QStringLiteral("921600,n,8,1"));
         link.setInstrument(&record);
         m_ok = connectLink(link);
     }
     ~PtySession() {
-        link.setPortOpen(false);
+        link.ActivePort()->close();
         m_sim.terminate();
         m_sim.waitForFinished(StartLimitMs);
     }

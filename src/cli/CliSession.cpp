@@ -44,8 +44,8 @@ CliSession::CliSession(const CliOptions& options, QObject* parent)
     : QObject(parent), m_options(options), m_progressToStderr(options.json == u"-") {}
 
 CliSession::~CliSession() {
-    if (m_link)
-        m_link->setPortOpen(false);
+    if (m_link && m_link->ActivePort())
+        m_link->ActivePort()->close();
     SetCommLogFailureHandler({});
 }
 

@@ -44,18 +44,20 @@ bool BringUpLink(uclHbif& link, const LinkPorts& ports, QString* error) {
     link.setSerialControl(ports.serial);
     link.setIrDAControl(ports.irda);
     link.setSerialComm(ports.serialComm);
+    PortControl* port = link.ActivePort();
+    if (!port)
+        return false;
     if (ports.serialComm) {
-        link.setRTSEnable(true);
-        link.setDTREnable(true);
-        link.setHandshaking(Handshake::RtsCts);
-        link.setSettings(ports.settings);
+        port->setRTSEnable(true);
+        port->setDTREnable(true);
+        port->setHandshaking(Handshake::RtsCts);
+        port->setSettings(ports.settings);
     }
-    link.setPortOpen(true);
-    if (link.PortOpen())
+    // A port that will not open simply stays closed; its error says why.
+    port->open();
+    if (port->isOpen())
         return true;
-    if (error) {
-        const PortControl* port = link.ActivePort();
-        *error = port ? port->errorString() : QString();
-    }
+    if (error)
+        *error = port->errorString();
     return false;
 }

@@ -5,9 +5,7 @@
 #include "app/MessageTable.h"
 #include "link/CommLog.h"
 #include "link/Frame.h"
-#include "link/IrCommPortControl.h"
 #include "link/PortControl.h"
-#include "link/SerialPortControl.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -46,10 +44,6 @@ uclHbif::uclHbif(QObject* parent)
                                                      });
                                                  }}) {
     m_state.Instrument = &m_ownRecord;
-    setSerialControl(new SerialPortControl(this));
-    setIrDAControl(new IrCommPortControl(this));
-    m_serial->setSettings(QStringLiteral("9600,n,8,1"));
-    m_serial->setPortNumber(4);
 
     connect(&m_linkTimer, &QTimer::timeout, this, &uclHbif::onLinkTick);
     connect(&m_denstyTimer, &QTimer::timeout, this, &uclHbif::onDenstyTick);
@@ -144,43 +138,6 @@ bool uclHbif::SpanStatus(int i) const {
     return i >= 0 && i < 5 && r.size() == 5 && r.at(i) == u'0';
 }
 
-bool uclHbif::PortOpen() const {
-    return ActivePort()->isOpen();
-}
-
-void uclHbif::setPortOpen(bool open) {
-    // A port that will not open simply stays closed; the host looks at PortOpen afterwards.
-    if (open)
-        ActivePort()->open();
-    else
-        ActivePort()->close();
-}
-
-bool uclHbif::DTREnable() const {
-    return ActivePort()->DTREnable();
-}
-void uclHbif::setDTREnable(bool on) {
-    ActivePort()->setDTREnable(on);
-}
-bool uclHbif::RTSEnable() const {
-    return ActivePort()->RTSEnable();
-}
-void uclHbif::setRTSEnable(bool on) {
-    ActivePort()->setRTSEnable(on);
-}
-int uclHbif::Handshaking() const {
-    return ActivePort()->Handshaking();
-}
-void uclHbif::setHandshaking(int mode) {
-    ActivePort()->setHandshaking(mode);
-}
-QString uclHbif::Settings() const {
-    return ActivePort()->settings();
-}
-void uclHbif::setSettings(const QString& text) {
-    ActivePort()->setSettings(text);
-}
-
 void uclHbif::setTimerEnabled(bool on) {
     if (on)
         m_linkTimer.start();
@@ -210,7 +167,8 @@ bool uclHbif::DisConnect() {
 
 void uclHbif::DataSend(const QByteArray& frame, Send kind) {
     m_frames.frameSent();
-    const qint64 written = ActivePort()->write(frame);
+    PortControl* port = ActivePort();
+    const qint64 written = port ? port->write(frame) : -1;
     post([this] { emit StsTransmit(); });
     m_state.LastFrame = frame;
     if (CommandKey(frame).size() == 4)
@@ -544,9 +502,10 @@ void uclHbif::onLinkTick() {
     if (m_rxLogSuppressed > 0 && m_rxLogClock.elapsed() >= 1000 / LinkLimits::RxLogPerSecond)
         flushSuppressed();
     // No port signals its modem lines; the tick reads them and raises their changes.
-    ActivePort()->pollModemLines();
+    if (PortControl* port = ActivePort())
+        port->pollModemLines();
     if (m_state.LinkMode == ConnectMode::Reopen) {
-        if (!m_serial->isOpen())
+        if (m_serial && !m_serial->isOpen())
             m_serial->open();
         setStatus(LinkStatus::Idle);
         m_state.LinkMode = ConnectMode::Connecting;
@@ -558,7 +517,8 @@ void uclHbif::onLinkTick() {
         timeoutStep(); // connected or not: an exchange that waits must end
     reopenStep();
     if (m_serviceCounter < 1) {
-        m_irda->service();
+        if (m_irda)
+            m_irda->service();
         m_serviceCounter = m_timings.IrDAServiceTicks;
     } else {
         --m_serviceCounter;
@@ -568,7 +528,7 @@ void uclHbif::onLinkTick() {
 
 void uclHbif::reopenStep() {
     PortControl* port = ActivePort();
-    if (!m_autoReopen || !port->lost())
+    if (!m_autoReopen || !port || !port->lost())
         return;
     if (++m_reopenTicks < m_timings.ReopenPollTicks)
         return;

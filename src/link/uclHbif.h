@@ -34,13 +34,14 @@ public:
     explicit uclHbif(QObject* parent = nullptr);
     ~uclHbif() override;
 
-    // Port controls. The control made at creation is deleted when replaced; a control given
-    // here is not owned unless its parent is this object.
+    // Port controls, given by the host that opens the link (none until then). A control is owned
+    // when its parent is this object, and then deleted when replaced.
     PortControl* SerialControl() const { return m_serial; }
     void setSerialControl(PortControl* port);
     PortControl* IrDAControl() const { return m_irda; }
     void setIrDAControl(PortControl* port);
-    // The IrDA control when SerialComm is False and it is available, else the serial control.
+    // The IrDA control when SerialComm is False and it is available, else the serial control
+    // (null before the host gave one).
     PortControl* ActivePort() const;
 
     // The state of the exchange. Only the link moves it; operations use the verbs below.
@@ -122,20 +123,6 @@ public:
     QString ConnectReply() const { return m_state.ConnectReply; }
     // The dump-listing line buffer; the hex list writer sets its full handler.
     HexListBuffer& DumpList() { return m_state.DumpList; }
-
-    // Forwarded to the port controls.
-    bool Enabled() const { return m_enabled; }
-    void setEnabled(bool on) { m_enabled = on; }
-    bool PortOpen() const;
-    void setPortOpen(bool open);
-    bool DTREnable() const;
-    void setDTREnable(bool on);
-    bool RTSEnable() const;
-    void setRTSEnable(bool on);
-    int Handshaking() const;
-    void setHandshaking(int mode);
-    QString Settings() const;
-    void setSettings(const QString& text);
 
     // Timers. The intervals are settings: 100 ms and 1000 ms in the program, a few ms in tests.
     bool TimerEnabled() const { return m_linkTimer.isActive(); }
@@ -240,7 +227,6 @@ private:
     LinkStatus m_status = LinkStatus::Idle;
     FailureCause m_lastFailure = FailureCause::None;
     bool m_serialComm = true;
-    bool m_enabled = true;
     bool m_autoReopen = false;
     bool m_lineDownRaised = false;
     qint16 m_timeoutTicks = 30;

@@ -62,7 +62,7 @@ public:
     bool connect() {
         QElapsedTimer t;
         t.start();
-        link.setPortOpen(true);
+        link.ActivePort()->open();
         link.waitWhile([&] { return !link.Connected() && t.elapsed() < ConnectLimitMs; });
         sim().clearCounters();
         log.clear();

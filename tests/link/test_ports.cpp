@@ -258,13 +258,15 @@ private slots:
         uclHbif link;
         link.setLinkTickInterval(linktest::TickMs);
         link.setInstrument(&rec);
-        link.setSettings("921600,n,8,1");
+        auto* serial = new SerialPortControl(&link);
+        link.setSerialControl(serial);
+        serial->setSettings("921600,n,8,1");
         QSignalSpy connected(&link, &uclHbif::OnConnect);
         PtyPool pool;
         Pty* found = pool.open([&](const QString& slave) {
-            link.SerialControl()->setPortName(slave);
-            link.setPortOpen(true);
-            return link.PortOpen();
+            serial->setPortName(slave);
+            serial->open();
+            return serial->isOpen();
         });
         QVERIFY(found);
         Pty& pty = *found;
@@ -286,7 +288,7 @@ private slots:
         QTRY_COMPARE(connected.size(), 1);
         QVERIFY(link.Exchange("VP,R,", LinkStatus::WaitRead));
         QCOMPARE(rec.RomNumber(), 1234);
-        link.setPortOpen(false);
+        serial->close();
         notifier.setEnabled(false);
     }
 
@@ -320,7 +322,7 @@ private slots:
         link.setSerialControl(port);
         link.setLinkTickInterval(linktest::TickMs);
         link.setInstrument(&rec);
-        link.setPortOpen(true);
+        link.ActivePort()->open();
         QTRY_VERIFY_WITH_TIMEOUT(link.Connected(), ExchangeLimitMs);
         const SimDeviceState& sim = port->instrument().state();
         QCOMPARE(link.ConnectReply(), QString::fromLatin1(sim.connectText));
@@ -408,7 +410,7 @@ private slots:
         link.setTimeout(1);
         link.setRetry(3);
         link.setInstrument(&rec);
-        link.setPortOpen(true);
+        link.ActivePort()->open();
         QTRY_VERIFY_WITH_TIMEOUT(link.Connected(), ExchangeLimitMs);
         QVERIFY(port->instrument().setFaults(faults));
         port->instrument().clearCounters();

@@ -356,7 +356,7 @@ private slots:
         link.setSerialControl(line);
         seqtest::configure(link, record);
         Watchdog dog(link);
-        link.setPortOpen(true);
+        link.ActivePort()->open();
         link.waitWhile([&] { return !link.Connected() && !dog.fired(); });
         QVERIFY(link.Connected());
         QVERIFY(ReadSequences(link).GetInstrument(&record));

@@ -608,19 +608,6 @@ private slots:
                                      "10000"));
         QVERIFY(waitWhileStatus(LinkStatus::WaitWrite));
         QVERIFY(!m_link->SpanStatus(0) && m_link->SpanStatus(1) && m_link->SpanStatus(4));
-
-        // Port properties reach the active control.
-        m_link->setSettings("921600,n,8,1");
-        QCOMPARE(m_port->settings(), QStringLiteral("921600,n,8,1"));
-        m_link->setDTREnable(true);
-        m_link->setHandshaking(Handshake::RtsCts);
-        QVERIFY(m_port->DTREnable());
-        QCOMPARE(m_port->Handshaking(), int(Handshake::RtsCts));
-        m_link->setPortOpen(false);
-        QVERIFY(!m_port->isOpen() && !m_link->PortOpen());
-        m_port->setFailOpen(true);
-        m_link->setPortOpen(true);
-        QVERIFY(!m_link->PortOpen());
     }
 };
 

@@ -569,7 +569,8 @@ void frmMain::EnableLockedGases() {
 void frmMain::OpenLink() {
     AppState& s = appState();
     if (m_serialPort) {
-        m_link->setPortOpen(false);
+        if (PortControl* port = m_link->ActivePort())
+            port->close();
         m_link->setSerialControl(nullptr);
         m_link->setIrDAControl(nullptr);
         m_serialPort->deleteLater();
