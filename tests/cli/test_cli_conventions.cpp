@@ -22,8 +22,9 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-// Validates `instance` against the record's schema with Debian's python3-jsonschema; empty when
-// it passes, "skip" when the validator is not installed.
+// Validates `instance` against the record's schema with Debian's python3-jsonschema, and that
+// it has every key of the schema; empty when it passes, "skip" when the validator is not
+// installed.
 QString schemaErrors(const QString& instance) {
     static const char* script = R"(
 import json, sys
@@ -33,8 +34,11 @@ except ImportError:
     sys.exit(77)
 schema = json.load(open(sys.argv[1]))
 jsonschema.Draft202012Validator.check_schema(schema)
-errors = jsonschema.Draft202012Validator(schema).iter_errors(json.load(open(sys.argv[2])))
+instance = json.load(open(sys.argv[2]))
+errors = jsonschema.Draft202012Validator(schema).iter_errors(instance)
 text = ["/".join(map(str, e.path)) + ": " + e.message for e in errors]
+# A read gives every key the schema knows.
+text += ["missing: " + key for key in sorted(set(schema["properties"]) - set(instance))]
 print("\n".join(text[:20]))
 sys.exit(1 if text else 0)
 )";
