@@ -4,23 +4,23 @@
 #include "cli/CliSession.h"
 
 #include "app/AppState.h"
+#include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
-#include "model/CalibrationLog.h"
 #include "model/SettingRecord.h"
 
 int CliSession::checkBeforeTheInstrument() {
     const CliOptions& o = m_options;
     const QString folder = appState().StartFolder;
-    QStringList outputs;
+    QList<QPair<QString, WriteKind>> outputs;
     if (!o.json.isEmpty() && o.json != u"-")
-        outputs << o.json;
+        outputs.append({o.json, WriteKind::Replace});
     switch (o.command) {
     case CliCommand::Read:
         if (!o.seqFile.isEmpty())
-            outputs << o.seqFile;
+            outputs.append({o.seqFile, WriteKind::Replace});
         if (o.recordSuffix)
-            outputs << SettingRecordPath(folder, *o.recordSuffix);
+            outputs.append({SettingRecordPath(folder, *o.recordSuffix), WriteKind::Append});
         break;
     case CliCommand::Write:
         // The settings file itself is checked by checkSettingsFile. The write ends with a line in
@@ -29,12 +29,12 @@ int CliSession::checkBeforeTheInstrument() {
             printError(LoadMessage(InvalidSuffixMessage));
             return CliExit::Usage;
         }
-        outputs << SettingRecordPath();
+        outputs.append({SettingRecordPath(), WriteKind::Append});
         break;
     case CliCommand::Download:
     case CliCommand::FramDump:
     case CliCommand::StationsExport:
-        outputs << o.file;
+        outputs.append({o.file, WriteKind::Replace});
         break;
     case CliCommand::CalibrateSpan:
     case CliCommand::CalibrateBump:
@@ -46,9 +46,9 @@ int CliSession::checkBeforeTheInstrument() {
     default:
         break;
     }
-    for (const QString& path : outputs) {
+    for (const auto& [path, kind] : outputs) {
         QString error;
-        if (!CanWriteRecordFile(path, &error)) {
+        if (!CheckWritable(path, kind, &error)) {
             printError(QStringLiteral("tq5800-cli: ") + LoadMessage(5902, {path, error}));
             return CliExit::Usage;
         }

@@ -22,6 +22,13 @@ void writeFile(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
+// Clears or sets the owner's write permission, which the command line honours even for root.
+void setWritable(const QString& path, bool on) {
+    const QFile::Permissions w = QFile::WriteOwner | QFile::WriteUser;
+    const QFile::Permissions p = QFile::permissions(path);
+    QFile::setPermissions(path, on ? p | w : p & ~w);
+}
+
 // Validates `instance` against the record's schema with Debian's python3-jsonschema, and that
 // it has every key of the schema; empty when it passes, "skip" when the validator is not
 // installed.
@@ -83,51 +90,72 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("SerialLog1.log")));
     }
 
-    // A file the command cannot use is found before anything goes to the instrument.
+    // A file the command cannot use is found before anything goes to the instrument. Files in
+    // the folder: "notes.seq" (no settings), "a.seq" (one), "DumpEF.dat" and
+    // "TQ5800_Setting.csv" (earlier ones); `readOnly` is made so for the run.
     void refusedBeforeAnythingIsSent_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("readOnly");
         const QString missing = "no-folder/";
         QTest::newRow("certificate")
             << QStringList{"calibrate", "span", "--certificate", missing + "c.pdf"} << 2
-            << "The certificate could not be written";
+            << "The certificate could not be written" << QString();
         QTest::newRow("bump report")
             << QStringList{"calibrate", "bump", "--certificate", missing + "b.pdf"} << 2
-            << "The bump test report could not be written";
+            << "The bump test report could not be written" << QString();
         QTest::newRow("no concentration")
             << QStringList{"calibrate", "span", "--gas", "ten,-,-,-,-"} << 2
-            << "concentration ten refused for channel 0";
+            << "concentration ten refused for channel 0" << QString();
         QTest::newRow("negative concentration")
             << QStringList{"calibrate", "bump", "--gas", "-,-,-5,-,-"} << 2
-            << "concentration -5 refused for channel 2";
+            << "concentration -5 refused for channel 2" << QString();
         QTest::newRow("settings file missing")
-            << QStringList{"write", "missing.seq"} << 2 << "cannot read missing.seq";
+            << QStringList{"write", "missing.seq"} << 2 << "cannot read missing.seq" << QString();
         QTest::newRow("settings file with nothing to write")
-            << QStringList{"write", "notes.seq"} << 1 << "notes.seq holds no setting";
+            << QStringList{"write", "notes.seq"} << 1 << "holds no settings" << QString();
         QTest::newRow("download") << QStringList{"download", missing + "TQ5800.DAT"} << 2
-                                  << "cannot write no-folder/TQ5800.DAT";
-        QTest::newRow("dump list")
-            << QStringList{"fram-dump", missing + "d.txt"} << 2 << "cannot write no-folder/d.txt";
+                                  << "cannot write no-folder/TQ5800.DAT" << QString();
+        QTest::newRow("dump list") << QStringList{"fram-dump", missing + "d.txt"} << 2
+                                   << "cannot write no-folder/d.txt" << QString();
         QTest::newRow("settings file out")
-            << QStringList{"read", "--seq", missing + "a.seq"} << 2 << "cannot write";
+            << QStringList{"read", "--seq", missing + "a.seq"} << 2 << "cannot write" << QString();
         QTest::newRow("json out") << QStringList{"read", "--json", missing + "r.json"} << 2
-                                  << "cannot write";
-        QTest::newRow("station file out")
-            << QStringList{"stations", "export", missing + "s.csv"} << 2 << "cannot write";
+                                  << "cannot write" << QString();
+        QTest::newRow("station file out") << QStringList{"stations", "export", missing + "s.csv"}
+                                          << 2 << "cannot write" << QString();
+        QTest::newRow("dump list, read-only folder")
+            << QStringList{"fram-dump", "DumpEF.dat"} << 2 << "DumpEF.dat: Permission denied"
+            << ".";
+        QTest::newRow("setting record, read-only")
+            << QStringList{"write", "a.seq"} << 2 << "TQ5800_Setting.csv: Permission denied"
+            << "TQ5800_Setting.csv";
     }
+
     void refusedBeforeAnythingIsSent() {
         QFETCH(QStringList, args);
         QFETCH(int, exitCode);
         QFETCH(QString, message);
+        QFETCH(QString, readOnly);
         Simulator sim({"--span-gas"});
         QTemporaryDir dir;
         writeFile(dir.filePath("notes.seq"), "; settings for plant A\r\nhello\r\n");
+        writeFile(dir.filePath("a.seq"), "AP,W,1,\r\n");
+        writeFile(dir.filePath("DumpEF.dat"), "the earlier list\r\n");
+        writeFile(dir.filePath("TQ5800_Setting.csv"), "the earlier records\r\n");
+        if (!readOnly.isEmpty())
+            setWritable(dir.filePath(readOnly), false);
         const auto r = runCli(dir.path(), QStringList{"--port", sim.pty()} + args);
+        if (!readOnly.isEmpty())
+            setWritable(dir.filePath(readOnly), true);
         QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QCOMPARE(clitest::sentPayloads(dir.path()), QStringList());
         QVERIFY(!QFile::exists(dir.filePath("TQ5800_Calibration.csv")));
+        QCOMPARE(clitest::readFile(dir.filePath("DumpEF.dat")), QByteArray("the earlier list\r\n"));
+        QCOMPARE(clitest::readFile(dir.filePath("TQ5800_Setting.csv")),
+                 QByteArray("the earlier records\r\n"));
     }
 
     void aFailedStandardOutputIsAFailure_data() {
