@@ -58,12 +58,12 @@ int CliSession::checkRecordOutputs() {
     if (!m_options.certificate.isEmpty() && !CanWriteRecordFile(m_options.certificate, &error)) {
         printError(LoadMessage(m_options.command == CliCommand::CalibrateBump ? 5813 : 5723,
                                {m_options.certificate + QStringLiteral(": ") + error}));
-        return CliExit::Failed;
+        return CliExit::Usage;
     }
     const QString log = CalibrationLogPath(appState().StartFolder);
     if (!CanWriteRecordFile(log, &error)) {
         printError(LoadMessage(5724, {log + QStringLiteral(": ") + error}));
-        return CliExit::Failed;
+        return CliExit::Usage;
     }
     return CliExit::Done;
 }
@@ -147,8 +147,6 @@ int CliSession::calibrateSpan() {
     Calibration::Flags enabled{};
     Calibration::Readings concentrations{};
     Calibration::Flags selection{};
-    if (const int rc = checkRecordOutputs(); rc != CliExit::Done)
-        return rc;
     if (const int rc = readForCalibration(&enabled); rc != CliExit::Done)
         return rc;
     if (const int rc = chooseChannels(enabled, &concentrations, &selection); rc != CliExit::Done)
@@ -201,8 +199,6 @@ int CliSession::calibrateBump() {
     Calibration::Flags enabled{};
     Calibration::Readings applied{};
     Calibration::Flags tested{};
-    if (const int rc = checkRecordOutputs(); rc != CliExit::Done)
-        return rc;
     if (const int rc = readForCalibration(&enabled); rc != CliExit::Done)
         return rc;
     if (const int rc = chooseChannels(enabled, &applied, &tested); rc != CliExit::Done)

@@ -10,6 +10,7 @@
 #include "link/WriteSequences.h"
 #include "link/uclHbif.h"
 #include "model/FactoryParameters.h"
+#include "model/RecordJson.h"
 #include "model/SettingRecord.h"
 #include "model/SettingsChecks.h"
 #include "model/SettingsFile.h"
@@ -17,7 +18,9 @@
 #include "model/clsInstrument.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QTime>
 
 int CliSession::runCommand() {
@@ -204,6 +207,17 @@ int CliSession::live() {
         header += GasTitle(*m_record, gas, false).rightJustified(Width);
     print(header, FlowColor::Instrument);
 
+    // With --json each reading is also a line of JSON: on standard output ("-"), where the
+    // progress then goes to standard error, or into the file.
+    QFile jsonFile(m_options.json);
+    if (!m_options.json.isEmpty() && m_options.json != u"-" &&
+        !jsonFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        printError(QStringLiteral("tq5800-cli: ") +
+                   LoadMessage(5902, {m_options.json, jsonFile.errorString()}));
+        return CliExit::Failed;
+    }
+    bool jsonKept = true;
+
     int lines = 0;
     QElapsedTimer sinceLast;
     sinceLast.start();
@@ -212,6 +226,17 @@ int CliSession::live() {
             if (lines >= m_options.count)
                 return;
             const float values[] = {v0, v1, v2, v3, v4};
+            if (!m_options.json.isEmpty()) {
+                const QByteArray json =
+                    QJsonDocument(LiveReadingJson(*m_record, {v0, v1, v2, v3, v4},
+                                                  QDateTime::currentDateTime()))
+                        .toJson(QJsonDocument::Compact) +
+                    '\n';
+                if (!jsonFile.isOpen())
+                    toStandardOutput(json);
+                else if (jsonFile.write(json) != json.size() || !jsonFile.flush())
+                    jsonKept = false;
+            }
             QString line = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
             for (int gas = 0; gas < clsInstrument::GasCount; ++gas) {
                 const QString text = m_record->GasEnabled(gas)
@@ -226,10 +251,17 @@ int CliSession::live() {
     link.setRunDensty(true);
     // Three polls without a reading mean the instrument has stopped answering.
     const qint64 silenceMs = 3LL * link.DenstyInterval() + 1000;
-    link.waitWhile([&] { return lines < m_options.count && sinceLast.elapsed() < silenceMs; });
+    // Readings nobody receives any more end the run.
+    link.waitWhile([&] {
+        return lines < m_options.count && sinceLast.elapsed() < silenceMs && jsonKept &&
+               m_stdoutError.isEmpty();
+    });
     link.setRunDensty(false);
     disconnect(c);
-    return lines >= m_options.count ? CliExit::Done : CliExit::Failed;
+    if (!jsonKept)
+        printError(QStringLiteral("tq5800-cli: ") +
+                   LoadMessage(5902, {m_options.json, jsonFile.errorString()}));
+    return lines >= m_options.count && jsonKept ? CliExit::Done : CliExit::Failed;
 }
 
 int CliSession::checkStationFile() {

@@ -61,16 +61,6 @@ struct CliOptions {
     int sharePercent = 0;  // calibrate bump --share (0: the alarm levels)
 };
 
-struct CliParse {
-    bool ok = false;
-    QString error; // a usage error, for standard error
-    CliOptions options;
-};
-
-// `args` without the program name.
-CliParse ParseCliArguments(const QStringList& args);
-QString CliUsageText();
-
 // Which port to use: the named serial or infrared port, the simulator, or the USB serial
 // converter found by its identifier among `ports`.
 struct CliPortChoice {

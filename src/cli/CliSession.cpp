@@ -1,6 +1,7 @@
 #include "cli/CliSession.h"
 
 #include "app/AppState.h"
+#include "app/CommandLineHelp.h"
 #include "app/ConfigFile.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
@@ -38,6 +39,10 @@ void writeTo(FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
+QByteArray outputLine(const QString& text) {
+    return text.toLocal8Bit() + '\n';
+}
+
 } // namespace
 
 CliSession::CliSession(const CliOptions& options, QObject* parent)
@@ -51,10 +56,16 @@ CliSession::~CliSession() {
 
 void CliSession::print(const QString& text, quint32 rgb) {
     const QString line = terminalLine(text);
-    if (rgb == FlowColor::Failure)
+    if (rgb == FlowColor::Failure || m_progressToStderr)
         writeTo(stderr, line);
     else
-        writeTo(m_progressToStderr ? stderr : stdout, line);
+        toStandardOutput(outputLine(line));
+}
+
+void CliSession::toStandardOutput(const QByteArray& bytes) {
+    QString error;
+    if (!WriteStandardOutput(bytes, &error) && m_stdoutError.isEmpty())
+        m_stdoutError = error;
 }
 
 void CliSession::printError(const QString& text) {
@@ -69,6 +80,11 @@ FlowOutput CliSession::output() {
 }
 
 int CliSession::run() {
+    AppState& s = appState();
+    s.StartFolder = QDir::currentPath();
+    ReadConfigFile(); // a missing file leaves the defaults
+    if (const int rc = checkBeforeTheInstrument(); rc != CliExit::Done)
+        return rc;
     // Files that are read are checked before the instrument is touched.
     if (m_options.command == CliCommand::StationsImport) {
         if (const int rc = checkStationFile(); rc != CliExit::Done)
@@ -82,7 +98,13 @@ int CliSession::run() {
         return rc;
     if (const int rc = waitForConnect(); rc != CliExit::Done)
         return rc;
-    const int rc = runCommand();
+    int rc = runCommand();
+    // Lines or JSON that never reached their reader are no success.
+    if (!m_stdoutError.isEmpty()) {
+        printError(QStringLiteral("tq5800-cli: ") + LoadMessage(5900, {m_stdoutError}));
+        if (rc == CliExit::Done)
+            rc = CliExit::Failed;
+    }
     if (rc == CliExit::Failed)
         printError(m_failureLine.isEmpty()
                        ? QStringLiteral("tq5800-cli: %1 failed").arg(m_options.commandName)
@@ -92,8 +114,6 @@ int CliSession::run() {
 
 int CliSession::setUp() {
     AppState& s = appState();
-    s.StartFolder = QDir::currentPath();
-    ReadConfigFile(); // a missing file leaves the defaults
     m_record = &s.Instrument;
 
     const CliPortChoice choice = ChooseCliPort(m_options, SystemSerialPorts());
@@ -191,16 +211,15 @@ bool CliSession::writeJson(const QStringList& only) {
         return true;
     QJsonObject record = m_record->ToJson();
     if (!only.isEmpty()) {
-        QJsonObject kept;
+        QJsonObject kept{{QStringLiteral("FormatVersion"), record.value("FormatVersion")}};
         for (const QString& key : only)
             kept.insert(key, record.value(key));
         record = kept;
     }
     const QByteArray text = QJsonDocument(record).toJson(QJsonDocument::Indented);
     if (m_options.json == u"-") {
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-        std::fflush(stdout);
-        return true;
+        toStandardOutput(text);
+        return m_stdoutError.isEmpty();
     }
     QString error;
     if (WriteFileAtomically(m_options.json, text, &error))

@@ -24,6 +24,10 @@ public:
     int run();
 
 private:
+    // Every file the command names, and what can be known of its values without the
+    // instrument, checked before the port is opened (CliPreflight.cpp).
+    int checkBeforeTheInstrument();
+    int checkGasValues();
     int setUp();
     int waitForConnect();
     int runCommand();
@@ -46,7 +50,8 @@ private:
     int calibrateSpan();
     int calibrateBump();
     // The calibration commands' common steps: the output files checked before anything is
-    // sent, the record read for identity and alarm levels, the gases, the channels chosen.
+    // sent (by checkBeforeTheInstrument), the record read for identity and alarm levels, the
+    // gases, the channels chosen.
     int checkRecordOutputs();
     int readForCalibration(Calibration::Flags* enabled);
     int chooseChannels(const Calibration::Flags& enabled, Calibration::Readings* values,
@@ -64,6 +69,8 @@ private:
     // A line as the log pane would show it: red lines go to standard error.
     void print(const QString& text, quint32 rgb);
     void printError(const QString& text);
+    // Bytes for standard output; a failure is kept and makes the run fail at its end.
+    void toStandardOutput(const QByteArray& bytes);
     FlowOutput output();
 
     CliOptions m_options;
@@ -72,6 +79,7 @@ private:
     bool m_connected = false;
     bool m_gaveUp = false;
     bool m_progressToStderr = false; // standard output carries the JSON
+    QString m_stdoutError;           // why standard output took not all it was given
     QStringList m_stations;          // the checked entries of a station file to import
     QString m_failureLine;           // the last line of a failed run, when it says more
 };

@@ -1,6 +1,8 @@
 // tq5800-cli: the instrument commands of the program without its windows.
+#include "app/CommandLineHelp.h"
+#include "app/MessageTable.h"
 #include "app/ProgramVersion.h"
-#include "cli/CliOptions.h"
+#include "cli/CliCommandLine.h"
 #include "cli/CliSession.h"
 
 #include <QCoreApplication>
@@ -16,7 +18,8 @@ namespace {
 // shows a window, so it draws on the offscreen platform.
 bool wantsCertificate(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--certificate") == 0)
+        if (std::strcmp(argv[i], "--certificate") == 0 ||
+            std::strncmp(argv[i], "--certificate=", 14) == 0)
             return true;
     }
     return false;
@@ -38,17 +41,19 @@ int main(int argc, char* argv[]) {
 
     const CliParse parsed = ParseCliArguments(app.arguments().mid(1));
     if (!parsed.ok) {
-        std::fprintf(stderr, "tq5800-cli: %s\n\n%s", qPrintable(parsed.error),
-                     qPrintable(CliUsageText()));
+        std::fputs(qPrintable(UsageErrorText(QStringLiteral("tq5800-cli"), parsed.error,
+                                             parsed.helpCommand)),
+                   stderr);
         return CliExit::Usage;
     }
-    if (parsed.options.help) {
-        std::fputs(qPrintable(CliUsageText()), stdout);
-        return CliExit::Done;
-    }
-    if (parsed.options.version) {
-        std::fputs(qPrintable(VersionLine(QStringLiteral("tq5800-cli"))), stdout);
-        return CliExit::Done;
+    if (parsed.options.help || parsed.options.version) {
+        const QString text =
+            parsed.options.help ? parsed.helpText : VersionLine(QStringLiteral("tq5800-cli"));
+        QString error;
+        if (WriteStandardOutput(text.toLocal8Bit(), &error))
+            return CliExit::Done;
+        std::fprintf(stderr, "tq5800-cli: %s\n", qPrintable(LoadMessage(5900, {error})));
+        return CliExit::Failed;
     }
     CliSession session(parsed.options);
     return session.run();

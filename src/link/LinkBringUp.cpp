@@ -17,7 +17,8 @@
 bool StartCommLog() {
     const AppState& s = appState();
     // An advisory lock on "SerialLog.lock", held while this run lives: the system drops it when
-    // the run ends, however it ends, so no stale lock can keep the next run from the log.
+    // the run ends, however it ends, so no stale lock can keep the next run from the log. It is
+    // exclusive: two runs that both held it would rotate and delete each other's lines.
     static int held = -1;
     if (held >= 0)
         ::close(held);

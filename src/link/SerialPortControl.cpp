@@ -87,6 +87,9 @@ bool SerialPortControl::open() {
          m_port->setFlowControl(flowOf(Handshaking()));
     if (ok)
         applyLines();
+    // The reason of the step that failed (the system's text): closing the port below would
+    // leave only "Device is not open".
+    m_openError = ok ? QString() : m_port->errorString();
     m_port->clearError();
     m_quiet = false;
     if (!ok) {
@@ -205,5 +208,5 @@ void SerialPortControl::portError(int error, bool lost) {
 }
 
 QString SerialPortControl::errorString() const {
-    return m_port->errorString();
+    return m_port->isOpen() || m_openError.isEmpty() ? m_port->errorString() : m_openError;
 }

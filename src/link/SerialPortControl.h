@@ -52,4 +52,5 @@ private:
     quint16 m_vendor = 0;           // identifiers of the adapter last opened (0: unknown)
     quint16 m_product = 0;
     bool m_openRefused = false; // the last open failed for want of permission
+    QString m_openError;        // why the last open failed
 };

@@ -18,7 +18,10 @@ QString dateText(const QDateTime& when) {
 
 QStringList identityFields(const QDateTime& when, const InstrumentIdentity& id,
                            const QString& operatorName, const QString& lot) {
-    return {dateText(when), id.serialNo, id.userId, id.stationId, id.specNo, operatorName, lot};
+    QStringList typed{id.serialNo, id.userId, id.stationId, id.specNo, operatorName, lot};
+    for (QString& text : typed)
+        text = SpreadsheetSafeText(text);
+    return QStringList{dateText(when)} + typed;
 }
 
 bool appendLine(const QString& path, const QStringList& fields, QString* error) {

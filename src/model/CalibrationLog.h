@@ -11,7 +11,8 @@ struct CalibrationCertificate;
 // the columns that mean the same (date, identity, operator, lot, each channel's gas, unit and
 // result); the "Record" column tells them apart and each fills only its own further columns,
 // so every column means one thing. Files begun before the bump test columns existed get their
-// lines appended as they are: the first 38 columns keep their places.
+// lines appended as they are: the first 38 columns keep their places. Texts a user typed
+// (identity, operator, lot) are written as SpreadsheetSafeText gives them.
 QString CalibrationLogPath(const QString& folder);
 QStringList CalibrationLogHeader();
 QStringList CalibrationLogFields(const CalibrationCertificate& certificate);

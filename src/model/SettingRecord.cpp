@@ -187,6 +187,14 @@ QString CsvField(const QString& text) {
     return u'"' + q + u'"';
 }
 
+QString SpreadsheetSafeText(const QString& typed) {
+    static const QString formulaStarts = QStringLiteral("=+-@");
+    double number = 0;
+    if (typed.isEmpty() || !formulaStarts.contains(typed.front()) || ParseNumber(typed, &number))
+        return typed;
+    return u'\'' + typed;
+}
+
 QString CsvLine(const QStringList& fields) {
     QStringList out;
     out.reserve(fields.size());

@@ -36,6 +36,11 @@ QStringList SettingRecordFields(const clsInstrument& record, SettingRecordMode m
 // One CSV field, quoted when it must be, and a line of fields (without line end).
 QString CsvField(const QString& text);
 QString CsvLine(const QStringList& fields);
+// A text a user typed, for this program's own CSV files (the calibration log): one that begins
+// with "=", "+", "-" or "@" and is no number gets a leading apostrophe, so that a spreadsheet
+// shows it as text instead of running it as a formula. The setting record's layout is fixed
+// and keeps its texts as they are.
+QString SpreadsheetSafeText(const QString& typed);
 
 // Appends one record line (CR LF, local 8-bit), writing the header first when the file is
 // missing or empty: whole or not at all, so a full disk leaves the file as it was. False with

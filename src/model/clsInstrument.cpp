@@ -3,6 +3,7 @@
 #include "app/Conversions.h"
 #include "app/Errors.h"
 #include "app/NumberFormat.h"
+#include "model/RecordJson.h"
 
 #include <QJsonArray>
 #include <cmath>
@@ -235,25 +236,18 @@ void clsInstrument::ClearDatas() {
 
 QJsonObject clsInstrument::ToJson() const {
     QJsonObject o;
-    const auto num = [](auto v) -> QJsonValue {
-        const double d = double(v);
-        if (!std::isfinite(d))
-            return QJsonValue(QString::number(d));
-        if constexpr (std::is_same_v<decltype(v), float>)
-            return QJsonValue(ShortestText(v).toDouble());
-        else
-            return QJsonValue(d);
-    };
     const auto val = [&](const auto& v) -> QJsonValue {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, QString>)
-            return QJsonValue(v);
+            return QJsonValue(v.trimmed()); // the fields' padding is not part of the text
         else if constexpr (std::is_same_v<T, bool>)
             return QJsonValue(v);
         else if constexpr (std::is_same_v<T, AppDate>)
-            return QJsonValue(v.format(QStringLiteral("yyyy-MM-ddThh:mm:ss")));
+            return JsonDate(v);
+        else if constexpr (std::is_same_v<T, float>)
+            return JsonNumber(std::isfinite(v) ? ShortestText(v).toDouble() : double(v));
         else
-            return num(v);
+            return JsonNumber(double(v));
     };
     const auto arr = [&](const auto& a, int n) {
         QJsonArray out;
@@ -261,20 +255,33 @@ QJsonObject clsInstrument::ToJson() const {
             out.append(val(a[i]));
         return out;
     };
+    const auto notation = [&](const QString& text, bool hex) {
+        return hex ? val(text) : JsonDecimalText(text);
+    };
+    constexpr bool DEC = false;
+    constexpr bool HEX = true;
 
+    o.insert(QStringLiteral("FormatVersion"), JsonFormatVersion);
 #define TQ_JSON_SETTING(name, type, def, flag, mode) o.insert(QStringLiteral(#name), val(m_##name));
     TQ_SETTINGS(TQ_JSON_SETTING)
 #undef TQ_JSON_SETTING
 #define TQ_JSON_PLAIN(name, type, def) o.insert(QStringLiteral(#name), val(m_##name));
     TQ_PLAIN(TQ_JSON_PLAIN)
 #undef TQ_JSON_PLAIN
+    // Stored as the system's 16-bit booleans; SpecType is a code kept as its text.
+    o.insert(QStringLiteral("CommFlags"), m_CommFlags != 0);
+    o.insert(QStringLiteral("ImportFlag"), m_ImportFlag != 0);
+    o.insert(QStringLiteral("SpecType"), JsonDecimalText(m_SpecType));
+    // The instrument clock minus the PC clock, in whole seconds.
+    o.insert(QStringLiteral("SysDateOffset"),
+             JsonNumber(std::round(m_SysDateOffset.days() * 86400.0)));
 #define TQ_JSON_ID(name, kind, flag) o.insert(QStringLiteral(#name), val(m_##name));
     TQ_IDENTITY(TQ_JSON_ID)
 #undef TQ_JSON_ID
-#define TQ_JSON_COEFF(name, flag) o.insert(QStringLiteral(#name), val(m_##name));
+#define TQ_JSON_COEFF(name, flag) o.insert(QStringLiteral(#name), JsonDecimalText(m_##name));
     TQ_COEFFS(TQ_JSON_COEFF)
 #undef TQ_JSON_COEFF
-#define TQ_JSON_RAW(name) o.insert(QStringLiteral(#name), val(m_##name));
+#define TQ_JSON_RAW(name, hex) o.insert(QStringLiteral(#name), notation(m_##name, hex));
     TQ_RAWTEXTS(TQ_JSON_RAW)
 #undef TQ_JSON_RAW
 #define TQ_JSON_GAS(name, type, def, flag) o.insert(QStringLiteral(#name), arr(m_##name, GasCount));

@@ -65,6 +65,7 @@ struct KeptTag {};
     X(StationID, 1, Change_StationID)                                                              \
     X(DummySerial, 3, Change_DummySerial)
 
+// clang-format off
 // Compensation coefficient groups (raw texts; writing any member raises the group's flag).
 #define TQ_COEFFS(X)                                                                               \
     X(C1_lel_zero_f, Change_C1)                                                                    \
@@ -92,12 +93,21 @@ struct KeptTag {};
                                                                 X(CL_span, Change_CL)              \
                                                                     X(CM_span, Change_CM)
 
-// Raw sensor texts without a flag.
+// Raw sensor texts without a flag: X(name, notation), DEC or HEX, the way the instrument writes
+// the number in the text (the JSON record gives decimal ones as numbers).
 #define TQ_RAWTEXTS(X)                                                                             \
-    X(CN_ir)                                                                                       \
-    X(CN_o2)                                                                                       \
-    X(OG_lo) X(OG_hi) X(VG_lo) X(VG_hi) X(V2_lo_sq) X(V2_lo_th) X(V2_lo_cn) X(V2_hi_sq)            \
-        X(V2_hi_th) X(V2_hi_cn)
+    X(CN_ir,    DEC)                                                                               \
+    X(CN_o2,    DEC)                                                                               \
+    X(OG_lo,    DEC)                                                                               \
+    X(OG_hi,    DEC)                                                                               \
+    X(VG_lo,    HEX)                                                                               \
+    X(VG_hi,    HEX)                                                                               \
+    X(V2_lo_sq, HEX)                                                                               \
+    X(V2_lo_th, DEC)                                                                               \
+    X(V2_lo_cn, DEC)                                                                               \
+    X(V2_hi_sq, HEX)                                                                               \
+    X(V2_hi_th, DEC)                                                                               \
+    X(V2_hi_cn, DEC)
 
 // Group flags of the coefficients, in the order SetChangeFlags sets them.
 #define TQ_COEFF_FLAGS(X)                                                                          \
@@ -105,6 +115,7 @@ struct KeptTag {};
     X(Change_C2)                                                                                   \
     X(Change_CB) X(Change_CE) X(Change_CK) X(Change_CC) X(Change_CF) X(Change_CM) X(Change_CA)     \
         X(Change_CD) X(Change_CL) X(Change_C3) X(Change_C4) X(Change_C5)
+// clang-format on
 
 // Per-gas values acting on gases 0 to 4 only (other indices: reads give the empty value,
 // writes do nothing): X(name, type, default, flag). Flag NOFLAG = none; default KEPT as above.
@@ -223,7 +234,7 @@ public:
     TQ_COEFF_FLAGS(TQ_DECL_CFLAG)
 #undef TQ_DECL_CFLAG
 
-#define TQ_DECL_RAW(name)                                                                          \
+#define TQ_DECL_RAW(name, notation)                                                                \
     QString name() const {                                                                         \
         return m_##name;                                                                           \
     }                                                                                              \
@@ -306,8 +317,8 @@ public:
     }
     void ClearDatas();
 
-    // The record as one JSON object: scalars as scalars, indexed properties as arrays in index
-    // order, dates as "yyyy-MM-ddThh:mm:ss"; change flags left out.
+    // The record as one JSON object (RecordJson.h): its "FormatVersion", scalars as scalars,
+    // indexed properties as arrays in index order, change flags left out.
     QJsonObject ToJson() const;
 
     static bool gasOk(int i) {
@@ -337,7 +348,7 @@ private:
 #define TQ_FIELD_CFLAG(flag) bool m_##flag = false;
     TQ_COEFF_FLAGS(TQ_FIELD_CFLAG)
 #undef TQ_FIELD_CFLAG
-#define TQ_FIELD_RAW(name) QString m_##name;
+#define TQ_FIELD_RAW(name, notation) QString m_##name;
     TQ_RAWTEXTS(TQ_FIELD_RAW)
 #undef TQ_FIELD_RAW
 #define TQ_FIELD_GAS(name, type, def, flag) std::array<type, GasCount> m_##name{};

@@ -1,5 +1,6 @@
 // tq5800-sim: a simulated TQ-5800 served on a pseudo-terminal.
 
+#include "app/CommandLineHelp.h"
 #include "app/ProgramVersion.h"
 #include "sim/SimFaultPlan.h"
 #include "sim/SimInstrument.h"
@@ -52,6 +53,22 @@ int writeCheckImage(const QString& path) {
     return 0;
 }
 
+int usageError(const QString& why) {
+    std::fputs(
+        qPrintable(UsageErrorText(QStringLiteral("tq5800-sim"), why, QStringLiteral("tq5800-sim"))),
+        stderr);
+    return 2;
+}
+
+// --help and --version; 1 when standard output did not take the text.
+int answer(const QString& text) {
+    QString error;
+    if (WriteStandardOutput(text.toLocal8Bit(), &error))
+        return 0;
+    std::fprintf(stderr, "tq5800-sim: cannot write to standard output: %s\n", qPrintable(error));
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -65,8 +82,9 @@ int main(int argc, char* argv[]) {
                        "Prints the device path of the pseudo-terminal as the first line of\n"
                        "standard output and answers as the instrument until stopped.\n\n") +
         SimFaultPlan::syntaxHelp());
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = HelpOption();
+    // -v as well: the simulator took it before -V was the programs' common spelling.
+    const QCommandLineOption version = VersionOption({QStringLiteral("v")});
     const QCommandLineOption pty(QStringLiteral("pty"),
                                  QStringLiteral("Serve on a pseudo-terminal."));
     const QCommandLineOption baud(QStringLiteral("baud"),
@@ -96,29 +114,34 @@ int main(int argc, char* argv[]) {
         QStringLiteral("bump-gas"),
         QStringLiteral("The cylinder is on the inlet and its gas reaches the sensors when the "
                        "pump is switched on (\"BP,W,1\"), as for a bump test."));
-    parser.addOptions({pty, baud, faults, seed, cylinder, spanGas, bumpGas, checkImage});
-    parser.process(app);
+    parser.addOptions(
+        {pty, baud, faults, seed, cylinder, spanGas, bumpGas, checkImage, help, version});
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help))
+        return answer(ParserHelpText(parser, QStringLiteral("Usage: tq5800-sim [options]")));
+    if (parser.isSet(version))
+        return answer(VersionLine(QStringLiteral("tq5800-sim")));
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(
+            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
 
     if (parser.isSet(checkImage))
         return writeCheckImage(parser.value(checkImage));
-    if (!parser.isSet(pty)) {
-        std::fprintf(stderr, "tq5800-sim: nothing to do; use --pty (see --help)\n");
-        return 2;
-    }
+    if (!parser.isSet(pty))
+        return usageError(QStringLiteral("nothing to do; use --pty"));
 
     SimOptions opts;
     bool ok = true;
     if (parser.isSet(baud)) {
         opts.baud = parser.value(baud).toInt(&ok);
         if (!ok || opts.baud <= 0) {
-            std::fprintf(stderr, "tq5800-sim: bad --baud value\n");
-            return 2;
+            return usageError(QStringLiteral("bad --baud value"));
         }
     }
     opts.seed = parser.value(seed).toUInt(&ok);
     if (!ok) {
-        std::fprintf(stderr, "tq5800-sim: bad --seed value\n");
-        return 2;
+        return usageError(QStringLiteral("bad --seed value"));
     }
     opts.faults = parser.value(faults);
     if (parser.isSet(cylinder)) {
@@ -126,8 +149,7 @@ int main(int argc, char* argv[]) {
         for (const QString& v : values) {
             const float c = v.trimmed().toFloat(&ok);
             if (!ok || c < 0 || values.size() != 5) {
-                std::fprintf(stderr, "tq5800-sim: bad --cylinder value\n");
-                return 2;
+                return usageError(QStringLiteral("bad --cylinder value"));
             }
             opts.cylinder.append(c);
         }
@@ -136,10 +158,8 @@ int main(int argc, char* argv[]) {
     opts.bumpGas = parser.isSet(bumpGas);
     QString error;
     SimFaultPlan probe;
-    if (!SimFaultPlan::parse(opts.faults, &probe, &error)) {
-        std::fprintf(stderr, "tq5800-sim: %s\n", qPrintable(error));
-        return 2;
-    }
+    if (!SimFaultPlan::parse(opts.faults, &probe, &error))
+        return usageError(error);
 
     SimInstrument instrument(opts);
     SimPtyServer server(&instrument);

@@ -1,6 +1,7 @@
 // tq5800: the desktop program. Start-up order: single instance, start folder, switches, font,
 // splash, then the password dialog; the main window follows an accepted password.
 #include "app/AppState.h"
+#include "app/CommandLineHelp.h"
 #include "app/MessageTable.h"
 #include "app/ProgramVersion.h"
 #include "ui/common/FontHelpers.h"
@@ -18,20 +19,40 @@
 
 #include <cstdio>
 
+namespace {
+
+int usageError(const QString& why) {
+    std::fputs(qPrintable(UsageErrorText(QStringLiteral("tq5800"), why, QStringLiteral("tq5800"))),
+               stderr);
+    return 2;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
-    // --help and --version answer without a display.
+    // --help, --version and usage errors answer without a display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const StartupOptions options = ParseStartupOptions(arguments);
-    if (options.help || options.version) {
+    const StartupOptions given = ParseStartupOptions(arguments);
+    if (given.help || given.version) {
+        const QCoreApplication core(argc, argv); // the help text asks it for the options
         const QString text =
-            options.help ? StartupUsageText() : VersionLine(QStringLiteral("tq5800"));
-        std::fputs(qPrintable(text), stdout);
-        return 0;
+            given.help ? StartupUsageText() : VersionLine(QStringLiteral("tq5800"));
+        QString error;
+        if (WriteStandardOutput(text.toLocal8Bit(), &error))
+            return 0;
+        std::fprintf(stderr, "tq5800: %s\n", qPrintable(LoadMessage(5900, {error})));
+        return 1;
     }
+    if (!given.error.isEmpty() && !given.mayBeQtOption)
+        return usageError(given.error);
 
     QApplication app(argc, argv);
+    // Qt has taken its own options (-platform, -style, ...); what is left is the program's.
+    const StartupOptions options = ParseStartupOptions(QApplication::arguments());
+    if (!options.error.isEmpty())
+        return usageError(options.error);
     QApplication::setApplicationName(QStringLiteral("TQ-5800 Setup"));
     QApplication::setApplicationVersion(ProgramVersion());
     // The desktop entry's icon and name for the window manager (Wayland matches them by this).
@@ -48,8 +69,11 @@ int main(int argc, char** argv) {
     QLockFile instanceLock(lockPath);
     instanceLock.setStaleLockTime(0);
     if (!instanceLock.tryLock(0)) {
-        // Only a lock held by another instance means "already running".
+        // Only a lock held by another instance means "already running". The terminal it was
+        // started from hears it too.
         const bool running = instanceLock.error() == QLockFile::LockFailedError;
+        std::fprintf(stderr, "tq5800: %s\n",
+                     qPrintable(running ? LoadMessage(99) : LoadMessage(5781, {lockPath})));
         ui().message(nullptr, running ? LoadMessage(99) : LoadMessage(5781, {lockPath}), AppTitle(),
                      UiServices::Critical, UiServices::Ok);
         return running ? 0 : 1;

@@ -52,30 +52,40 @@ struct Result {
     qint64 ms = 0;
 };
 
-// One run of tq5800-cli in `folder`; `inChild` runs in the new process before the program
-// starts (a resource limit, say).
-inline Result runCli(const QString& folder, const QStringList& args, int limitMs = CommandLimitMs,
-                     const std::function<void()>& inChild = {}) {
-    QProcess cli;
-    cli.setWorkingDirectory(folder);
+// One run of one of the programs in `folder`; with `stdoutFile` its standard output goes there,
+// and `inChild` runs in the new process before the program starts (a resource limit, say).
+inline Result runProgram(const char* program, const QString& folder, const QStringList& args,
+                         int limitMs = CommandLimitMs, const QString& stdoutFile = {},
+                         const std::function<void()>& inChild = {}) {
+    QProcess process;
+    process.setWorkingDirectory(folder);
     if (inChild)
-        cli.setChildProcessModifier(inChild);
+        process.setChildProcessModifier(inChild);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TQ5800_LANG", "en");
-    cli.setProcessEnvironment(env);
+    process.setProcessEnvironment(env);
+    if (!stdoutFile.isEmpty())
+        process.setStandardOutputFile(stdoutFile);
     QElapsedTimer t;
     t.start();
-    cli.start(binary("tq5800-cli"), args);
+    process.start(binary(program), args);
     Result r;
-    r.finished = cli.waitForStarted(StartLimitMs) && cli.waitForFinished(limitMs);
+    r.finished = process.waitForStarted(StartLimitMs) && process.waitForFinished(limitMs);
     if (!r.finished)
-        cli.kill();
-    cli.waitForFinished(StartLimitMs);
+        process.kill();
+    process.waitForFinished(StartLimitMs);
     r.ms = t.elapsed();
-    r.exitCode = r.finished && cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(cli.readAllStandardError());
+    r.exitCode =
+        r.finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(process.readAllStandardError());
     return r;
+}
+
+// One run of tq5800-cli in `folder`.
+inline Result runCli(const QString& folder, const QStringList& args, int limitMs = CommandLimitMs,
+                     const std::function<void()>& inChild = {}) {
+    return runProgram("tq5800-cli", folder, args, limitMs, {}, inChild);
 }
 
 // The communication log's lines without their time.

@@ -3,15 +3,15 @@
 // its refusal by the checks, the clock, time-outs and resends under faults, a garbage flood,
 // and the exit status of usage errors and absent instruments.
 #include "CliTestSupport.h"
+#include "app/AppState.h"
+#include "link/CommLog.h"
+#include "link/LinkBringUp.h"
 #include "link/LinkSupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLockFile>
 #include <QtTest>
-
-#include <sys/file.h>
 
 using clitest::runCli;
 using clitest::Simulator;
@@ -276,27 +276,27 @@ private slots:
     void aRunningProgramsLogIsLeftAlone() {
         Simulator sim;
         QTemporaryDir dir;
-        // The program running in this folder holds its log.
-        QFile program(dir.path() + "/SerialLog.lock");
-        QVERIFY(program.open(QIODevice::ReadWrite));
-        QCOMPARE(::flock(program.handle(), LOCK_EX | LOCK_NB), 0);
-        QFile log(dir.path() + "/SerialLog.log");
-        QVERIFY(log.open(QIODevice::WriteOnly));
-        log.write("12:00:00 the program's line\r\n");
-        log.close();
+        QTemporaryDir elsewhere;
+        // The program running in this folder holds its log, through its own start step.
+        appState().StartFolder = dir.path();
+        appState().SerialLogEnabled = true;
+        QVERIFY(StartCommLog());
+        WriteSerialLog("the program's line");
+        const QByteArray programs = clitest::readFile(dir.path() + "/SerialLog.log");
+        QVERIFY(programs.endsWith(" the program's line\r\n"));
 
         const auto r = runCli(dir.path(), {"--port", sim.pty(), "read"});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(clitest::readFile(dir.path() + "/SerialLog.log"),
-                 QByteArray("12:00:00 the program's line\r\n"));
+        QCOMPARE(clitest::readFile(dir.path() + "/SerialLog.log"), programs);
         QVERIFY(!QFile::exists(dir.path() + "/SerialLog1.log"));
         const QStringList own = QDir(dir.path()).entryList({"SerialLog-*.log"});
         QCOMPARE(own.size(), 1);
         QVERIFY(clitest::readFile(dir.path() + '/' + own[0]).contains("VP,R,"));
         QVERIFY(r.err.contains(own[0]));
 
-        // Once the program is gone the run takes the folder's log again.
-        program.close();
+        // Once the program has left the folder the run takes the folder's log again.
+        appState().StartFolder = elsewhere.path();
+        QVERIFY(StartCommLog());
         QCOMPARE(runCli(dir.path(), {"--port", sim.pty(), "read"}).exitCode, 0);
         QVERIFY(clitest::readFile(dir.path() + "/SerialLog.log").contains("VP,R,"));
     }
@@ -305,7 +305,7 @@ private slots:
         QTemporaryDir dir;
         auto r = runCli(dir.path(), {});
         QCOMPARE(r.exitCode, 2);
-        QVERIFY(r.err.contains("Usage: tq5800-cli"));
+        QCOMPARE(r.err, QString("tq5800-cli: no command given\nTry 'tq5800-cli --help'.\n"));
         r = runCli(dir.path(), {"--port", "x", "format"});
         QCOMPARE(r.exitCode, 2);
         r = runCli(dir.path(), {"--help"});

@@ -56,7 +56,9 @@ QList<Expect> presetInstrument(SimDeviceState& s) {
                  {"UJ", "SpecType", &SimDeviceState::specType, "2"}};
     for (const auto& x : texts) {
         s.*x.field = x.value;
-        expect(x.code, x.property, -1, x.value);
+        // The destination code is a number in the JSON.
+        expect(x.code, x.property, -1,
+               x.code == QLatin1String("UJ") ? QJsonValue(QString(x.value).toInt()) : x.value);
     }
     s.romNumber = 70123; // wider than 16 bits
     expect("VP", "RomNumber", -1, 70123);
@@ -115,7 +117,8 @@ QList<Expect> presetInstrument(SimDeviceState& s) {
         expect("SA", "AutoCalib", i, autoCal[i]);
         const QDateTime when(QDate(2024, 1 + i, 2 + i), QTime(3 + i, 4 + i, 5 + i));
         s.history[i] = SimCalibration{when, before[i], after[i]};
-        expect("SO", "CalibDate", i, when.toString("yyyy-MM-ddThh:mm:ss"));
+        expect("SO", "CalibDate", i,
+               when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODate));
         expect("SO", "CalibBefore", i, before[i]);
         expect("SO", "CalibAfter", i, after[i]);
     }
@@ -143,11 +146,12 @@ QList<Expect> presetInstrument(SimDeviceState& s) {
     s.adReal = 2.75f;
     expect("HA", "AdrealValue", -1, 2.75);
 
-    // Stations keep their 16 columns; station 77 has an empty name.
+    // Stations keep their 16 columns in the record (the JSON leaves the padding out); station
+    // 77 has an empty name.
     for (int i = 0; i < SimDeviceState::Stations; ++i) {
         const QString name = i == 77 ? QString() : QString("STN-%1").arg(i, 3, 10, QChar('0'));
         s.stationList[i] = name.toLatin1();
-        expect("XS", "StationList", i, name.leftJustified(16));
+        expect("XS", "StationList", i, name);
     }
 
     // Table t carries library entries t (one decimal) and t + 15 (two decimals).
@@ -203,11 +207,14 @@ QList<Expect> presetInstrument(SimDeviceState& s) {
     int number = 100;
     for (const QString& property : coefficients.split(u' ')) {
         s.coefficients[property.left(2).toLatin1()] << QByteArray::number(++number);
-        expect(property.left(2), property, -1, QString::number(number));
+        // The instrument gives these four in hexadecimal digits, the others in decimal ones.
+        const bool hex = QStringList{"VG_lo", "VG_hi", "V2_lo_sq", "V2_hi_sq"}.contains(property);
+        expect(property.left(2), property, -1,
+               hex ? QJsonValue(QString::number(number)) : QJsonValue(number));
     }
     s.coefficients["CN"] = {"72"};
-    expect("CN", "CN_ir", -1, "7");
-    expect("CN", "CN_o2", -1, "2");
+    expect("CN", "CN_ir", -1, 7);
+    expect("CN", "CN_o2", -1, 2);
     return e;
 }
 
@@ -327,10 +334,11 @@ private slots:
         const QString bad =
             mismatches(s.record, rows, [](const QString& code) { return code != "SO"; });
         QVERIFY2(bad.isEmpty(), qPrintable(bad));
+        QCOMPARE(s.record.StationList(1), QString("STN-001").leftJustified(16));
 
         // The instrument's clock, which ran on by at most the time the reads took.
-        const QDateTime clock = QDateTime::fromString(s.record.ToJson().value("SysDate").toString(),
-                                                      "yyyy-MM-ddThh:mm:ss");
+        const QDateTime clock =
+            QDateTime::fromString(s.record.ToJson().value("SysDate").toString(), Qt::ISODate);
         QVERIFY2(clock >= ClockSet && clock <= ClockSet.addMSecs(elapsed.elapsed() + 1000),
                  qPrintable(clock.toString(Qt::ISODate)));
     }

@@ -283,17 +283,39 @@ private slots:
         clsInstrument r;
         r.setSerialNo(QStringLiteral("SN1"));
         r.setGasName(0, QStringLiteral("CH4"));
+        r.setLS_Name(0, QStringLiteral("CH4       ")); // as the instrument pads it
         r.setSysDate(AppDate::fromDateTime(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))));
+        r.setSysDateOffset(AppDate(-90.0 / 86400.0));
         r.setWarning(1, 19.5f);
+        r.setC1_lel_span(QStringLiteral("2213"));
+        r.setC2_lel_span(QStringLiteral("not read"));
+        r.setVG_hi(QStringLiteral("1C07"));
+        r.setImportFlag(-1);
+        r.setSUM(QStringLiteral("3A7F"));
         const QJsonObject o = r.ToJson();
+        QCOMPARE(o.value("FormatVersion"), QJsonValue(1));
         QCOMPARE(o.value("SerialNo").toString(), QStringLiteral("SN1"));
         QCOMPARE(o.value("GasName").toArray().size(), 5);
         QCOMPARE(o.value("GasName").toArray().at(0).toString(), QStringLiteral("CH4"));
+        QCOMPARE(o.value("LS_Name").toArray().at(0), QJsonValue("CH4"));
         QCOMPARE(o.value("StationList").toArray().size(), 128);
         QCOMPARE(o.value("LI_Name").toArray().size(), 31);
         QCOMPARE(o.value("LS_Name").toArray().size(), 2);
         QCOMPARE(o.value("Warning").toArray().at(1).toDouble(), 19.5);
-        QCOMPARE(o.value("SysDate").toString(), QStringLiteral("2026-01-02T03:04:05"));
+        // A time with its offset from UTC, whatever the zone; no day-0 placeholder.
+        const QDateTime sysDate = QDateTime::fromString(o.value("SysDate").toString(), Qt::ISODate);
+        QCOMPARE(sysDate, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5)));
+        QVERIFY(sysDate.timeSpec() != Qt::LocalTime);
+        QCOMPARE(o.value("SysDateOffset"), QJsonValue(-90));
+        QVERIFY(o.value("LogMaxDate").toArray().at(0).isNull());
+        QVERIFY(o.value("CalibDate").toArray().at(0).isNull());
+        // Numbers as numbers, hexadecimal texts as texts, switches as booleans.
+        QCOMPARE(o.value("C1_lel_span"), QJsonValue(2213));
+        QVERIFY(o.value("C2_lel_span").isNull());
+        QCOMPARE(o.value("VG_hi"), QJsonValue("1C07"));
+        QCOMPARE(o.value("SUM"), QJsonValue("3A7F"));
+        QCOMPARE(o.value("ImportFlag"), QJsonValue(true));
+        QCOMPARE(o.value("CommFlags"), QJsonValue(false));
         QVERIFY(!o.contains("Change_SerialNo"));
     }
 };

@@ -2,6 +2,8 @@
 // append-only growth, and CSV columns as a real CSV reader sees them.
 #include "app/AppState.h"
 #include "app/MessageTable.h"
+#include "model/CalibrationCertificate.h"
+#include "model/CalibrationLog.h"
 #include "model/SettingRecord.h"
 #include "model/clsInstrument.h"
 
@@ -343,6 +345,51 @@ private slots:
         QCOMPARE(CsvLine({"a", "b,c", "", "\""}), QStringLiteral("a,\"b,c\",,\"\"\"\""));
         QCOMPARE(parseCsv(CsvLine({"a", "b,c", "", "\"", "x\r\ny"}) + "\r\n"),
                  (QList<QStringList>{{"a", "b,c", "", "\"", "x\r\ny"}}));
+    }
+
+    // What a user typed reaches the calibration log as text a spreadsheet shows, not runs.
+    void typedTextsStayTextInTheCalibrationLog_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("formula") << "=HYPERLINK(\"x\")"
+                                 << "'=HYPERLINK(\"x\")";
+        QTest::newRow("plus") << "+A1"
+                              << "'+A1";
+        QTest::newRow("minus") << "-2+3"
+                               << "'-2+3";
+        QTest::newRow("at") << "@SUM(A1)"
+                            << "'@SUM(A1)";
+        QTest::newRow("unset identity") << "----------------"
+                                        << "'----------------";
+        QTest::newRow("a number stays") << "-12.5"
+                                        << "-12.5";
+        QTest::newRow("plain") << "A. Sato"
+                               << "A. Sato";
+        QTest::newRow("inside") << "LOT=7"
+                                << "LOT=7";
+    }
+    void typedTextsStayTextInTheCalibrationLog() {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        CalibrationCertificate span;
+        span.operatorName = typed;
+        span.cylinderLot = typed;
+        span.identity.stationId = typed;
+        span.identity.serialNo = typed;
+        const QStringList fields = CalibrationLogFields(span);
+        for (const int column : {1, 3, 5, 6}) // serial, station, operator, lot
+            QCOMPARE(fields.at(column), written);
+        // A CSV reader gets the text back with its mark.
+        QCOMPARE(parseCsv(CsvLine(fields) + "\r\n").value(0).value(5), written);
+    }
+
+    // The setting record keeps its fixed layout: its texts are written as they are.
+    void theSettingRecordKeepsItsTexts() {
+        clsInstrument r = sample();
+        r.setUserID(QStringLiteral("=CMD"));
+        const QStringList fields = SettingRecordFields(r, SettingRecordMode::Read, AppDate::now());
+        QVERIFY(fields.contains(QStringLiteral("=CMD")));
+        QVERIFY(!fields.contains(QStringLiteral("'=CMD")));
     }
 };
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # test_package.sh BUILD_DIR CPACK VERSION SOURCE_DIR
-# Packages the already-built tree, unpacks the .deb into a temporary root and runs the
-# programs from there: --version, and a full read of the simulated instrument.
+# Packages the already-built tree, checks it with lintian (no error, warning or informational
+# tag beyond its overrides) and its manual pages with mandoc, unpacks the .deb into a temporary
+# root and runs the programs from there: --version, and a full read of the simulated instrument.
 set -euo pipefail
 build=$1 cpack=$2 version=$3 source=$4
-for tool in dpkg-deb dpkg-shlibdeps; do
+for tool in dpkg-deb dpkg-shlibdeps lintian mandoc; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 tmp=$(mktemp -d)
@@ -26,13 +27,21 @@ grep -q '^Depends:.*libqt6widgets6' <<<"$control" || fail "no Qt Widgets in Depe
 grep -q '^Recommends: fonts-noto-cjk' <<<"$control" || fail "no CJK font recommended"
 grep -q '^Recommends:.*qt6-translations-l10n' <<<"$control" || fail "no Qt translations recommended"
 
+# Root is not lintian's favourite user; it says so on every run.
+lintian --fail-on error,warning,info,pedantic --display-info --pedantic "$deb" \
+  2> >(grep -v 'running with root privileges' >&2) || fail "lintian tags above"
+
 root="$tmp/root"
 dpkg-deb -x "$deb" "$root"
+for page in "$root"/usr/share/man/man1/*.1.gz; do
+  zcat "$page" | mandoc -Tlint -Wstyle || fail "mandoc -Tlint: $(basename "$page")"
+done
 for f in usr/share/man/man1/tq5800.1.gz usr/share/man/man1/tq5800-cli.1.gz \
     usr/share/man/man1/tq5800-sim.1.gz usr/share/applications/com.norvel.tq5800setup.desktop \
     usr/share/metainfo/com.norvel.tq5800setup.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/tq5800.svg \
-    usr/share/icons/hicolor/48x48/apps/tq5800.png usr/share/doc/tq5800/copyright; do
+    usr/share/icons/hicolor/48x48/apps/tq5800.png usr/share/doc/tq5800/copyright \
+    usr/share/doc/tq5800/tq5800-record.schema.json usr/share/lintian/overrides/tq5800; do
   [ -s "$root/$f" ] || fail "missing $f"
 done
 

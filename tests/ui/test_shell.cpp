@@ -14,8 +14,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
+
+namespace {
+// The program starts in well under this, even on a busy machine.
+constexpr int StartLimitMs = 10000;
+} // namespace
 
 class TestShell : public QObject {
     Q_OBJECT
@@ -48,7 +55,18 @@ private slots:
         QVERIFY(o.help && !o.userDataFolder && !o.simulate && o.simulateBaud == 0);
         o = ParseStartupOptions({"tq5800", "--simulate-baud", "115200"});
         QVERIFY(o.simulate && o.simulateBaud == 115200);
-        QCOMPARE(ParseStartupOptions({"tq5800", "--simulate-baud", "fast"}).simulateBaud, 0);
+        // A speed that is no number is a usage error, not a silent "at once".
+        o = ParseStartupOptions({"tq5800", "--simulate-baud=fast"});
+        QVERIFY(!o.error.isEmpty() && !o.mayBeQtOption);
+        // An option the program does not know may be Qt's, which the application takes.
+        o = ParseStartupOptions({"tq5800", "--bogus"});
+        QCOMPARE(o.error, QStringLiteral("Unknown option 'bogus'."));
+        QVERIFY(o.mayBeQtOption);
+        // A switch inside an option's value counts, and the value stays whole.
+        o = ParseStartupOptions({"tq5800", "--port=/dev/x-debug", "--irda", "ir-Seizo", "-V"});
+        QVERIFY(o.error.isEmpty() && o.debug && o.factory && o.version);
+        QCOMPARE(o.port, QStringLiteral("/dev/x-debug"));
+        QCOMPARE(o.irda, QStringLiteral("ir-Seizo"));
         // Every option the program takes is in its --help (the manual page is written from it).
         for (const char* option : {"--port", "--irda", "--simulate-baud", "--xdg-data", "--help",
                                    "--version", "-DEBUG", "-SEIZO", "TQ5800_LANG", "dialout"})
@@ -183,6 +201,40 @@ private slots:
         frmOpen ja(nullptr, 20);
         QCOMPARE(ja.lblCompany()->text(), QStringLiteral("Selvane CO.,LTD."));
         QCOMPARE(ja.lblVersion()->text(), QStringLiteral("P.No.04765"));
+    }
+
+    // Started twice, the program's own lock step ends the second at once and leaves the first
+    // running with its lock.
+    void aSecondInstanceEndsAtOnce() {
+        QTemporaryDir runtime; // the user's runtime folder, 0700 as it must be
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("TQ5800_LANG", "en");
+        const QString program = QCoreApplication::applicationDirPath() + "/tq5800";
+        const QString lock = runtime.filePath("tq5800-setup.lock");
+        QProcess first;
+        QProcess second;
+        for (QProcess* p : {&first, &second}) {
+            p->setProcessEnvironment(env);
+            p->setWorkingDirectory(runtime.path());
+        }
+        first.start(program, {});
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(lock), StartLimitMs);
+        second.start(program, {});
+        QVERIFY(second.waitForStarted());
+        QString said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += QString::fromLocal8Bit(second.readAllStandardError()))
+                                     .contains("tq5800: It has already started."),
+                                 StartLimitMs);
+        QCOMPARE(first.state(), QProcess::Running);
+        QVERIFY(QFile::exists(lock));
+        // The second waits on its message box, the first at its password: both are ended here.
+        for (QProcess* p : {&second, &first}) {
+            p->kill();
+            p->waitForFinished();
+        }
     }
 };
 

@@ -1,7 +1,60 @@
 #include "ui/shell/StartupOptions.h"
 
+#include "app/CommandLineHelp.h"
+
+#include <QCommandLineParser>
 #include <QDir>
 #include <QStandardPaths>
+
+namespace {
+
+// The program's options, with Qt's parser.
+struct ProgramOptions {
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Serial port of the instrument (default: the USB "
+                                           "serial adapter found by its hardware identifier)."),
+                            QStringLiteral("NAME")};
+    QCommandLineOption irda{QStringLiteral("irda"),
+                            QStringLiteral("IrCOMM port of the infrared adapter."),
+                            QStringLiteral("NAME")};
+    QCommandLineOption simulate{QStringLiteral("simulate"),
+                                QStringLiteral("The built-in simulated instrument.")};
+    QCommandLineOption simulateBaud{
+        QStringLiteral("simulate-baud"),
+        QStringLiteral("The same, answering at this line speed as an instrument on a cable "
+                       "would (a pace to follow in a demonstration)."),
+        QStringLiteral("BAUD")};
+    QCommandLineOption xdgData{
+        QStringLiteral("xdg-data"),
+        QStringLiteral("Keep the program's files in the per-user data folder "
+                       "$XDG_DATA_HOME/tq5800 (~/.local/share/tq5800 by default) instead of the "
+                       "current folder; the desktop menu entry starts the program so.")};
+    QCommandLineOption help = HelpOption();
+    QCommandLineOption version = VersionOption();
+    QCommandLineParser parser;
+
+    ProgramOptions() {
+        parser.setApplicationDescription(
+            QStringLiteral("The TQ-5800 Setup desktop program. After the splash window it asks "
+                           "for a password;\nthe factory password is 7261 (letter case does "
+                           "not matter)."));
+        parser.addOptions({port, irda, simulate, simulateBaud, xdgData, help, version});
+    }
+    bool takesValue(const QString& name) const {
+        for (const QCommandLineOption* o : {&port, &irda, &simulateBaud})
+            if (o->names().contains(name))
+                return true;
+        return false;
+    }
+};
+
+// "-DEBUG" and "-SEIZO" count in any letter case, also inside a longer word.
+bool holdsSwitch(const QString& word) {
+    const QString upper = word.toUpper();
+    return upper.contains(QLatin1String("-DEBUG")) || upper.contains(QLatin1String("-SEIZO"));
+}
+
+} // namespace
 
 StartupOptions ParseStartupOptions(const QStringList& arguments) {
     StartupOptions o;
@@ -9,67 +62,67 @@ StartupOptions ParseStartupOptions(const QStringList& arguments) {
     const QString line = args.join(u' ').toUpper();
     o.debug = line.contains(QLatin1String("-DEBUG"));
     o.factory = line.contains(QLatin1String("-SEIZO"));
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (a == QLatin1String("--simulate")) {
-            o.simulate = true;
-        } else if (a == QLatin1String("--simulate-baud") && i + 1 < args.size()) {
-            // A speed that is no positive number leaves the instrument answering at once.
-            o.simulate = true;
-            o.simulateBaud = qMax(0, args.at(++i).toInt());
-        } else if (a == QLatin1String("--port") && i + 1 < args.size()) {
-            o.port = args.at(++i);
-        } else if (a.startsWith(QLatin1String("--port="))) {
-            o.port = a.mid(7);
-        } else if (a == QLatin1String("--irda") && i + 1 < args.size()) {
-            o.irda = args.at(++i);
-        } else if (a.startsWith(QLatin1String("--irda="))) {
-            o.irda = a.mid(7);
-        } else if (a == QLatin1String("--xdg-data")) {
-            o.userDataFolder = true;
-        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            o.help = true;
-        } else if (a == QLatin1String("--version")) {
-            o.version = true;
-        }
+
+    // The switches are no options of the parser: a word that holds one is taken out first,
+    // unless it is the value of an option ("--port /dev/x-debug", "--port=/dev/x-debug").
+    ProgramOptions options;
+    QStringList words{arguments.value(0)};
+    bool value = false;
+    for (const QString& a : args) {
+        const bool isValue = value || (a.startsWith(QLatin1String("--")) && a.contains(u'=') &&
+                                       options.takesValue(a.mid(2).section(u'=', 0, 0)));
+        value = a.startsWith(QLatin1String("--")) && options.takesValue(a.mid(2));
+        if (isValue || !holdsSwitch(a))
+            words << a;
+    }
+    QCommandLineParser& p = options.parser;
+    if (!p.parse(words)) {
+        o.error = p.errorText();
+        o.mayBeQtOption = !p.unknownOptionNames().isEmpty();
+    }
+    o.help = p.isSet(options.help);
+    o.version = p.isSet(options.version);
+    o.simulate = p.isSet(options.simulate) || p.isSet(options.simulateBaud);
+    o.port = p.value(options.port);
+    o.irda = p.value(options.irda);
+    o.userDataFolder = p.isSet(options.xdgData);
+    if (o.error.isEmpty() && p.isSet(options.simulateBaud)) {
+        bool ok = false;
+        o.simulateBaud = p.value(options.simulateBaud).toInt(&ok);
+        if (!ok || o.simulateBaud <= 0)
+            o.error = QStringLiteral("--simulate-baud needs a positive number of bits per second");
+    }
+    if (o.error.isEmpty() && !p.positionalArguments().isEmpty()) {
+        // Qt's own options may leave their values behind until the application takes them.
+        o.error = QStringLiteral("unexpected argument %1").arg(p.positionalArguments().first());
+        o.mayBeQtOption = true;
     }
     return o;
 }
 
 QString StartupUsageText() {
-    return QStringLiteral(
-        "Usage: tq5800 [options] [-DEBUG] [-SEIZO]\n"
-        "\n"
-        "The TQ-5800 Setup desktop program. After the splash window it asks for a password;\n"
-        "the factory password is 7261 (letter case does not matter).\n"
-        "\n"
-        "Options:\n"
-        "  --port NAME    serial port of the instrument (default: the USB serial adapter\n"
-        "                 found by its hardware identifier)\n"
-        "  --irda NAME    IrCOMM port of the infrared adapter\n"
-        "  --simulate     the built-in simulated instrument\n"
-        "  --simulate-baud BAUD\n"
-        "                 the same, answering at this line speed as an instrument on a cable\n"
-        "                 would (a pace to follow in a demonstration)\n"
-        "  --xdg-data     keep the program's files in the per-user data folder\n"
-        "                 $XDG_DATA_HOME/tq5800 (~/.local/share/tq5800 by default) instead of\n"
-        "                 the current folder; the desktop menu entry starts the program so\n"
-        "  -h, --help     this text\n"
-        "  --version      the program's version (and the git commit it was built from)\n"
-        "  -DEBUG         maintenance and diagnostic buttons\n"
-        "  -SEIZO         the FLASH check button\n"
-        "The two switches count in any letter case, anywhere in the command line.\n"
-        "\n"
-        "Files: the configuration file TQ5800Config.ini, the communication log SerialLog.log,\n"
-        "the memory image TQ5800.DAT, the dump list DumpEF.dat and the setting records\n"
-        "TQ5800_Setting<suffix>.csv live in the folder the program was started from (the\n"
-        "current folder), or with --xdg-data in the per-user data folder.\n"
-        "\n"
-        "Environment: TQ5800_LANG=en or ja chooses the language of the texts (default: the\n"
-        "user-interface language, Japanese when it starts with \"ja\", English otherwise).\n"
-        "\n"
-        "Opening a serial port needs permission: on Debian a user gets it as a member of the\n"
-        "dialout group (sudo adduser $USER dialout, then log out and in again).\n");
+    ProgramOptions options;
+    return ParserHelpText(options.parser,
+                          QStringLiteral("Usage: tq5800 [options] [-DEBUG] [-SEIZO]")) +
+           QStringLiteral(
+               "\n"
+               "Switches:\n"
+               "  -DEBUG             maintenance and diagnostic buttons\n"
+               "  -SEIZO             the FLASH check button\n"
+               "The two switches count in any letter case, anywhere in the command line.\n"
+               "\n"
+               "Files: the configuration file TQ5800Config.ini, the communication log\n"
+               "SerialLog.log, the memory image TQ5800.DAT, the dump list DumpEF.dat, the setting\n"
+               "records TQ5800_Setting<suffix>.csv and the calibration log\n"
+               "TQ5800_Calibration.csv live in the folder the program was started from (the\n"
+               "current folder), or with --xdg-data in the per-user data folder.\n"
+               "\n"
+               "Environment: TQ5800_LANG=en or ja chooses the language of the texts (default:\n"
+               "the user-interface language, Japanese when it starts with \"ja\", English\n"
+               "otherwise).\n"
+               "\n"
+               "Opening a serial port needs permission: on Debian a user gets it as a member of\n"
+               "the dialout group (sudo adduser $USER dialout, then log out and in again).\n");
 }
 
 QString ChooseStartFolder(const StartupOptions& options, QString* error) {

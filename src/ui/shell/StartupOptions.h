@@ -15,9 +15,15 @@ struct StartupOptions {
     bool userDataFolder = false; // --xdg-data: files in the per-user data folder
     bool help = false;
     bool version = false;
+    QString error; // a usage error, one line; empty when there is none
+    // The error may be an option of Qt's own (-platform, -style, ...), which only the
+    // application object knows: read the arguments again once it has taken them.
+    bool mayBeQtOption = false;
 };
 
+// `arguments` with the program's name first.
 StartupOptions ParseStartupOptions(const QStringList& arguments);
+// Needs the application object.
 QString StartupUsageText();
 
 // The folder the program keeps its files in: the current folder, or with --xdg-data the
