@@ -29,7 +29,8 @@ grep -q '^Recommends:.*qt6-translations-l10n' <<<"$control" || fail "no Qt trans
 
 # Root is not lintian's favourite user; it says so on every run.
 lintian --fail-on error,warning,info,pedantic --display-info --pedantic "$deb" \
-  2> >(grep -v 'running with root privileges' >&2) || fail "lintian tags above"
+  2> >(grep -v 'running with root privileges' >&2) ||
+  fail "lintian tags above (built with: $(cat "$build/hardening.txt" 2>/dev/null || echo unknown))"
 
 root="$tmp/root"
 dpkg-deb -x "$deb" "$root"
