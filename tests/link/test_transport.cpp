@@ -103,6 +103,36 @@ private slots:
         QCOMPARE(m_log->count("W : [STX]0001VP,R,[ETX]EA[EOT]"), 4);
     }
 
+    // A request that never left cannot be answered: the exchange fails at once, as the line's
+    // failure, whatever arrives afterwards. The link timer is off, so neither a time-out nor
+    // the modem-line poll can end the exchange in its place.
+    void unwritableRequestFailsTheExchange_data() {
+        QTest::addColumn<bool>("portClosed");
+        QTest::addColumn<bool>("lateReply"); // the answer to an earlier send is on its way
+        QTest::newRow("port closed") << true << false;
+        QTest::newRow("write fails, late reply") << false << true;
+    }
+    void unwritableRequestFailsTheExchange() {
+        QFETCH(bool, portClosed);
+        QFETCH(bool, lateReply);
+        connectLink();
+        m_link->setTimerEnabled(false);
+        if (portClosed)
+            m_port->close();
+        else
+            m_port->setFailWrite(true);
+        if (lateReply)
+            m_port->inject(reply("VP,R", "4426"));
+        Watchdog dog(*m_link);
+        QVERIFY(!m_link->Exchange("VP,R,", LinkStatus::WaitRead));
+        QVERIFY(!dog.fired());
+        QCOMPARE(m_link->Status(), LinkStatus::Failed);
+        QCOMPARE(m_link->LastFailure(), FailureCause::Line);
+        QCOMPARE(m_log->count("<<< Port write failed >>>"), 1);
+        // It ended without waiting: the reply queued before it has not even been taken.
+        QCOMPARE(m_rec->RomNumber(), 0);
+    }
+
     void replySplitOverTwoEventsIsDecodedOnce() {
         connectLink();
         const QByteArray r = reply("VP,R", "4321");
