@@ -5,6 +5,7 @@
 #include "app/Errors.h"
 #include "app/MessageTable.h"
 #include "link/Frame.h"
+#include "link/OperationSequences.h"
 #include "link/PortControl.h"
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
@@ -41,6 +42,9 @@ private:
 QByteArray frameOf(const char* payload) {
     return BuildFrame(QByteArray(payload), Ctl::EOT);
 }
+
+// Operations whose command a repeat would repeat on the instrument.
+enum class Unrepeated { Default, LoggerClear, Zero, Span };
 
 } // namespace
 
@@ -189,29 +193,47 @@ private slots:
         QCOMPARE(m_link->Status(), LinkStatus::Failed);
     }
 
+    // Each operation whose command must not be repeated, run as the program runs it, so the
+    // row checks the command it really sends.
     void commandsThatMustNotBeRepeated_data() {
-        QTest::addColumn<QString>("payload");
-        QTest::newRow("default") << "UX,W,";
-        QTest::newRow("logger clear") << "XC,W,";
-        QTest::newRow("zero") << "SZ,W,00000";
-        QTest::newRow("span") << "S1,W,00000";
+        QTest::addColumn<Unrepeated>("operation");
+        QTest::newRow("default") << Unrepeated::Default;
+        QTest::newRow("logger clear") << Unrepeated::LoggerClear;
+        QTest::newRow("zero") << Unrepeated::Zero;
+        QTest::newRow("span") << Unrepeated::Span;
     }
     void commandsThatMustNotBeRepeated() {
-        QFETCH(QString, payload);
+        QFETCH(Unrepeated, operation);
         connectLink();
+        const auto run = [this, operation] {
+            OperationSequences ops(*m_link);
+            switch (operation) {
+            case Unrepeated::Default:
+                return ops.DefaultInstrument();
+            case Unrepeated::LoggerClear:
+                return ops.BodyDataClear();
+            case Unrepeated::Zero:
+                return ops.ZeroCal(QStringLiteral("11111"));
+            case Unrepeated::Span:
+                return ops.SpanCal(QStringLiteral("10000,25.0,*****,*****,*****"));
+            }
+            return true;
+        };
         Watchdog dog(*m_link);
-        QVERIFY(!m_link->Exchange(payload, LinkStatus::WaitWrite));
+        QVERIFY(!run());
         QCOMPARE(m_link->Status(), LinkStatus::Failed);
         QCOMPARE(m_port->writes().size(), 1);
+        const QByteArray key = m_port->writes().first().mid(5, 4);
         // A rejected reply does not bring a second send either.
         m_port->clearWrites();
-        QByteArray damaged = reply(payload.left(4).toLatin1(), "\x06");
+        QByteArray damaged = reply(key, "\x06");
         damaged[damaged.size() - 2] = damaged[damaged.size() - 2] == '0' ? '1' : '0';
         m_port->setResponder([damaged](const QByteArray&) { return damaged; });
-        QVERIFY(!m_link->Exchange(payload, LinkStatus::WaitWrite));
+        QVERIFY(!run());
         QVERIFY(!dog.fired());
         QCOMPARE(m_link->Status(), LinkStatus::Failed);
         QCOMPARE(m_port->writes().size(), 1);
+        QCOMPARE(m_port->writes().first().mid(5, 4), key);
         QVERIFY(m_log->count("R : ") >= 1);
     }
 
