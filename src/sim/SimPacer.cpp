@@ -66,7 +66,10 @@ void SimPacer::pump() {
             armAt(m_startUs + wireTimeUs(std::min(size, m_sent + chunkBytes), m_baud));
             return;
         }
-        m_lineFreeUs = m_baud > 0 ? m_startUs + wireTimeUs(size, m_baud) : now;
+        const qint64 lineEndUs = m_baud > 0 ? m_startUs + wireTimeUs(size, m_baud) : m_startUs;
+        ++m_lateness.segments;
+        m_lateness.totalUs += now - lineEndUs;
+        m_lineFreeUs = m_baud > 0 ? lineEndUs : now;
         m_queue.removeFirst();
         m_started = false;
     }

@@ -27,6 +27,14 @@ public:
     void clear();
     bool isIdle() const { return m_queue.isEmpty(); }
 
+    // How much later than the line allows the last bytes of each queued segment (a reply, or
+    // a piece of one) left: the simulator's own share of the time a reply takes.
+    struct Lateness {
+        qint64 segments = 0;
+        qint64 totalUs = 0;
+    };
+    Lateness lateness() const { return m_lateness; }
+
 signals:
     void transmit(const QByteArray& bytes);
 
@@ -49,4 +57,5 @@ private:
     qint64 m_sent = 0;        // bytes of the head already emitted
     qint64 m_lineFreeUs = 0;  // when the previous bytes finished
     quint64 m_generation = 0; // bumped by clear(), so pump() notices a reset from a receiver
+    Lateness m_lateness;
 };

@@ -96,7 +96,11 @@ int main(int argc, char* argv[]) {
         QStringLiteral("bump-gas"),
         QStringLiteral("The cylinder is on the inlet and its gas reaches the sensors when the "
                        "pump is switched on (\"BP,W,1\"), as for a bump test."));
-    parser.addOptions({pty, baud, faults, seed, cylinder, spanGas, bumpGas, checkImage});
+    const QCommandLineOption timing(
+        QStringLiteral("report-timing"),
+        QStringLiteral("On exit, print how many replies were sent and how much later, on "
+                       "average, their last bytes left than the line allows."));
+    parser.addOptions({pty, baud, faults, seed, cylinder, spanGas, bumpGas, checkImage, timing});
     parser.process(app);
 
     if (parser.isSet(checkImage))
@@ -152,5 +156,12 @@ int main(int argc, char* argv[]) {
 
     std::printf("%s\n", qPrintable(server.slavePath()));
     std::fflush(stdout);
-    return app.exec();
+    const int rc = app.exec();
+    if (parser.isSet(timing)) {
+        const SimPacer::Lateness late = instrument.pacer().lateness();
+        std::printf("replies %lld, beyond the line %.1f us each\n",
+                    static_cast<long long>(late.segments),
+                    late.segments > 0 ? double(late.totalUs) / double(late.segments) : 0.0);
+    }
+    return rc;
 }
