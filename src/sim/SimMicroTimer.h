@@ -24,8 +24,11 @@ signals:
 
 private:
     void fire();
+    void fdExpired();
+    void disarmFd();
 
     int m_fd = -1;
+    bool m_fdArmed = false;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_fallback;
     bool m_active = false;

@@ -17,8 +17,9 @@ void SimPacer::enqueue(const QByteArray& bytes, qint64 notBeforeUs, qint64 gapUs
     if (m_queue.isEmpty())
         m_lineFreeUs = std::max(m_lineFreeUs, nowUs());
     m_queue.append(Segment{bytes, notBeforeUs, gapUs});
+    // Never emit from inside the caller.
     if (!m_timer.isActive())
-        m_timer.start(0); // never emit from inside the caller
+        armNext();
 }
 
 void SimPacer::clear() {
@@ -30,6 +31,28 @@ void SimPacer::clear() {
     m_lineFreeUs = nowUs();
 }
 
+void SimPacer::startHead() {
+    if (m_started)
+        return;
+    const Segment& head = m_queue.front();
+    m_startUs = std::max(m_lineFreeUs + head.gapUs, head.notBeforeUs);
+    m_started = true;
+    m_sent = 0;
+}
+
+void SimPacer::armNext() {
+    startHead();
+    if (m_baud <= 0) {
+        armAt(m_startUs);
+        return;
+    }
+    // Wake when about a millisecond's worth more has left, or the rest: each wake-up costs
+    // the event loop and the system more than the bytes it sends.
+    const qint64 size = m_queue.front().bytes.size();
+    const qint64 chunkBytes = std::max<qint64>(1, m_baud / 10 / 1000);
+    armAt(m_startUs + wireTimeUs(std::min(size, m_sent + chunkBytes), m_baud));
+}
+
 void SimPacer::armAt(qint64 dueUs) {
     const qint64 waitUs = dueUs - nowUs();
     m_timer.start(waitUs <= 0 ? 0 : waitUs);
@@ -37,20 +60,12 @@ void SimPacer::armAt(qint64 dueUs) {
 
 void SimPacer::pump() {
     while (!m_queue.isEmpty()) {
+        startHead();
         const Segment& head = m_queue.front();
         const qint64 now = nowUs();
-        if (!m_started) {
-            m_startUs = std::max(m_lineFreeUs + head.gapUs, head.notBeforeUs);
-            m_started = true;
-            m_sent = 0;
-        }
-        if (now < m_startUs) {
-            armAt(m_startUs);
-            return;
-        }
         const qint64 size = head.bytes.size();
-        qint64 due = size;
-        if (m_baud > 0)
+        qint64 due = now < m_startUs ? 0 : size;
+        if (m_baud > 0 && due > 0)
             due = std::min(size, (now - m_startUs) * m_baud / 10 / 1000000);
         if (due > m_sent) {
             const QByteArray chunk = head.bytes.mid(m_sent, due - m_sent);
@@ -61,9 +76,7 @@ void SimPacer::pump() {
                 return;
         }
         if (m_sent < size) {
-            // Wake when about a millisecond's worth more is due, or the rest.
-            const qint64 chunkBytes = std::max<qint64>(1, m_baud / 10 / 1000);
-            armAt(m_startUs + wireTimeUs(std::min(size, m_sent + chunkBytes), m_baud));
+            armNext();
             return;
         }
         const qint64 lineEndUs = m_baud > 0 ? m_startUs + wireTimeUs(size, m_baud) : m_startUs;

@@ -46,6 +46,10 @@ private:
     };
 
     void pump();
+    // Gives the head segment its start time on the line, once.
+    void startHead();
+    // Sets the timer for when the head's next bytes will have left the line.
+    void armNext();
     void armAt(qint64 dueUs);
 
     int m_baud = 0;
