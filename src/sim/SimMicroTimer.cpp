@@ -2,12 +2,15 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
+
 #ifdef Q_OS_LINUX
 #include <sys/timerfd.h>
 #include <unistd.h>
 #endif
 
 SimMicroTimer::SimMicroTimer(QObject* parent) : QObject(parent) {
+    m_clock.start();
     m_fallback.setSingleShot(true);
     m_fallback.setTimerType(Qt::PreciseTimer);
     connect(&m_fallback, &QTimer::timeout, this, &SimMicroTimer::fire);
@@ -27,12 +30,16 @@ SimMicroTimer::~SimMicroTimer() {
 #endif
 }
 
-void SimMicroTimer::start(qint64 us) {
+void SimMicroTimer::start(qint64 us, bool punctual) {
     m_active = true;
 #ifdef Q_OS_LINUX
     if (m_fd >= 0 && us > 0) {
         m_fallback.stop();
-        const qint64 ns = us * 1000;
+        const qint64 now = m_clock.nsecsElapsed();
+        m_dueNs = now + us * 1000;
+        // 0 would disarm the timer.
+        const qint64 ns = std::max<qint64>(1000, us * 1000 - (punctual ? m_leadNs : 0));
+        m_wakeNs = now + ns;
         itimerspec timing{};
         timing.it_value.tv_sec = time_t(ns / 1000000000);
         timing.it_value.tv_nsec = long(ns % 1000000000);
@@ -58,6 +65,12 @@ void SimMicroTimer::fdExpired() {
     if (::read(m_fd, &expirations, sizeof expirations) <= 0)
         return;
     m_fdArmed = false;
+    const qint64 woke = m_clock.nsecsElapsed();
+    const qint64 late = std::clamp<qint64>(woke - m_wakeNs, 0, MaxLeadUs * 1000);
+    m_leadNs += (late - m_leadNs) / 8;
+    while (m_clock.nsecsElapsed() < m_dueNs) {
+        // At most the lead: too short to give the processor away for.
+    }
     fire();
 #endif
 }

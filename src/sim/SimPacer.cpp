@@ -43,19 +43,21 @@ void SimPacer::startHead() {
 void SimPacer::armNext() {
     startHead();
     if (m_baud <= 0) {
-        armAt(m_startUs);
+        armAt(m_startUs, false);
         return;
     }
     // Wake when about a millisecond's worth more has left, or the rest: each wake-up costs
-    // the event loop and the system more than the bytes it sends.
+    // the event loop and the system more than the bytes it sends. Only the last bytes need
+    // to leave on the dot, since the PC can do nothing with a block before it has them all.
     const qint64 size = m_queue.front().bytes.size();
     const qint64 chunkBytes = std::max<qint64>(1, m_baud / 10 / 1000);
-    armAt(m_startUs + wireTimeUs(std::min(size, m_sent + chunkBytes), m_baud));
+    const qint64 upTo = std::min(size, m_sent + chunkBytes);
+    armAt(m_startUs + wireTimeUs(upTo, m_baud), upTo == size);
 }
 
-void SimPacer::armAt(qint64 dueUs) {
+void SimPacer::armAt(qint64 dueUs, bool punctual) {
     const qint64 waitUs = dueUs - nowUs();
-    m_timer.start(waitUs <= 0 ? 0 : waitUs);
+    m_timer.start(waitUs <= 0 ? 0 : waitUs, punctual);
 }
 
 void SimPacer::pump() {

@@ -50,7 +50,7 @@ private:
     void startHead();
     // Sets the timer for when the head's next bytes will have left the line.
     void armNext();
-    void armAt(qint64 dueUs);
+    void armAt(qint64 dueUs, bool punctual);
 
     int m_baud = 0;
     QElapsedTimer m_clock;
