@@ -16,7 +16,7 @@ void ScriptedPortControl::close() {
 }
 
 qint64 ScriptedPortControl::write(const QByteArray& bytes) {
-    if (!m_open)
+    if (!m_open || m_failWrite)
         return -1;
     m_writes.append(bytes);
     if (m_responder) {

@@ -30,6 +30,9 @@ public:
     void setModemLines(int status) { m_modem = status; }
     void setAvailable(bool on) { m_available = on; }
     void setFailOpen(bool fail) { m_failOpen = fail; }
+    // An open port whose writes fail, as a vanishing adapter's do before its lines are seen to
+    // drop.
+    void setFailWrite(bool fail) { m_failWrite = fail; }
     void setResponder(Responder r) { m_responder = std::move(r); }
 
     const QList<QByteArray>& writes() const { return m_writes; }
@@ -42,6 +45,7 @@ private:
     bool m_open = false;
     bool m_available = true;
     bool m_failOpen = false;
+    bool m_failWrite = false;
     int m_modem = ModemCts | ModemDsr;
     int m_serviceCalls = 0;
     QByteArray m_rx;

@@ -34,6 +34,7 @@ bool SimInstrument::setFaults(const QString& faults, QString* error) {
 }
 
 void SimInstrument::receive(const QByteArray& fromPc) {
+    m_arrivedUs = m_pacer.nowUs();
     m_reader.feed(fromPc);
     while (m_reader.hasFrame())
         handleFrame(m_reader.takeFrame());
@@ -56,8 +57,9 @@ void SimInstrument::handleFrame(const QByteArray& frame) {
     const SimFaultPlan::Outcome out = m_faults.apply(request, reply, m_rng);
     if (out.chunks.isEmpty())
         return;
-    // The answer starts once the whole request could have arrived over the line.
-    qint64 notBefore = m_pacer.nowUs() + SimPacer::wireTimeUs(frame.size(), m_pacer.baud());
+    // The answer starts once the whole request could have arrived over the line, counted from
+    // when its bytes came in: the time spent answering it here is not the line's.
+    qint64 notBefore = m_arrivedUs + SimPacer::wireTimeUs(frame.size(), m_pacer.baud());
     notBefore += out.delayUs;
     for (qsizetype i = 0; i < out.chunks.size(); ++i)
         m_pacer.enqueue(out.chunks[i], i == 0 ? notBefore : 0, i == 0 ? 0 : out.gapUs);

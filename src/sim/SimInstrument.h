@@ -58,6 +58,7 @@ private:
     SimFaultPlan m_faults;
     SimFrameReader m_reader;
     std::mt19937 m_rng;
+    qint64 m_arrivedUs = 0; // when the bytes being handled came in, on the pacer's clock
     QHash<QString, int> m_counts;
     QStringList m_payloads;
 };

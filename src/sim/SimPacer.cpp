@@ -17,8 +17,9 @@ void SimPacer::enqueue(const QByteArray& bytes, qint64 notBeforeUs, qint64 gapUs
     if (m_queue.isEmpty())
         m_lineFreeUs = std::max(m_lineFreeUs, nowUs());
     m_queue.append(Segment{bytes, notBeforeUs, gapUs});
+    // Never emit from inside the caller.
     if (!m_timer.isActive())
-        m_timer.start(0); // never emit from inside the caller
+        armNext();
 }
 
 void SimPacer::clear() {
@@ -30,27 +31,43 @@ void SimPacer::clear() {
     m_lineFreeUs = nowUs();
 }
 
-void SimPacer::armAt(qint64 dueUs) {
+void SimPacer::startHead() {
+    if (m_started)
+        return;
+    const Segment& head = m_queue.front();
+    m_startUs = std::max(m_lineFreeUs + head.gapUs, head.notBeforeUs);
+    m_started = true;
+    m_sent = 0;
+}
+
+void SimPacer::armNext() {
+    startHead();
+    if (m_baud <= 0) {
+        armAt(m_startUs, false);
+        return;
+    }
+    // Wake when about a millisecond's worth more has left, or the rest: each wake-up costs
+    // the event loop and the system more than the bytes it sends. Only the last bytes need
+    // to leave on the dot, since the PC can do nothing with a block before it has them all.
+    const qint64 size = m_queue.front().bytes.size();
+    const qint64 chunkBytes = std::max<qint64>(1, m_baud / 10 / 1000);
+    const qint64 upTo = std::min(size, m_sent + chunkBytes);
+    armAt(m_startUs + wireTimeUs(upTo, m_baud), upTo == size);
+}
+
+void SimPacer::armAt(qint64 dueUs, bool punctual) {
     const qint64 waitUs = dueUs - nowUs();
-    m_timer.start(waitUs <= 0 ? 0 : waitUs);
+    m_timer.start(waitUs <= 0 ? 0 : waitUs, punctual);
 }
 
 void SimPacer::pump() {
     while (!m_queue.isEmpty()) {
+        startHead();
         const Segment& head = m_queue.front();
         const qint64 now = nowUs();
-        if (!m_started) {
-            m_startUs = std::max(m_lineFreeUs + head.gapUs, head.notBeforeUs);
-            m_started = true;
-            m_sent = 0;
-        }
-        if (now < m_startUs) {
-            armAt(m_startUs);
-            return;
-        }
         const qint64 size = head.bytes.size();
-        qint64 due = size;
-        if (m_baud > 0)
+        qint64 due = now < m_startUs ? 0 : size;
+        if (m_baud > 0 && due > 0)
             due = std::min(size, (now - m_startUs) * m_baud / 10 / 1000000);
         if (due > m_sent) {
             const QByteArray chunk = head.bytes.mid(m_sent, due - m_sent);
@@ -61,12 +78,13 @@ void SimPacer::pump() {
                 return;
         }
         if (m_sent < size) {
-            // Wake when about a millisecond's worth more is due, or the rest.
-            const qint64 chunkBytes = std::max<qint64>(1, m_baud / 10 / 1000);
-            armAt(m_startUs + wireTimeUs(std::min(size, m_sent + chunkBytes), m_baud));
+            armNext();
             return;
         }
-        m_lineFreeUs = m_baud > 0 ? m_startUs + wireTimeUs(size, m_baud) : now;
+        const qint64 lineEndUs = m_baud > 0 ? m_startUs + wireTimeUs(size, m_baud) : m_startUs;
+        ++m_lateness.segments;
+        m_lateness.totalUs += now - lineEndUs;
+        m_lineFreeUs = m_baud > 0 ? lineEndUs : now;
         m_queue.removeFirst();
         m_started = false;
     }

@@ -27,6 +27,14 @@ public:
     void clear();
     bool isIdle() const { return m_queue.isEmpty(); }
 
+    // How much later than the line allows the last bytes of each queued segment (a reply, or
+    // a piece of one) left: the simulator's own share of the time a reply takes.
+    struct Lateness {
+        qint64 segments = 0;
+        qint64 totalUs = 0;
+    };
+    Lateness lateness() const { return m_lateness; }
+
 signals:
     void transmit(const QByteArray& bytes);
 
@@ -38,7 +46,11 @@ private:
     };
 
     void pump();
-    void armAt(qint64 dueUs);
+    // Gives the head segment its start time on the line, once.
+    void startHead();
+    // Sets the timer for when the head's next bytes will have left the line.
+    void armNext();
+    void armAt(qint64 dueUs, bool punctual);
 
     int m_baud = 0;
     QElapsedTimer m_clock;
@@ -49,4 +61,5 @@ private:
     qint64 m_sent = 0;        // bytes of the head already emitted
     qint64 m_lineFreeUs = 0;  // when the previous bytes finished
     quint64 m_generation = 0; // bumped by clear(), so pump() notices a reset from a receiver
+    Lateness m_lateness;
 };

@@ -114,8 +114,12 @@ int main(int argc, char* argv[]) {
         QStringLiteral("bump-gas"),
         QStringLiteral("The cylinder is on the inlet and its gas reaches the sensors when the "
                        "pump is switched on (\"BP,W,1\"), as for a bump test."));
+    const QCommandLineOption timing(
+        QStringLiteral("report-timing"),
+        QStringLiteral("On exit, print how many replies were sent and how much later, on "
+                       "average, their last bytes left than the line allows."));
     parser.addOptions(
-        {pty, baud, faults, seed, cylinder, spanGas, bumpGas, checkImage, help, version});
+        {pty, baud, faults, seed, cylinder, spanGas, bumpGas, checkImage, timing, help, version});
     if (!parser.parse(app.arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(help))
@@ -172,5 +176,12 @@ int main(int argc, char* argv[]) {
 
     std::printf("%s\n", qPrintable(server.slavePath()));
     std::fflush(stdout);
-    return app.exec();
+    const int rc = app.exec();
+    if (parser.isSet(timing)) {
+        const SimPacer::Lateness late = instrument.pacer().lateness();
+        std::printf("replies %lld, beyond the line %.1f us each\n",
+                    static_cast<long long>(late.segments),
+                    late.segments > 0 ? double(late.totalUs) / double(late.segments) : 0.0);
+    }
+    return rc;
 }

@@ -5,6 +5,7 @@
 #include "app/Errors.h"
 #include "app/MessageTable.h"
 #include "link/Frame.h"
+#include "link/OperationSequences.h"
 #include "link/PortControl.h"
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
@@ -42,6 +43,9 @@ private:
 QByteArray frameOf(const char* payload) {
     return BuildFrame(QByteArray(payload), Ctl::EOT);
 }
+
+// Operations whose command a repeat would repeat on the instrument.
+enum class Unrepeated { Default, LoggerClear, Zero, Span };
 
 } // namespace
 
@@ -104,6 +108,36 @@ private slots:
         QCOMPARE(m_log->count("W : [STX]0001VP,R,[ETX]EA[EOT]"), 4);
     }
 
+    // A request that never left cannot be answered: the exchange fails at once, as the line's
+    // failure, whatever arrives afterwards. The link timer is off, so neither a time-out nor
+    // the modem-line poll can end the exchange in its place.
+    void unwritableRequestFailsTheExchange_data() {
+        QTest::addColumn<bool>("portClosed");
+        QTest::addColumn<bool>("lateReply"); // the answer to an earlier send is on its way
+        QTest::newRow("port closed") << true << false;
+        QTest::newRow("write fails, late reply") << false << true;
+    }
+    void unwritableRequestFailsTheExchange() {
+        QFETCH(bool, portClosed);
+        QFETCH(bool, lateReply);
+        connectLink();
+        m_link->setTimerEnabled(false);
+        if (portClosed)
+            m_port->close();
+        else
+            m_port->setFailWrite(true);
+        if (lateReply)
+            m_port->inject(reply("VP,R", "4426"));
+        Watchdog dog(*m_link);
+        QVERIFY(!m_link->Exchange("VP,R,", LinkStatus::WaitRead));
+        QVERIFY(!dog.fired());
+        QCOMPARE(m_link->Status(), LinkStatus::Failed);
+        QCOMPARE(m_link->LastFailure(), FailureCause::Line);
+        QCOMPARE(m_log->count("<<< Port write failed >>>"), 1);
+        // It ended without waiting: the reply queued before it has not even been taken.
+        QCOMPARE(m_rec->RomNumber(), 0);
+    }
+
     void replySplitOverTwoEventsIsDecodedOnce() {
         connectLink();
         const QByteArray r = reply("VP,R", "4321");
@@ -160,29 +194,47 @@ private slots:
         QCOMPARE(m_link->Status(), LinkStatus::Failed);
     }
 
+    // Each operation whose command must not be repeated, run as the program runs it, so the
+    // row checks the command it really sends.
     void commandsThatMustNotBeRepeated_data() {
-        QTest::addColumn<QString>("payload");
-        QTest::newRow("default") << "UX,W,";
-        QTest::newRow("logger clear") << "XC,W,";
-        QTest::newRow("zero") << "SZ,W,00000";
-        QTest::newRow("span") << "S1,W,00000";
+        QTest::addColumn<Unrepeated>("operation");
+        QTest::newRow("default") << Unrepeated::Default;
+        QTest::newRow("logger clear") << Unrepeated::LoggerClear;
+        QTest::newRow("zero") << Unrepeated::Zero;
+        QTest::newRow("span") << Unrepeated::Span;
     }
     void commandsThatMustNotBeRepeated() {
-        QFETCH(QString, payload);
+        QFETCH(Unrepeated, operation);
         connectLink();
+        const auto run = [this, operation] {
+            OperationSequences ops(*m_link);
+            switch (operation) {
+            case Unrepeated::Default:
+                return ops.DefaultInstrument();
+            case Unrepeated::LoggerClear:
+                return ops.BodyDataClear();
+            case Unrepeated::Zero:
+                return ops.ZeroCal(QStringLiteral("11111"));
+            case Unrepeated::Span:
+                return ops.SpanCal(QStringLiteral("10000,25.0,*****,*****,*****"));
+            }
+            return true;
+        };
         Watchdog dog(*m_link);
-        QVERIFY(!m_link->Exchange(payload, LinkStatus::WaitWrite));
+        QVERIFY(!run());
         QCOMPARE(m_link->Status(), LinkStatus::Failed);
         QCOMPARE(m_port->writes().size(), 1);
+        const QByteArray key = m_port->writes().first().mid(5, 4);
         // A rejected reply does not bring a second send either.
         m_port->clearWrites();
-        QByteArray damaged = reply(payload.left(4).toLatin1(), "\x06");
+        QByteArray damaged = reply(key, "\x06");
         damaged[damaged.size() - 2] = damaged[damaged.size() - 2] == '0' ? '1' : '0';
         m_port->setResponder([damaged](const QByteArray&) { return damaged; });
-        QVERIFY(!m_link->Exchange(payload, LinkStatus::WaitWrite));
+        QVERIFY(!run());
         QVERIFY(!dog.fired());
         QCOMPARE(m_link->Status(), LinkStatus::Failed);
         QCOMPARE(m_port->writes().size(), 1);
+        QCOMPARE(m_port->writes().first().mid(5, 4), key);
         QVERIFY(m_log->count("R : ") >= 1);
     }
 
