@@ -173,11 +173,13 @@ while time.time() < end:
     except Exception:  # the program is gone or restarting: find it again
         root = None
         continue
+    names = []
     for w in tops:
         try:
-            windows_seen.add(w.name)
-        except Exception:
-            pass
+            names.append(w.name or "")
+        except Exception:  # the window closed while it was being listed
+            names.append("")
+    windows_seen.update(n for n in names if n)
     try:
         asked = login_if_asked(root)
     except Exception:
@@ -185,7 +187,7 @@ while time.time() < end:
     if asked:
         counts["login"] += 1
         continue
-    main = next((w for w in tops if "[P.No." in (w.name or "")), None)
+    main = next((w for w, n in zip(tops, names) if "[P.No." in n), None)
     if main is not None and time.time() >= next_cable:
         try:
             if toggle_cable(main):
