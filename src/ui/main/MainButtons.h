@@ -32,6 +32,9 @@ enum class MainButton {
 inline constexpr std::size_t MainButtonCount = std::size_t(MainButton::Exit) + 1;
 
 enum class CommandFrame { Read, Write, Setting, None };
+// The frames' captions (message numbers), top to bottom: "Read Commands", "Write Commands",
+// "Setting Commands".
+inline constexpr std::array<int, 3> CommandFrameCaptions{5035, 5227, 5049};
 
 // When a button may be pressed; a running command disables the frames (and Exit) besides.
 enum class EnableRule {

@@ -102,8 +102,8 @@ void frmMain::buildControls() {
         m_shpStatus[i] = new StatusLamp(this);
         m_lblStatus[i] = new QLabel(this);
     }
-    for (int i = 0; i < 3; ++i)
-        m_fraCommand[i] = new QGroupBox(this);
+    for (QGroupBox*& frame : m_fraCommand)
+        frame = new QGroupBox(this);
     for (const MainButtonRow& row : MainButtons) {
         auto* b = new QPushButton(this);
         b->setObjectName(QLatin1String(row.name));

@@ -140,7 +140,7 @@ private:
     std::map<int, QLabel*> m_lblInstMap;
     QGroupBox* m_fraStatus = nullptr;
     QGroupBox* m_fraTransStatus = nullptr;
-    std::array<QGroupBox*, 3> m_fraCommand{};
+    std::array<QGroupBox*, CommandFrameCaptions.size()> m_fraCommand{}; // by CommandFrame
     std::array<StatusLamp*, 4> m_shpStatus{};
     std::array<QLabel*, 4> m_lblStatus{};
     std::array<QPushButton*, MainButtonCount> m_buttons{};

@@ -55,8 +55,8 @@ void frmMain::buildLayout() {
     }
 
     // The command frames, two buttons a row; the suffix field closes the read frame.
-    std::array<QGridLayout*, 3> frames{};
-    std::array<int, 3> placed{};
+    std::array<QGridLayout*, CommandFrameCaptions.size()> frames{};
+    std::array<int, CommandFrameCaptions.size()> placed{};
     for (std::size_t i = 0; i < frames.size(); ++i)
         frames[i] = new QGridLayout(m_fraCommand[i]);
     for (const MainButtonRow& row : MainButtons) {
@@ -82,9 +82,8 @@ void frmMain::buildLayout() {
     auto* right = new QVBoxLayout;
     right->addLayout(banner);
     right->addWidget(m_fraTransStatus);
-    right->addWidget(m_fraCommand[0]);
-    right->addWidget(m_fraCommand[1]);
-    right->addWidget(m_fraCommand[2]);
+    for (QGroupBox* frame : m_fraCommand)
+        right->addWidget(frame);
     right->addStretch();
     right->addWidget(button(MainButton::Exit));
 
@@ -139,9 +138,8 @@ void frmMain::setCaptions() {
     m_lblSuffix->setText(LoadMessage(5048));
     m_lblSuffix->setBuddy(m_txtSuffix);
     m_txtSuffix->setAccessibleName(m_lblSuffix->text());
-    m_fraCommand[0]->setTitle(LoadMessage(5035));
-    m_fraCommand[1]->setTitle(LoadMessage(5227));
-    m_fraCommand[2]->setTitle(LoadMessage(5049));
+    for (std::size_t i = 0; i < m_fraCommand.size(); ++i)
+        m_fraCommand[i]->setTitle(LoadMessage(CommandFrameCaptions[i]));
     m_lblInstMap[6]->setText(LoadMessage(5056));
     m_lblInstMap[8]->setText(LoadMessage(5060));
     m_fraStatus->setTitle(LoadMessage(5208));
