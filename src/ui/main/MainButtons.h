@@ -63,27 +63,33 @@ struct MainButtonRow {
 };
 
 // clang-format off
-inline constexpr std::array<MainButtonRow, MainButtonCount> MainButtons{{
-    // button                        name                 caption Alt+ frame                  enabled                             shown
-    {MainButton::Read,            "cmdDown1",          5037, 'I', CommandFrame::Read,    EnableRule::Connected,             ShownWith::Always},        // Instrument Information
-    {MainButton::ReadAndSave,     "cmdDown5",          5047, 'G', CommandFrame::Read,    EnableRule::Connected,             ShownWith::Always},        // Information Get && Save
-    {MainButton::Download,        "cmdDown2",          5038, 'L', CommandFrame::Read,    EnableRule::Connected,             ShownWith::DebugSwitch},   // Download Logger Data
-    {MainButton::PowerOff,        "cmdDown4",          5041, 'P', CommandFrame::Read,    EnableRule::Connected,             ShownWith::Always},        // Power Off
-    {MainButton::Update,          "cmdOption0",        5214, 'U', CommandFrame::Write,   EnableRule::ConnectedWithData,     ShownWith::Always},        // Update
-    {MainButton::UpdateId,        "cmdOption7",        5255, 'D', CommandFrame::Write,   EnableRule::ConnectedWithIdentity, ShownWith::Always},        // Update ID
-    {MainButton::DateTimeSet,     "cmdOption1",        5215, 'T', CommandFrame::Write,   EnableRule::Connected,             ShownWith::Always},        // Date/Time Set
-    {MainButton::Calibration,     "cmdOption2",        5216, 'C', CommandFrame::Write,   EnableRule::ConnectedWithData,     ShownWith::Always},        // Calibration
-    {MainButton::Defaults,        "cmdOption3",        5221, 'F', CommandFrame::Write,   EnableRule::Connected,             ShownWith::DebugSwitch},   // DEFAULT
-    {MainButton::ClearPowerLog,   "cmdOption4",        5230, 'W', CommandFrame::Write,   EnableRule::Connected,             ShownWith::DebugSwitch},   // Clear Power Log
-    {MainButton::ClearLoggerData, "cmdOption5",        5040, 'R', CommandFrame::Write,   EnableRule::Connected,             ShownWith::DebugSwitch},   // Clear Logger Data
-    {MainButton::WriteCheckData,  "cmdOption6",        5231, 'K', CommandFrame::Write,   EnableRule::Connected,             ShownWith::DebugSwitch},   // Write Check Data
-    {MainButton::FlashCheck,      "cmdOption8",        5256, 'H', CommandFrame::Write,   EnableRule::Connected,             ShownWith::FactorySwitch}, // FLASH Check
-    {MainButton::DetailSettings,  "cmdFactorySetting", 5226, 'E', CommandFrame::Setting, EnableRule::Always,                ShownWith::Always},        // Detail Settings
-    {MainButton::FramDump,        "cmdFRAMDump",       5222, 'M', CommandFrame::Setting, EnableRule::Connected,             ShownWith::DebugSwitch},   // FRAM Dump
-    {MainButton::LoadSettings,    "cmdImportSetting",  5228, 'O', CommandFrame::Setting, EnableRule::Always,                ShownWith::Always},        // Load local file
-    {MainButton::StoreSettings,   "cmdExportSetting",  5229, 'S', CommandFrame::Setting, EnableRule::Always,                ShownWith::Always},        // Store local file
-    {MainButton::Exit,            "cmdExit",           5007, 'X', CommandFrame::None,    EnableRule::WithFrames,            ShownWith::Always},        // Exit
-}};
+inline constexpr std::array<MainButtonRow, MainButtonCount> MainButtons = [] {
+    using B = MainButton;
+    using F = CommandFrame;
+    using E = EnableRule;
+    using S = ShownWith;
+    return std::array<MainButtonRow, MainButtonCount>{{
+        // button            name                 caption Alt  frame       enabled                   shown
+        {B::Read,            "cmdDown1",          5037,   'I', F::Read,    E::Connected,             S::Always},
+        {B::ReadAndSave,     "cmdDown5",          5047,   'G', F::Read,    E::Connected,             S::Always},
+        {B::Download,        "cmdDown2",          5038,   'L', F::Read,    E::Connected,             S::DebugSwitch},
+        {B::PowerOff,        "cmdDown4",          5041,   'P', F::Read,    E::Connected,             S::Always},
+        {B::Update,          "cmdOption0",        5214,   'U', F::Write,   E::ConnectedWithData,     S::Always},
+        {B::UpdateId,        "cmdOption7",        5255,   'D', F::Write,   E::ConnectedWithIdentity, S::Always},
+        {B::DateTimeSet,     "cmdOption1",        5215,   'T', F::Write,   E::Connected,             S::Always},
+        {B::Calibration,     "cmdOption2",        5216,   'C', F::Write,   E::ConnectedWithData,     S::Always},
+        {B::Defaults,        "cmdOption3",        5221,   'F', F::Write,   E::Connected,             S::DebugSwitch},
+        {B::ClearPowerLog,   "cmdOption4",        5230,   'W', F::Write,   E::Connected,             S::DebugSwitch},
+        {B::ClearLoggerData, "cmdOption5",        5040,   'R', F::Write,   E::Connected,             S::DebugSwitch},
+        {B::WriteCheckData,  "cmdOption6",        5231,   'K', F::Write,   E::Connected,             S::DebugSwitch},
+        {B::FlashCheck,      "cmdOption8",        5256,   'H', F::Write,   E::Connected,             S::FactorySwitch},
+        {B::DetailSettings,  "cmdFactorySetting", 5226,   'E', F::Setting, E::Always,                S::Always},
+        {B::FramDump,        "cmdFRAMDump",       5222,   'M', F::Setting, E::Connected,             S::DebugSwitch},
+        {B::LoadSettings,    "cmdImportSetting",  5228,   'O', F::Setting, E::Always,                S::Always},
+        {B::StoreSettings,   "cmdExportSetting",  5229,   'S', F::Setting, E::Always,                S::Always},
+        {B::Exit,            "cmdExit",           5007,   'X', F::None,    E::WithFrames,            S::Always},
+    }};
+}();
 // clang-format on
 
 // A row's place is its button's value: the window finds a button's widget by it.
