@@ -112,9 +112,9 @@ int main(int argc, char** argv) {
         } else {
             std::vector<Stall> reads, downloads;
             for (int i = 0; i < Runs; ++i)
-                reads.push_back(measure([&] { w.cmdDown_Click(1); }));
+                reads.push_back(measure([&] { w.command_Click(MainButton::Read); }));
             for (int i = 0; i < Runs; ++i)
-                downloads.push_back(measure([&] { w.cmdDown_Click(2); }));
+                downloads.push_back(measure([&] { w.command_Click(MainButton::Download); }));
             if (QFileInfo(dir.filePath(QStringLiteral("TQ5800.DAT"))).size() != 524288) {
                 std::fprintf(stderr, "bench_mainwindow: the download did not complete\n");
                 rc = 1;

@@ -6,6 +6,18 @@
 #include <QString>
 #include <array>
 
+// Which long operation runs, as the progress dialogs read it when they open. The values are
+// the ones the program has always used.
+enum class ProgressTask {
+    Idle = 0,
+    Download = 1,       // a download or dump: the dialog offers Cancel
+    Upload = 2,         // an upload without Cancel
+    ZeroAdjustment = 3, // the calibration dialog's zero
+    SpanAdjustment = 4, // the calibration dialog's span
+    BumpTest = 5,       // the calibration dialog's bump test, which can be cancelled
+    FlashCheck = 6,
+};
+
 // A font as the configuration file and the start-up state describe it. The windows turn it
 // into a QFont; the core keeps it as plain data.
 struct FontSpec {
@@ -66,7 +78,7 @@ struct AppState {
     GasDefaultTable GasDefaults;
 
     // Shared between windows.
-    int ProgressTask = 0;
+    ::ProgressTask ProgressTask = ::ProgressTask::Idle;
     std::array<float, 5> LiveReadings{};
     bool LiveReadingsNew = false;
     bool GridEditBusy = false;
@@ -76,6 +88,15 @@ struct AppState {
 };
 
 AppState& appState();
+
+// Sets ProgressTask for a scope and back to idle however the scope ends.
+class ProgressTaskScope {
+public:
+    explicit ProgressTaskScope(ProgressTask task) { appState().ProgressTask = task; }
+    ~ProgressTaskScope() { appState().ProgressTask = ProgressTask::Idle; }
+    ProgressTaskScope(const ProgressTaskScope&) = delete;
+    ProgressTaskScope& operator=(const ProgressTaskScope&) = delete;
+};
 void resetAppState();
 
 // The user-interface language: "ja" or "en". TQ5800_LANG overrides the system's choice.

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     uclHbif& link = *main.uclHB3130();
     if (!QTest::qWaitFor([&] { return link.Connected(); }, 5000))
         qWarning("the simulated instrument did not connect");
-    main.cmdDown_Click(1);
+    main.command_Click(MainButton::Read);
     auto* port = dynamic_cast<SimPortControl*>(link.SerialControl());
     if (!port) {
         qWarning("no simulated instrument");

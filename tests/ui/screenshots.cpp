@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     main.FirstActivate();
     if (!QTest::qWaitFor([&] { return main.uclHB3130()->Connected(); }, 5000))
         qWarning("the simulated instrument did not connect");
-    main.cmdDown_Click(1);
+    main.command_Click(MainButton::Read);
     save(&main, out, QStringLiteral("main_after_read"));
     main.resize(main.minimumSize());
     save(&main, out, QStringLiteral("main_minimum_size"));

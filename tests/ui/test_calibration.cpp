@@ -173,7 +173,7 @@ private slots:
         b.window->txtOperator()->setText(QStringLiteral("K. Tanaka"));
         b.window->txtCylinderLot()->setText(QStringLiteral("LOT-4471"));
         b.window->cmdCal_Click(0);
-        QCOMPARE(appState().ProgressTask, 0);
+        QCOMPARE(appState().ProgressTask, ProgressTask::Idle);
         QVERIFY(b.window->CalibrationOK());
         QCOMPARE(ui().asked.size(), 1);
         QCOMPARE(ui().asked[0].title, LoadMessage(5355));
@@ -364,7 +364,7 @@ private slots:
     }
 
     void progressWindowRunsItsAdjustmentOnce() {
-        appState().ProgressTask = 3;
+        appState().ProgressTask = ProgressTask::ZeroAdjustment;
         int runs = 0;
         frmUploadCalib d([&runs] { ++runs; });
         QCOMPARE(d.windowTitle(), QStringLiteral("Adjusting Zero"));
@@ -372,10 +372,10 @@ private slots:
         QVERIFY(d.cmdUpload()->isHidden());
         QCOMPARE(d.exec(), int(QDialog::Accepted)); // closes itself
         QCOMPARE(runs, 1);
-        appState().ProgressTask = 4;
+        appState().ProgressTask = ProgressTask::SpanAdjustment;
         frmUploadCalib span([] {});
         QCOMPARE(span.windowTitle(), QStringLiteral("Adjusting Span Settings."));
-        appState().ProgressTask = 0;
+        appState().ProgressTask = ProgressTask::Idle;
     }
 
     void calibrationCommandRunsThePump() {

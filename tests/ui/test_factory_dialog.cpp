@@ -299,7 +299,7 @@ private slots:
                 d->cmdOK_Click();
             }
         });
-        w.cmdFactorySetting()->click();
+        w.button(MainButton::DetailSettings)->click();
         QVERIFY(opened);
         QCOMPARE(appState().Instrument.StationList(3), QStringLiteral("FROM-DIALOG"));
         QVERIFY(appState().Instrument.Change_StationList(3));

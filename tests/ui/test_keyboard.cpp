@@ -217,9 +217,10 @@ private slots:
         m_main->FirstActivate();
         QApplication::setActiveWindow(m_main.get());
         QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
-        QVERIFY(QTest::qWaitFor([&] { return m_main->cmdDown(1)->isEnabled(); }, ConnectLimitMs));
+        QVERIFY(QTest::qWaitFor([&] { return m_main->button(MainButton::Read)->isEnabled(); },
+                                ConnectLimitMs));
         // Once connected, the keyboard starts at the read.
-        QCOMPARE(QApplication::focusWidget(), m_main->cmdDown(1));
+        QCOMPARE(QApplication::focusWidget(), m_main->button(MainButton::Read));
     }
     void cleanupTestCase() {
         m_main.reset();
@@ -246,7 +247,7 @@ private slots:
         QCOMPARE(appState().Instrument.Warning(0), 12.0f);
         // One Tab leaves the grid for the first command.
         press(g, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), m_main->cmdDown(1));
+        QCOMPARE(QApplication::focusWidget(), m_main->button(MainButton::Read));
         sim().clearCounters();
         press(nullptr, Qt::Key_U, Qt::AltModifier);
 

@@ -80,7 +80,7 @@ class TestMainCommands : public QObject {
         if (!QTest::qWaitFor([&] { return link->Connected(); }, ConnectLimitMs))
             qWarning("no connection");
         if (read)
-            m_w->cmdDown_Click(1);
+            m_w->command_Click(MainButton::Read);
         sim().clearCounters();
         asked().asked.clear();
         markLog();
@@ -119,18 +119,18 @@ class TestMainCommands : public QObject {
     void run(const QString& command) {
         frmMain& w = *m_w;
         static const QHash<QString, std::function<void(frmMain&)>> commands = {
-            {"Update", [](frmMain& w) { w.cmdOption_Click(0); }},
-            {"DateTime", [](frmMain& w) { w.cmdOption_Click(1); }},
-            {"Default", [](frmMain& w) { w.cmdOption_Click(3); }},
-            {"ClearPower", [](frmMain& w) { w.cmdOption_Click(4); }},
-            {"ClearLogger", [](frmMain& w) { w.cmdOption_Click(5); }},
-            {"CheckData", [](frmMain& w) { w.cmdOption_Click(6); }},
-            {"UpdateID", [](frmMain& w) { w.cmdOption_Click(7); }},
-            {"Flash", [](frmMain& w) { w.cmdOption_Click(8); }},
-            {"Read", [](frmMain& w) { w.cmdDown_Click(1); }},
-            {"Download", [](frmMain& w) { w.cmdDown_Click(2); }},
-            {"PowerOff", [](frmMain& w) { w.cmdDown_Click(4); }},
-            {"FramDump", [](frmMain& w) { w.cmdFRAMDump()->click(); }},
+            {"Update", [](frmMain& w) { w.command_Click(MainButton::Update); }},
+            {"DateTime", [](frmMain& w) { w.command_Click(MainButton::DateTimeSet); }},
+            {"Default", [](frmMain& w) { w.command_Click(MainButton::Defaults); }},
+            {"ClearPower", [](frmMain& w) { w.command_Click(MainButton::ClearPowerLog); }},
+            {"ClearLogger", [](frmMain& w) { w.command_Click(MainButton::ClearLoggerData); }},
+            {"CheckData", [](frmMain& w) { w.command_Click(MainButton::WriteCheckData); }},
+            {"UpdateID", [](frmMain& w) { w.command_Click(MainButton::UpdateId); }},
+            {"Flash", [](frmMain& w) { w.command_Click(MainButton::FlashCheck); }},
+            {"Read", [](frmMain& w) { w.command_Click(MainButton::Read); }},
+            {"Download", [](frmMain& w) { w.command_Click(MainButton::Download); }},
+            {"PowerOff", [](frmMain& w) { w.command_Click(MainButton::PowerOff); }},
+            {"FramDump", [](frmMain& w) { w.button(MainButton::FramDump)->click(); }},
         };
         commands.value(command)(w);
     }
@@ -172,7 +172,7 @@ private slots:
         QCOMPARE(asked().asked[0].title, LoadMessage(title));
         QCOMPARE(asked().asked[0].icon, UiServices::Question);
         QCOMPARE(sim().receivedPayloads(), QStringList());
-        QVERIFY(m_w->cmdExit()->isEnabled());
+        QVERIFY(m_w->button(MainButton::Exit)->isEnabled());
     }
 
     void commandsSendAndReport_data() {
@@ -220,7 +220,7 @@ private slots:
         if (box)
             QCOMPARE(asked().asked.last().text, LoadMessage(box));
         QVERIFY(!m_w->progressDialog());
-        QVERIFY(m_w->cmdExit()->isEnabled());
+        QVERIFY(m_w->button(MainButton::Exit)->isEnabled());
         QVERIFY(m_w->vfgOption()->isEnabled());
         QCOMPARE(asked().busyDepth, 0);
     }
@@ -293,7 +293,7 @@ private slots:
             QCOMPARE(asked().asked.last().icon, UiServices::Critical);
         }
         QCOMPARE(readAll(m_dir->filePath("TQ5800_Setting.csv")), csvBefore);
-        QVERIFY(m_w->cmdExit()->isEnabled());
+        QVERIFY(m_w->button(MainButton::Exit)->isEnabled());
         QCOMPARE(asked().busyDepth, 0);
         if (fault == "silent")
             return;
@@ -417,10 +417,10 @@ private slots:
 
     void updateIdWaitsForAKnownIdentity() {
         window(false);
-        QTRY_VERIFY(m_w->cmdOption(0)->isEnabled());
-        QVERIFY(!m_w->cmdOption(7)->isEnabled());
+        QTRY_VERIFY(m_w->button(MainButton::Update)->isEnabled());
+        QVERIFY(!m_w->button(MainButton::UpdateId)->isEnabled());
         run("Read");
-        QVERIFY(m_w->cmdOption(7)->isEnabled());
+        QVERIFY(m_w->button(MainButton::UpdateId)->isEnabled());
     }
 
     void aRunningCommandLocksTheWindow() {
@@ -432,7 +432,8 @@ private slots:
             SettingsGrid* s = m_w->settings();
             for (QWidget* w : std::initializer_list<QWidget*>{
                      m_w->vfgOption(), s->txtOption(0), s->txtOption(2), s->cmbInterval(),
-                     s->cmbStation(), m_w->cmdExit(), m_w->cmdOption(0)})
+                     s->cmbStation(), m_w->button(MainButton::Exit),
+                     m_w->button(MainButton::Update)})
                 enabled << w->isEnabled();
             enabled << (m_w->progressDialog() && m_w->progressDialog()->isVisible());
         });
@@ -452,7 +453,7 @@ private slots:
         QVERIFY(lines(Red).isEmpty());
         QCOMPARE(lines(Green).last(),
                  shown(5787, {QDir::toNativeSeparators(m_dir->filePath("TQ5800.DAT"))}));
-        QCOMPARE(appState().ProgressTask, 0);
+        QCOMPARE(appState().ProgressTask, ProgressTask::Idle);
 
         // A block that never completes: "One more time !" and one whole second try.
         QVERIFY(sim().setFaults(QStringLiteral("withhold=3")));
@@ -493,11 +494,11 @@ private slots:
         QCOMPARE(record().ImportFlag(), qint16(-1)); // the first activation ran again
         QVERIFY(record().SerialNo().trimmed().isEmpty() || record().SerialNo().startsWith(u'-'));
         QVERIFY(QFile::exists(m_dir->filePath("TQ5800Config.ini")));
-        QVERIFY(!m_w->cmdOption(7)->isEnabled());
+        QVERIFY(!m_w->button(MainButton::UpdateId)->isEnabled());
         // The same instrument answers the connect sequence again.
         QVERIFY(QTest::qWaitFor([&] { return m_w->uclHB3130()->Connected(); }, ConnectLimitMs));
         QTRY_COMPARE(m_w->shpStatus(1)->fillColor(), QColor(0, 255, 0));
-        QVERIFY(m_w->cmdDown(1)->isEnabled());
+        QVERIFY(m_w->button(MainButton::Read)->isEnabled());
     }
 
     void flashCheckComparesWithTheReference_data() {
@@ -540,8 +541,8 @@ private slots:
         QCOMPARE(sent.last(), QStringLiteral("XY,C,"));
         const QString verdict = LoadMessage(5388, {flipOneByte ? "NG" : "OK"});
         QVERIFY(lines(flipOneByte ? Red : Green).contains(verdict));
-        QCOMPARE(appState().ProgressTask, 0);
-        QVERIFY(m_w->cmdExit()->isEnabled());
+        QCOMPARE(appState().ProgressTask, ProgressTask::Idle);
+        QVERIFY(m_w->button(MainButton::Exit)->isEnabled());
         QCOMPARE(MainCommands::CompareDataFiles(copy, m_dir->filePath("TQ5800.DAT")),
                  qint64(flipOneByte ? 1 : 0));
     }
@@ -550,27 +551,27 @@ private slots:
         window(false);
         // The program's defaults are not stored as an instrument's settings: refused before
         // a file is even asked for.
-        m_w->cmdExportSetting()->click();
+        m_w->button(MainButton::StoreSettings)->click();
         QCOMPARE(asked().asked.last().text, LoadMessage(9415));
         QVERIFY(asked().fileFilters.isEmpty());
         // Nor what a read that broke off left in the record.
         QVERIFY(sim().setFaults(QStringLiteral("silent=60")));
         run("Read");
-        m_w->cmdExportSetting()->click();
+        m_w->button(MainButton::StoreSettings)->click();
         QCOMPARE(asked().asked.last().text, LoadMessage(9415));
         QVERIFY(asked().fileFilters.isEmpty());
 
         // A read whose calibration history did not come is a failed read: no row.
         QVERIFY(sim().setFaults(QString()));
         QTRY_VERIFY(m_w->uclHB3130()->Connected());
-        m_w->cmdDown_Click(5);
+        m_w->command_Click(MainButton::ReadAndSave);
         const QString csv = m_dir->filePath("TQ5800_Setting.csv");
         const QByteArray oneRow = readAll(csv);
         QCOMPARE(oneRow.count("\r\nRead,"), 1);
         QVERIFY(record().CalibBefore(0) != -101.0f);
         markLog();
         QVERIFY(sim().setFaults(QStringLiteral("silent=190")));
-        m_w->cmdDown_Click(5);
+        m_w->command_Click(MainButton::ReadAndSave);
         QCOMPARE(readAll(csv), oneRow);
         QVERIFY(lines(Red).contains(shown(9414)));
         QCOMPARE(record().CalibBefore(0), -101.0f); // unknown, not the last read's
@@ -579,7 +580,7 @@ private slots:
         QVERIFY(sim().setFaults(QString()));
         QTRY_VERIFY(m_w->uclHB3130()->Connected());
         QFile::setPermissions(csv, QFile::ReadOwner);
-        m_w->cmdDown_Click(5);
+        m_w->command_Click(MainButton::ReadAndSave);
         QCOMPARE(asked().asked.last().text,
                  LoadMessage(9413, {QDir::toNativeSeparators(csv), qt_error_string(EACCES)}));
         QCOMPARE(asked().asked.last().icon, UiServices::Critical);
@@ -612,7 +613,7 @@ private slots:
         window();
         const QString file = m_dir->filePath("a.seq");
         asked().fileNames.enqueue(file);
-        m_w->cmdExportSetting()->click();
+        m_w->button(MainButton::StoreSettings)->click();
         QCOMPARE(asked().fileFilters.last(),
                  (QStringList{"All files (*.*)", "Config Data (*.seq)"}));
         QCOMPARE(asked().selectedFilters.last(), 1);
@@ -623,7 +624,7 @@ private slots:
         text.replace("AP,W,0,", "AP,W,1,");
         QVERIFY(writeAll(file, text + "ZZ,W,1,\r\n"));
         asked().fileNames.enqueue(file);
-        m_w->cmdImportSetting()->click();
+        m_w->button(MainButton::LoadSettings)->click();
         QCOMPARE(asked().texts().count(QStringLiteral("unknown")), 1);
         QCOMPARE(record().AlarmMode(), qint16(1));
         QCOMPARE(record().ImportFlag(), qint16(-1));
@@ -634,7 +635,7 @@ private slots:
         wide.replace(wide.indexOf("\r\nSC,W,") + 7, 4, "1000");
         QVERIFY(writeAll(file, wide));
         asked().fileNames.enqueue(file);
-        m_w->cmdImportSetting()->click();
+        m_w->button(MainButton::LoadSettings)->click();
         QCOMPARE(asked().asked.last().text,
                  LoadMessage(5776, {"16", "value wider than its field of the instrument"}));
         QCOMPARE(asked().asked.last().icon, UiServices::Critical);
@@ -644,12 +645,12 @@ private slots:
         record().setSpecNo(QStringLiteral("12345678901"));
         QFile::remove(file);
         asked().fileNames.enqueue(file);
-        m_w->cmdExportSetting()->click();
+        m_w->button(MainButton::StoreSettings)->click();
         QVERIFY(asked().asked.last().text.contains(QStringLiteral("12345678901")));
         QVERIFY(!QFile::exists(file));
         // A cancelled dialog does nothing.
         const int before = asked().asked.size();
-        m_w->cmdExportSetting()->click();
+        m_w->button(MainButton::StoreSettings)->click();
         QCOMPARE(asked().asked.size(), before);
     }
 

@@ -14,6 +14,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -83,22 +85,135 @@ private slots:
         auto w = makeWindow();
         QCOMPARE(w->windowTitle(), QStringLiteral("TQ-5800 - CH4 Setup Program [P.No.04765]"));
         // Each command with its Alt key.
-        QCOMPARE(w->cmdDown(5)->text(), QStringLiteral("Information &Get && Save"));
-        QCOMPARE(w->cmdOption(0)->text(), QStringLiteral("&Update"));
+        QCOMPARE(w->button(MainButton::ReadAndSave)->text(),
+                 QStringLiteral("Information &Get && Save"));
+        QCOMPARE(w->button(MainButton::Update)->text(), QStringLiteral("&Update"));
         QCOMPARE(w->lblStatus(1)->text(), QStringLiteral("Connect"));
         QCOMPARE(w->txtSuffix()->accessibleName(), QStringLiteral("Filename Suffix at Save"));
-        QVERIFY(w->cmdDown(2)->isHidden());
-        QVERIFY(w->cmdFRAMDump()->isHidden());
-        for (int i = 3; i <= 6; ++i)
-            QVERIFY(w->cmdOption(i)->isHidden());
-        QVERIFY(w->cmdOption(8)->isHidden());
-        QVERIFY(!w->cmdOption(7)->isHidden());
+        QVERIFY(w->button(MainButton::Download)->isHidden());
+        QVERIFY(w->button(MainButton::FramDump)->isHidden());
+        for (MainButton b : {MainButton::Defaults, MainButton::ClearPowerLog,
+                             MainButton::ClearLoggerData, MainButton::WriteCheckData})
+            QVERIFY(w->button(b)->isHidden());
+        QVERIFY(w->button(MainButton::FlashCheck)->isHidden());
+        QVERIFY(!w->button(MainButton::UpdateId)->isHidden());
         QVERIFY(w->minimumWidth() >= 700 && w->minimumHeight() >= 550);
 
         auto d = makeWindow(true, true);
-        QVERIFY(!d->cmdDown(2)->isHidden());
-        QVERIFY(!d->cmdOption(3)->isHidden());
-        QVERIFY(!d->cmdOption(8)->isHidden());
+        QVERIFY(!d->button(MainButton::Download)->isHidden());
+        QVERIFY(!d->button(MainButton::Defaults)->isHidden());
+        QVERIFY(!d->button(MainButton::FlashCheck)->isHidden());
+    }
+
+    // Every command by its control name: its caption with the Alt key, its frame and its place
+    // there (row, column; Exit sits below the frames).
+    void commandCaptionsAndPlaces_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        const QString read = "Read Commands", write = "Write Commands", set = "Setting Commands";
+        QTest::newRow("cmdDown1") << "cmdDown1"
+                                  << "&Instrument Information" << read << 0 << 0;
+        QTest::newRow("cmdDown5") << "cmdDown5"
+                                  << "Information &Get && Save" << read << 0 << 1;
+        QTest::newRow("cmdDown2") << "cmdDown2"
+                                  << "Down&load Logger Data" << read << 1 << 0;
+        QTest::newRow("cmdDown4") << "cmdDown4"
+                                  << "&Power Off" << read << 1 << 1;
+        QTest::newRow("cmdOption0") << "cmdOption0"
+                                    << "&Update" << write << 0 << 0;
+        QTest::newRow("cmdOption7") << "cmdOption7"
+                                    << "Up&date ID" << write << 0 << 1;
+        QTest::newRow("cmdOption1") << "cmdOption1"
+                                    << "Da&te/Time Set" << write << 1 << 0;
+        QTest::newRow("cmdOption2") << "cmdOption2"
+                                    << "&Calibration" << write << 1 << 1;
+        QTest::newRow("cmdOption3") << "cmdOption3"
+                                    << "DE&FAULT" << write << 2 << 0;
+        QTest::newRow("cmdOption4") << "cmdOption4"
+                                    << "Clear Po&wer Log" << write << 2 << 1;
+        QTest::newRow("cmdOption5") << "cmdOption5"
+                                    << "Clea&r Logger Data" << write << 3 << 0;
+        QTest::newRow("cmdOption6") << "cmdOption6"
+                                    << "Write Chec&k Data" << write << 3 << 1;
+        QTest::newRow("cmdOption8") << "cmdOption8"
+                                    << "FLAS&H Check" << write << 4 << 0;
+        QTest::newRow("cmdFactorySetting") << "cmdFactorySetting"
+                                           << "D&etail Settings" << set << 0 << 0;
+        QTest::newRow("cmdFRAMDump") << "cmdFRAMDump"
+                                     << "FRA&M Dump" << set << 0 << 1;
+        QTest::newRow("cmdImportSetting") << "cmdImportSetting"
+                                          << "L&oad local file" << set << 1 << 0;
+        QTest::newRow("cmdExportSetting") << "cmdExportSetting"
+                                          << "&Store local file" << set << 1 << 1;
+        QTest::newRow("cmdExit") << "cmdExit"
+                                 << "E&xit" << QString() << -1 << -1;
+    }
+    void commandCaptionsAndPlaces() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QString, frame);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        auto w = makeWindow(true, true);
+        auto* b = w->findChild<QPushButton*>(name);
+        QVERIFY(b);
+        QCOMPARE(b->text(), caption);
+        auto* box = qobject_cast<QGroupBox*>(b->parentWidget());
+        QCOMPARE(box ? box->title() : QString(), frame);
+        int r = -1, c = -1, rows = 0, columns = 0;
+        if (auto* grid = box ? qobject_cast<QGridLayout*>(box->layout()) : nullptr)
+            grid->getItemPosition(grid->indexOf(b), &r, &c, &rows, &columns);
+        QCOMPARE(r, row);
+        QCOMPARE(c, column);
+    }
+
+    // Which commands may be pressed, by the link and by what the record holds.
+    void commandsFollowLinkAndRecord_data() {
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QStringList>("enabled");
+        const QStringList always{"cmdFactorySetting", "cmdImportSetting", "cmdExportSetting",
+                                 "cmdExit"};
+        const QStringList online =
+            always + QStringList{"cmdDown1",    "cmdDown2",   "cmdDown4",   "cmdDown5",
+                                 "cmdFRAMDump", "cmdOption1", "cmdOption3", "cmdOption4",
+                                 "cmdOption5",  "cmdOption6", "cmdOption8"};
+        QTest::newRow("offline") << false << "defaults" << always;
+        QTest::newRow("no data") << true << "empty" << online;
+        QTest::newRow("defaults") << true << "defaults"
+                                  << online + QStringList{"cmdOption0", "cmdOption2"};
+        QTest::newRow("read") << true << "read"
+                              << online + QStringList{"cmdOption0", "cmdOption2", "cmdOption7"};
+    }
+    void commandsFollowLinkAndRecord() {
+        QFETCH(bool, connected);
+        QFETCH(QString, record);
+        QFETCH(QStringList, enabled);
+        auto w = makeWindow(true, true);
+        auto* read = w->findChild<QPushButton*>(QStringLiteral("cmdDown1"));
+        if (connected) {
+            QVERIFY(connectWindow(*w));
+            QTRY_VERIFY(read->isEnabled()); // the connect event arrives queued
+        }
+        if (record == "read") {
+            read->click();
+            QVERIFY(appState().Instrument.CommFlags() != 0);
+        } else if (record == "empty") {
+            appState().Instrument.setImportFlag(0);
+            w->RefreshCommands();
+        }
+        int seen = 0;
+        for (const QPushButton* b : w->findChildren<QPushButton*>()) {
+            if (b->window() != w.get())
+                continue; // a progress dialog on its way out
+            ++seen;
+            QVERIFY2(b->isEnabled() == enabled.contains(b->objectName()),
+                     qPrintable(b->objectName()));
+        }
+        QCOMPARE(seen, 18);
     }
 
     // At the smallest size the window allows, no button is squashed below what its caption
@@ -141,9 +256,9 @@ private slots:
         auto w = makeWindow();
         // Before the instrument answers: defaults count as data, nothing to send to.
         QCOMPARE(w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
-        QVERIFY(!w->cmdDown(1)->isEnabled());
-        QVERIFY(!w->cmdOption(0)->isEnabled());
-        QVERIFY(w->cmdImportSetting()->isEnabled());
+        QVERIFY(!w->button(MainButton::Read)->isEnabled());
+        QVERIFY(!w->button(MainButton::Update)->isEnabled());
+        QVERIFY(w->button(MainButton::LoadSettings)->isEnabled());
         QVERIFY(w->vfgOption()->isEnabled());
         QVERIFY(w->txtSuffix()->isReadOnly());
         QVERIFY(w->shpStatus(2)->isHidden());
@@ -151,9 +266,9 @@ private slots:
         QVERIFY(connectWindow(*w));
         QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(0, 255, 0));
         QCOMPARE(w->shpStatus(0)->fillColor(), QColor(0, 255, 0));
-        QVERIFY(w->cmdDown(1)->isEnabled());
-        QVERIFY(w->cmdOption(0)->isEnabled());
-        QVERIFY(w->cmdOption(1)->isEnabled());
+        QVERIFY(w->button(MainButton::Read)->isEnabled());
+        QVERIFY(w->button(MainButton::Update)->isEnabled());
+        QVERIFY(w->button(MainButton::DateTimeSet)->isEnabled());
         QVERIFY(!w->txtSuffix()->isReadOnly());
         QVERIFY(w->logText().contains(QStringLiteral("...Connection Successful.")));
 
@@ -163,7 +278,7 @@ private slots:
         port->setCableConnected(false);
         QTRY_VERIFY_WITH_TIMEOUT(!w->uclHB3130()->Connected(), ConnectLimitMs);
         QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
-        QVERIFY(!w->cmdDown(1)->isEnabled());
+        QVERIFY(!w->button(MainButton::Read)->isEnabled());
         QVERIFY(w->vfgOption()->isEnabled());
     }
 
@@ -190,12 +305,12 @@ private slots:
         QVERIFY(!entry->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(!w->uclHB3130()->Connected(), ConnectLimitMs);
         QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
-        QVERIFY(!w->cmdDown(1)->isEnabled());
+        QVERIFY(!w->button(MainButton::Read)->isEnabled());
 
         entry->trigger();
         QVERIFY(connectWindow(*w));
         QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(0, 255, 0));
-        QVERIFY(w->cmdDown(1)->isEnabled());
+        QVERIFY(w->button(MainButton::Read)->isEnabled());
     }
 
     void readFillsGridAndIdentity() {
@@ -203,7 +318,7 @@ private slots:
         QVERIFY(connectWindow(*w));
         auto* port = qobject_cast<SimPortControl*>(w->uclHB3130()->SerialControl());
         const SimDeviceState& sim = port->instrument().state();
-        w->cmdDown_Click(1);
+        w->command_Click(MainButton::Read);
         const clsInstrument& r = appState().Instrument;
         QCOMPARE(r.CommFlags(), -1);
         QCOMPARE(r.ImportFlag(), 0);
@@ -225,7 +340,7 @@ private slots:
 
         // An instrument clock two days ahead: shown as such, and the read warns.
         port->instrument().state().setClock(QDateTime::currentDateTime().addDays(2));
-        w->cmdDown_Click(1);
+        w->command_Click(MainButton::Read);
         QVERIFY(w->logText().contains(LoadMessage(5591)));
         QTRY_VERIFY(w->lblOption(6)->text().startsWith(
             QDateTime::currentDateTime().addDays(2).toString(QStringLiteral("MM/dd/yyyy"))));
@@ -237,12 +352,12 @@ private slots:
         auto* port = qobject_cast<SimPortControl*>(w->uclHB3130()->SerialControl());
         port->instrument().clearCounters();
         w->txtSuffix()->setText(QStringLiteral("a/b"));
-        w->cmdDown_Click(5);
+        w->command_Click(MainButton::ReadAndSave);
         QCOMPARE(m_ui->services.asked.last().text, LoadMessage(5382));
         QCOMPARE(port->instrument().commandCount("VP,R"), 0);
         w->txtSuffix()->setText(QStringLiteral("_01"));
-        w->cmdDown_Click(5);
-        w->cmdDown_Click(5);
+        w->command_Click(MainButton::ReadAndSave);
+        w->command_Click(MainButton::ReadAndSave);
         QFile csv(m_dir->filePath(QStringLiteral("TQ5800_Setting_01.csv")));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = csv.readAll().split('\n');

@@ -359,7 +359,7 @@ void frmCalibration::SetCalibResult(bool result, const Calibration::Flags& statu
                                            status, live, asZero);
 }
 
-void frmCalibration::runAdjustment(int task) {
+void frmCalibration::runAdjustment(ProgressTask task) {
     AppState& s = appState();
     m_calibrationOK = false;
     s.ProgressTask = task;
@@ -367,9 +367,9 @@ void frmCalibration::runAdjustment(int task) {
         frmUploadCalib* dlg = nullptr;
         frmUploadCalib progress(
             [this, task, &dlg] {
-                if (task == 3)
+                if (task == ProgressTask::ZeroAdjustment)
                     zeroAdjustment();
-                else if (task == 4)
+                else if (task == ProgressTask::SpanAdjustment)
                     spanAdjustment();
                 else
                     bumpTest(dlg);
@@ -381,13 +381,12 @@ void frmCalibration::runAdjustment(int task) {
                     [link = m_host.link] { link->setCancel(true); });
         progress.exec();
     }
-    s.ProgressTask = 0;
+    s.ProgressTask = ProgressTask::Idle;
     // Polling was paused while the step talked to the instrument.
     m_trend->markGap();
     enableAdjustments();
     if (m_calibrationOK)
-        ui().inform(this, m_resultText,
-                    LoadMessage(task == frmUploadCalib::BumpTestTask ? 5800 : 5355));
+        ui().inform(this, m_resultText, LoadMessage(task == ProgressTask::BumpTest ? 5800 : 5355));
 }
 
 void frmCalibration::zeroAdjustment() {
@@ -454,7 +453,7 @@ void frmCalibration::cmdBumpTest_Click() {
         return;
     }
     if (recordCanBeKept(5819))
-        runAdjustment(frmUploadCalib::BumpTestTask);
+        runAdjustment(ProgressTask::BumpTest);
 }
 
 void frmCalibration::cmdCertificate_Click() {
@@ -502,7 +501,7 @@ void frmCalibration::cmdCal_Click(int index) {
         return;
     switch (index) {
     case 0:
-        runAdjustment(3);
+        runAdjustment(ProgressTask::ZeroAdjustment);
         break;
     case 1: {
         m_vfgCal->setCurrentCell(4, ColSelect);
@@ -521,7 +520,7 @@ void frmCalibration::cmdCal_Click(int index) {
             return;
         }
         if (recordCanBeKept(5346))
-            runAdjustment(4);
+            runAdjustment(ProgressTask::SpanAdjustment);
         break;
     }
     case 2:

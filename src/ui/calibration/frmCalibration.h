@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+enum class ProgressTask;
 class CalibrationTrend;
 class FlexGrid;
 class frmUploadCalib;
@@ -92,7 +93,7 @@ private:
     bool commitOpenEdit();
     // False, with a box titled `title`, when the calibration log cannot be written.
     bool recordCanBeKept(int title);
-    void runAdjustment(int task);
+    void runAdjustment(ProgressTask task);
     void zeroAdjustment();
     void spanAdjustment();
     void bumpTest(frmUploadCalib* progress);

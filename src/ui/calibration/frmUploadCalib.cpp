@@ -32,13 +32,13 @@ frmUploadCalib::frmUploadCalib(std::function<void()> adjustment, QWidget* parent
     connect(m_cmdUpload, &QPushButton::clicked, this, &frmUploadCalib::cmdUpload_Click);
     ApplyAppFont(this);
 
-    const int task = appState().ProgressTask;
-    if (task == 3 || task == 4) {
-        const QString caption = LoadMessage(task == 3 ? 6002 : 6003);
+    const ProgressTask task = appState().ProgressTask;
+    if (task == ProgressTask::ZeroAdjustment || task == ProgressTask::SpanAdjustment) {
+        const QString caption = LoadMessage(task == ProgressTask::ZeroAdjustment ? 6002 : 6003);
         setWindowTitle(caption);
         m_lblUpload->setText(caption);
         m_cmdUpload->setVisible(false);
-    } else if (task == BumpTestTask) {
+    } else if (task == ProgressTask::BumpTest) {
         // The bump test writes nothing to the instrument and may take its whole time limit:
         // it can be cancelled.
         setWindowTitle(LoadMessage(5800));

@@ -14,9 +14,7 @@ class QTimer;
 class frmUploadCalib : public QDialog {
     Q_OBJECT
 public:
-    // ProgressTask of the bump test.
-    static constexpr int BumpTestTask = 5;
-    // The caption follows the program's ProgressTask (3 zero, 4 span, 5 bump test) at creation;
+    // The caption follows the program's ProgressTask (zero, span or bump test) at creation;
     // only the bump test offers the cancel button.
     explicit frmUploadCalib(std::function<void()> adjustment, QWidget* parent = nullptr);
 

@@ -31,27 +31,27 @@ frmUpload::frmUpload(QWidget* parent) : QDialog(parent) {
     int caption = 6004;
     bool cancelVisible = false;
     switch (appState().ProgressTask) {
-    case 1:
+    case ProgressTask::Download:
         caption = 6001;
         cancelVisible = true;
         break;
-    case 2:
+    case ProgressTask::Upload:
         caption = 6001;
         break;
-    case 3:
+    case ProgressTask::ZeroAdjustment:
         caption = 6002;
         break;
-    case 4:
+    case ProgressTask::SpanAdjustment:
         caption = 6003;
         break;
-    case 5:
+    case ProgressTask::BumpTest:
         caption = 6004;
         cancelVisible = true;
         break;
-    case 6:
+    case ProgressTask::FlashCheck:
         caption = 6058;
         break;
-    default:
+    case ProgressTask::Idle:
         break;
     }
     setWindowTitle(LoadMessage(caption));

@@ -10,30 +10,14 @@
 #include "model/SettingsChecks.h"
 #include "model/clsInstrument.h"
 #include "ui/common/UiServices.h"
-#include "ui/common/frmUpload.h"
 #include "ui/main/ChangedSettings.h"
-#include "ui/main/SettingsGrid.h"
-#include "ui/main/frmMain.h"
 
 #include <QFile>
 
-namespace {
-
-// Resets ProgressTask however a command ends.
-class ProgressTaskScope {
-public:
-    explicit ProgressTaskScope(int task) { appState().ProgressTask = task; }
-    ~ProgressTaskScope() { appState().ProgressTask = 0; }
-    ProgressTaskScope(const ProgressTaskScope&) = delete;
-    ProgressTaskScope& operator=(const ProgressTaskScope&) = delete;
-};
-
-} // namespace
-
-MainCommands::MainCommands(frmMain& window) : QObject(&window), m_w(window) {}
+MainCommands::MainCommands(QObject* parent, Host host) : QObject(parent), m_host(std::move(host)) {}
 
 uclHbif& MainCommands::link() const {
-    return *m_w.m_link;
+    return *m_host.link;
 }
 
 clsInstrument& MainCommands::record() const {
@@ -41,29 +25,43 @@ clsInstrument& MainCommands::record() const {
 }
 
 FlowOutput MainCommands::output() const {
-    return m_w.flowOutput();
+    return m_host.output();
 }
 
 bool MainCommands::calibrationDriven() const {
-    const int task = appState().ProgressTask;
-    return task == 4 || task == 5;
+    const ProgressTask task = appState().ProgressTask;
+    return task == ProgressTask::SpanAdjustment || task == ProgressTask::BumpTest;
 }
 
 void MainCommands::failureBox(const QString& text) {
-    ui().message(&m_w, text, QString(), UiServices::NoIcon, UiServices::Ok);
+    ui().message(m_host.window, text, QString(), UiServices::NoIcon, UiServices::Ok);
+}
+
+void MainCommands::info(int message, quint32 rgb) {
+    output().addInfo(LoadMessage(message), rgb);
+}
+
+void MainCommands::StartOver() {
+    m_identityKnown = false;
+    m_settingsKnown = false;
+    rememberBaseline();
+}
+
+void MainCommands::rememberBaseline() {
+    m_baseline = record();
 }
 
 bool MainCommands::refusedByChecks() {
     UpdateCheck check = CheckBeforeUpdate(record());
     // A red cell is a value the checks refuse, whichever way it got there.
-    if (check.ok && m_w.m_settings->HasRedCell()) {
+    if (check.ok && m_host.hasRedCell()) {
         check.ok = false;
         check.message = 5361;
         check.title = 5362;
     }
     if (check.ok)
         return false;
-    ui().message(&m_w, LoadMessage(check.message, check.params), LoadMessage(check.title),
+    ui().message(m_host.window, LoadMessage(check.message, check.params), LoadMessage(check.title),
                  UiServices::Critical, UiServices::Ok);
     return true;
 }
@@ -73,33 +71,34 @@ bool MainCommands::Update(UpdateKind kind) {
     clsInstrument& r = record();
     if (!driven) {
         // A cell still being edited is part of what is to be written.
-        m_w.commitEdits();
+        m_host.commitEdits();
         if (refusedByChecks())
             return false;
         clsInstrument marked = r;
         MarkUpdateGroups(marked, kind);
-        QStringList changes = ChangedSettings(m_w.baseline(), marked, kind);
+        QStringList changes = ChangedSettings(m_baseline, marked, kind);
         if (UserGasHeldBack(r, kind))
             changes << LoadMessage(5858, {r.LS_Name(0).trimmed()});
         const QString detail =
             LoadMessage(5773) + u'\n' +
             (changes.isEmpty() ? LoadMessage(5775) : changes.join(QStringLiteral("\n")));
-        if (ui().askDetailed(&m_w, LoadMessage(5309), LoadMessage(5310), detail) !=
+        if (ui().askDetailed(m_host.window, LoadMessage(5309), LoadMessage(5310), detail) !=
             UiServices::AnswerYes)
             return false;
-        m_w.showProgress(LoadMessage(6057), LoadMessage(6001));
+        m_host.showProgress(LoadMessage(6057), LoadMessage(6001));
     }
-    m_w.setBusy(true);
+    m_host.setBusy(true);
     const UpdateResult result = UpdateFlow(link(), r, kind, output());
-    m_w.setBusy(false);
+    m_host.setBusy(false);
     if (result.written)
-        m_w.rememberBaseline();
+        rememberBaseline();
     if (!driven) {
-        m_w.closeProgress();
+        m_host.closeProgress();
         if (result.written && !result.recordSaved)
-            ui().message(&m_w, result.recordError, QString(), UiServices::Critical, UiServices::Ok);
+            ui().message(m_host.window, result.recordError, QString(), UiServices::Critical,
+                         UiServices::Ok);
         if (result.written)
-            ui().inform(&m_w, LoadMessage(5311), LoadMessage(5312));
+            ui().inform(m_host.window, LoadMessage(5311), LoadMessage(5312));
     }
     return result.written;
 }
@@ -117,19 +116,19 @@ bool MainCommands::WriteCheckData() {
 bool MainCommands::confirmedWrite(const std::function<bool()>& flow) {
     const bool driven = calibrationDriven();
     if (!driven) {
-        if (ui().ask(&m_w, LoadMessage(5309), LoadMessage(5310)) != UiServices::AnswerYes)
+        if (ui().ask(m_host.window, LoadMessage(5309), LoadMessage(5310)) != UiServices::AnswerYes)
             return false;
-        m_w.showProgress(LoadMessage(6057), LoadMessage(6001));
+        m_host.showProgress(LoadMessage(6057), LoadMessage(6001));
     }
-    m_w.setBusy(true);
+    m_host.setBusy(true);
     const bool ok = flow();
-    m_w.setBusy(false);
+    m_host.setBusy(false);
     if (!driven) {
-        m_w.closeProgress();
+        m_host.closeProgress();
         if (ok)
-            ui().inform(&m_w, LoadMessage(5311), LoadMessage(5312));
+            ui().inform(m_host.window, LoadMessage(5311), LoadMessage(5312));
         else
-            ui().inform(&m_w, LoadMessage(5772), LoadMessage(5312), UiServices::Critical);
+            ui().inform(m_host.window, LoadMessage(5772), LoadMessage(5312), UiServices::Critical);
     }
     return ok;
 }
@@ -150,40 +149,38 @@ bool MainCommands::Maintenance(MaintenanceCommand command) {
         title = LoadMessage(5344);
         break;
     }
-    if (ui().ask(&m_w, question, title) != UiServices::AnswerYes)
+    if (ui().ask(m_host.window, question, title) != UiServices::AnswerYes)
         return false;
-    m_w.setBusy(true);
+    m_host.setBusy(true);
     const bool ok = MaintenanceFlow(link(), command, output());
-    m_w.setBusy(false);
+    m_host.setBusy(false);
     return ok;
 }
 
 bool MainCommands::FlashCheck() {
-    if (ui().ask(&m_w, LoadMessage(5386), LoadMessage(5387)) != UiServices::AnswerYes)
+    if (ui().ask(m_host.window, LoadMessage(5386), LoadMessage(5387)) != UiServices::AnswerYes)
         return false;
-    m_w.setBusy(true);
-    ProgressTaskScope task(6);
-    m_w.showProgress(LoadMessage(6057));
+    m_host.setBusy(true);
+    ProgressTaskScope task(ProgressTask::FlashCheck);
+    m_host.showProgress(LoadMessage(6057), QString());
     const auto finish = [this](bool ok) {
-        m_w.closeProgress();
-        m_w.setBusy(false);
+        m_host.closeProgress();
+        m_host.setBusy(false);
         return ok;
     };
-    const auto info = [this](int message) {
-        m_w.AddInfo(LoadMessage(message), frmMain::ColorProgress);
-    };
+    const auto progress = [this](int message) { info(message, FlowColor::Progress); };
     OperationSequences ops(link());
     const auto clearBoth = [&] {
         if (!ops.BodyDataClear()) {
             failureBox(QStringLiteral("Clear log data failed"));
             return false;
         }
-        info(5434);
+        progress(5434);
         if (!ops.PowerDataClear()) {
             failureBox(QStringLiteral("Clear power log failed"));
             return false;
         }
-        info(5471);
+        progress(5471);
         return true;
     };
     if (!clearBoth())
@@ -192,31 +189,30 @@ bool MainCommands::FlashCheck() {
         failureBox(QStringLiteral("Write check data failed"));
         return finish(false);
     }
-    info(5473);
+    progress(5473);
 
-    if (m_w.m_upload)
-        m_w.m_upload->setWindowTitle(LoadMessage(6056));
-    const bool downloaded = downloadInto(m_w.dataFilePath());
-    if (m_w.m_upload)
-        m_w.m_upload->setWindowTitle(LoadMessage(6057));
+    m_host.setProgressCaption(LoadMessage(6056));
+    const bool downloaded = downloadInto(m_host.dataFilePath());
+    m_host.setProgressCaption(LoadMessage(6057));
     if (!clearBoth())
         return finish(false);
-    m_w.closeProgress();
+    m_host.closeProgress();
 
     // An image that did not arrive whole is no proof: only a complete download is compared,
     // and nothing compared is no verdict.
     QString error;
+    const QString reference = m_host.checkFilePath();
     const qint64 differing =
-        downloaded ? CompareDataFiles(m_w.checkFilePath(), m_w.dataFilePath(), &error) : -1;
+        downloaded ? CompareDataFiles(reference, m_host.dataFilePath(), &error) : -1;
     if (differing < 0) {
         if (!error.isEmpty())
-            m_w.AddInfo(LoadMessage(5778, {m_w.checkFilePath(), error}), frmMain::ColorFailure);
-        m_w.AddInfo(LoadMessage(9434), frmMain::ColorFailure);
+            output().addInfo(LoadMessage(5778, {reference, error}), FlowColor::Failure);
+        info(9434, FlowColor::Failure);
         return finish(false);
     }
     const bool same = differing == 0;
-    m_w.AddInfo(LoadMessage(5388, {same ? QStringLiteral("OK") : QStringLiteral("NG")}),
-                same ? frmMain::ColorProgress : frmMain::ColorFailure);
+    output().addInfo(LoadMessage(5388, {same ? QStringLiteral("OK") : QStringLiteral("NG")}),
+                     same ? FlowColor::Progress : FlowColor::Failure);
     return finish(same);
 }
 

@@ -13,7 +13,6 @@
 #include "link/SerialPortControl.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
-#include "model/SettingRecord.h"
 #include "sim/SimInstrument.h"
 #include "ui/calibration/CalibrationCommand.h"
 #include "ui/common/FlexGrid.h"
@@ -26,7 +25,6 @@
 #include "ui/main/MainCommands.h"
 #include "ui/main/SettingsGrid.h"
 #include "ui/shell/AboutBox.h"
-#include "ui/shell/frmOpen.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -34,7 +32,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -43,7 +40,6 @@
 #include <QScreen>
 #include <QTextEdit>
 #include <QTimer>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -61,8 +57,8 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     DefaultCommSettings();
     m_link = new uclHbif(this);
-    m_commands = new MainCommands(*this);
     buildControls();
+    buildCommands();
     buildLayout();
     InstallAboutBox(this);
     installSimulatorActions();
@@ -106,32 +102,15 @@ void frmMain::buildControls() {
         m_shpStatus[i] = new StatusLamp(this);
         m_lblStatus[i] = new QLabel(this);
     }
-    for (int i = 0; i < 3; ++i)
-        m_fraCommand[i] = new QGroupBox(this);
-    for (int i : {1, 2, 4, 5}) {
-        m_cmdDown[i] = new QPushButton(this);
-        m_cmdDown[i]->setObjectName(QStringLiteral("cmdDown%1").arg(i));
-        connect(m_cmdDown[i], &QPushButton::clicked, this, [this, i] { cmdDown_Click(i); });
+    for (QGroupBox*& frame : m_fraCommand)
+        frame = new QGroupBox(this);
+    for (const MainButtonRow& row : MainButtons) {
+        auto* b = new QPushButton(this);
+        b->setObjectName(QLatin1String(row.name));
+        connect(b, &QPushButton::clicked, this,
+                [this, which = row.button] { command_Click(which); });
+        m_buttons[std::size_t(row.button)] = b;
     }
-    for (int i = 0; i < 9; ++i) {
-        m_cmdOption[i] = new QPushButton(this);
-        m_cmdOption[i]->setObjectName(QStringLiteral("cmdOption%1").arg(i));
-        connect(m_cmdOption[i], &QPushButton::clicked, this, [this, i] { cmdOption_Click(i); });
-    }
-    m_cmdFactorySetting = new QPushButton(this);
-    m_cmdFRAMDump = new QPushButton(this);
-    m_cmdImportSetting = new QPushButton(this);
-    m_cmdExportSetting = new QPushButton(this);
-    m_cmdExit = new QPushButton(this);
-    connect(m_cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
-    connect(m_cmdFactorySetting, &QPushButton::clicked, this, &frmMain::cmdFactorySetting_Click);
-    m_cmdFRAMDump->setObjectName(QStringLiteral("cmdFRAMDump"));
-    m_cmdImportSetting->setObjectName(QStringLiteral("cmdImportSetting"));
-    m_cmdExportSetting->setObjectName(QStringLiteral("cmdExportSetting"));
-    m_cmdFactorySetting->setObjectName(QStringLiteral("cmdFactorySetting"));
-    connect(m_cmdFRAMDump, &QPushButton::clicked, m_commands, &MainCommands::FramDump);
-    connect(m_cmdImportSetting, &QPushButton::clicked, m_commands, &MainCommands::ImportSetting);
-    connect(m_cmdExportSetting, &QPushButton::clicked, m_commands, &MainCommands::ExportSetting);
     m_txtSuffix = new QLineEdit(this);
     m_txtSuffix->setObjectName(QStringLiteral("txtSuffix"));
     connect(m_txtSuffix, &QLineEdit::editingFinished, this, &frmMain::txtSuffix_Validate);
@@ -149,114 +128,31 @@ void frmMain::buildControls() {
     connect(m_link, &uclHbif::Beep, this, [] { ui().beep(); });
 }
 
-void frmMain::buildLayout() {
-    // Identity and clocks.
-    auto* status = new QGridLayout(m_fraStatus);
-    status->addWidget(m_lblOption[0], 0, 0);
-    status->addWidget(m_settings->txtOption(0), 0, 1, 1, 3);
-    status->addWidget(m_lblOption[1], 1, 0);
-    status->addWidget(m_settings->txtOption(1), 1, 1);
-    status->addWidget(m_settings->cmbStation(), 1, 2, 1, 2);
-    status->addWidget(m_lblOption[2], 2, 0);
-    status->addWidget(m_settings->txtOption(2), 2, 1, 1, 3);
-    status->addWidget(m_lblOption[7], 3, 0);
-    status->addWidget(m_settings->cmbInterval(), 3, 1);
-    status->addWidget(m_lblOption[3], 4, 0);
-    status->addWidget(m_lblOption[5], 4, 1, 1, 3);
-    status->addWidget(m_lblOption[4], 5, 0);
-    status->addWidget(m_lblOption[6], 5, 1, 1, 3);
-    auto* inst = new QHBoxLayout;
-    inst->addWidget(m_lblInstMap[6]);
-    inst->addWidget(m_lblInstMap[7]);
-    inst->addSpacing(16);
-    inst->addWidget(m_lblInstMap[8]);
-    inst->addWidget(m_lblInstMap[9]);
-    inst->addStretch();
-    status->addLayout(inst, 6, 0, 1, 4);
-    status->setColumnStretch(1, 1);
-    status->setColumnStretch(2, 1);
-    m_lblOption[5]->setMinimumWidth(150);
-    m_lblOption[6]->setMinimumWidth(150);
-
-    // Link lamps.
-    auto* lamps = new QGridLayout(m_fraTransStatus);
-    for (int i = 0; i < 4; ++i) {
-        lamps->addWidget(m_shpStatus[i], i / 2, (i % 2) * 2);
-        lamps->addWidget(m_lblStatus[i], i / 2, (i % 2) * 2 + 1);
-    }
-
-    auto* read = new QGridLayout(m_fraCommand[0]);
-    read->addWidget(m_cmdDown[1], 0, 0);
-    read->addWidget(m_cmdDown[5], 0, 1);
-    read->addWidget(m_cmdDown[2], 1, 0);
-    read->addWidget(m_cmdDown[4], 1, 1);
-    read->addWidget(m_lblSuffix, 2, 0);
-    read->addWidget(m_txtSuffix, 2, 1);
-
-    auto* write = new QGridLayout(m_fraCommand[1]);
-    const int order[] = {0, 7, 1, 2, 3, 4, 5, 6, 8};
-    for (int k = 0; k < 9; ++k)
-        write->addWidget(m_cmdOption[order[k]], k / 2, k % 2);
-
-    auto* setting = new QGridLayout(m_fraCommand[2]);
-    setting->addWidget(m_cmdFactorySetting, 0, 0);
-    setting->addWidget(m_cmdFRAMDump, 0, 1);
-    setting->addWidget(m_cmdImportSetting, 1, 0);
-    setting->addWidget(m_cmdExportSetting, 1, 1);
-
-    auto* banner = new QHBoxLayout;
-    auto* picture = new QLabel(this);
-    picture->setPixmap(
-        ProductPicture().scaled(56, 56, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    auto* bannerText =
-        new QLabel(QStringLiteral("<b>TQ-5800 Setup Program</b><br>P.No.04765"), this);
-    banner->addWidget(picture);
-    banner->addWidget(bannerText, 1);
-
-    auto* right = new QVBoxLayout;
-    right->addLayout(banner);
-    right->addWidget(m_fraTransStatus);
-    right->addWidget(m_fraCommand[0]);
-    right->addWidget(m_fraCommand[1]);
-    right->addWidget(m_fraCommand[2]);
-    right->addStretch();
-    right->addWidget(m_cmdExit);
-
-    auto* left = new QVBoxLayout;
-    left->addWidget(m_fraStatus);
-    left->addWidget(m_settings->vfgOption(), 1);
-
-    auto* top = new QHBoxLayout;
-    top->addLayout(left, 5);
-    top->addLayout(right, 3);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(10, 10, 10, 10);
-    outer->addLayout(top, 3);
-    outer->addWidget(m_lblTitle);
-    outer->addWidget(m_rtbLog, 1);
-
-    // Tab walks the window as it reads: the identity fields, the grid, the command frames
-    // from top to bottom, Exit, then the log pane. Hidden commands are passed over.
-    QList<QWidget*> chain{m_settings->txtOption(0),
-                          m_settings->txtOption(1),
-                          m_settings->cmbStation(),
-                          m_settings->txtOption(2),
-                          m_settings->cmbInterval(),
-                          m_settings->vfgOption(),
-                          m_cmdDown[1],
-                          m_cmdDown[5],
-                          m_cmdDown[2],
-                          m_cmdDown[4],
-                          m_txtSuffix};
-    for (const int k : order)
-        chain << m_cmdOption[k];
-    chain << m_cmdFactorySetting << m_cmdFRAMDump << m_cmdImportSetting << m_cmdExportSetting
-          << m_cmdExit << m_rtbLog;
-    for (int i = 1; i < chain.size(); ++i)
-        setTabOrder(chain[i - 1], chain[i]);
-    m_rtbLog->setTabChangesFocus(true);
-    m_rtbLog->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+void frmMain::buildCommands() {
+    MainCommands::Host host;
+    host.window = this;
+    host.link = m_link;
+    host.suffix = m_txtSuffix;
+    host.output = [this] { return flowOutput(); };
+    host.setBusy = [this](bool busy) { setBusy(busy); };
+    host.commitEdits = [this] { commitEdits(); };
+    host.hasRedCell = [this] { return m_settings->HasRedCell(); };
+    host.showProgress = [this](const QString& caption, const QString& label) {
+        showProgress(caption, label);
+    };
+    host.setProgressCaption = [this](const QString& caption) {
+        if (m_upload)
+            m_upload->setWindowTitle(caption);
+    };
+    host.closeProgress = [this] { closeProgress(); };
+    host.showInstrument = [this] { ShowInstrument(); };
+    host.enableLockedGases = [this] { EnableLockedGases(); };
+    host.refreshCommands = [this] { RefreshCommands(); };
+    host.restartAfterPowerOff = [this] { restartAfterPowerOff(); };
+    host.checkFilePath = [this] { return checkFilePath(); };
+    host.dataFilePath = [this] { return m_dataFilePath; };
+    host.dumpFilePath = [this] { return dumpFilePath(); };
+    m_commands = new MainCommands(this, std::move(host));
 }
 
 void frmMain::installSimulatorActions() {
@@ -281,70 +177,6 @@ void frmMain::installSimulatorActions() {
     m_actSimAdapter = add("actSimAdapter", 5794, &SimPortControl::setAdapterPresent);
 }
 
-void frmMain::setCaptions() {
-    setWindowTitle(LoadMessage(5001) + QStringLiteral(" [P.No.") + QStringLiteral("04765") + u']');
-    // Every command has its Alt key. "&&" in the table is a literal ampersand, which a Qt
-    // caption also writes as "&&".
-    struct Caption {
-        QPushButton* button;
-        int message;
-        char letter;
-    };
-    // clang-format off
-    const Caption captions[] = {
-        // button                message  Alt+
-        {m_cmdDown[1],           5037,    'I'}, // Instrument Information
-        {m_cmdDown[5],           5047,    'G'}, // Information Get && Save
-        {m_cmdDown[2],           5038,    'L'}, // Download Logger Data
-        {m_cmdDown[4],           5041,    'P'}, // Power Off
-        {m_cmdOption[0],         5214,    'U'}, // Update
-        {m_cmdOption[7],         5255,    'D'}, // Update ID
-        {m_cmdOption[1],         5215,    'T'}, // Date/Time Set
-        {m_cmdOption[2],         5216,    'C'}, // Calibration
-        {m_cmdOption[3],         5221,    'F'}, // DEFAULT
-        {m_cmdOption[4],         5230,    'W'}, // Clear Power Log
-        {m_cmdOption[5],         5040,    'R'}, // Clear Logger Data
-        {m_cmdOption[6],         5231,    'K'}, // Write Check Data
-        {m_cmdOption[8],         5256,    'H'}, // FLASH Check
-        {m_cmdFactorySetting,    5226,    'E'}, // Detail Settings
-        {m_cmdFRAMDump,          5222,    'M'}, // FRAM Dump
-        {m_cmdImportSetting,     5228,    'O'}, // Load local file
-        {m_cmdExportSetting,     5229,    'S'}, // Store local file
-        {m_cmdExit,              5007,    'X'}, // Exit
-    };
-    // clang-format on
-    for (const Caption& c : captions)
-        SetCaptionWithMnemonic(c.button, LoadMessage(c.message), QChar::fromLatin1(c.letter));
-    m_fraTransStatus->setTitle(LoadMessage(5021));
-    m_lblStatus[0]->setText(LoadMessage(5022));
-    m_lblStatus[1]->setText(LoadMessage(5023));
-    m_lblStatus[2]->setText(QStringLiteral("Cal.Unit"));
-    m_lblStatus[3]->setText(QStringLiteral("Cal.Gas"));
-    m_lblTitle->setText(LoadMessage(5012));
-    m_rtbLog->setAccessibleName(m_lblTitle->text());
-    m_settings->vfgOption()->setAccessibleName(LoadMessage(5850));
-    m_lblSuffix->setText(LoadMessage(5048));
-    m_lblSuffix->setBuddy(m_txtSuffix);
-    m_txtSuffix->setAccessibleName(m_lblSuffix->text());
-    m_fraCommand[0]->setTitle(LoadMessage(5035));
-    m_fraCommand[1]->setTitle(LoadMessage(5227));
-    m_fraCommand[2]->setTitle(LoadMessage(5049));
-    m_lblInstMap[6]->setText(LoadMessage(5056));
-    m_lblInstMap[8]->setText(LoadMessage(5060));
-    m_fraStatus->setTitle(LoadMessage(5208));
-    for (int i = 0; i < 5; ++i)
-        m_lblOption[i]->setText(LoadMessage(5209 + i));
-    // A screen reader names each identity field by its caption.
-    for (int i = 0; i < 3; ++i) {
-        m_lblOption[i]->setBuddy(m_settings->txtOption(i));
-        m_settings->txtOption(i)->setAccessibleName(m_lblOption[i]->text());
-    }
-    m_settings->cmbStation()->setAccessibleName(LoadMessage(5609));
-    m_settings->cmbInterval()->setAccessibleName(LoadMessage(5223));
-    m_lblOption[7]->setBuddy(m_settings->cmbInterval());
-    m_lblOption[7]->setText(LoadMessage(5223));
-}
-
 void frmMain::loadWindow() {
     AppState& s = appState();
     for (int i = 0; i < 4; ++i)
@@ -361,13 +193,9 @@ void frmMain::loadWindow() {
     m_rtbLog->setTabStopDistance(
         m_rtbLog->fontMetrics().horizontalAdvance(QStringLiteral("ch7 TEMP VOL MMM")));
 
-    if (!s.DebugMode) {
-        m_cmdDown[2]->hide();
-        m_cmdFRAMDump->hide();
-        for (int i = 3; i <= 6; ++i)
-            m_cmdOption[i]->hide();
-    }
-    m_cmdOption[8]->setVisible(s.FactoryMode);
+    for (const MainButtonRow& row : MainButtons)
+        if (!ShownBy(row.shown, s.DebugMode, s.FactoryMode))
+            button(row.button)->hide();
     fitMinimumSize();
 
     m_link->setRetry(s.CommRetry);
@@ -402,18 +230,6 @@ void frmMain::loadWindow() {
 
     m_txtSuffix->setText(s.FactoryRecordSuffix);
     m_dataFilePath = PathInFolder(s.StartFolder, QStringLiteral("TQ5800.DAT"));
-}
-
-void frmMain::fitMinimumSize() {
-    // Never smaller than the layout needs for the captions in the chosen language and font:
-    // a window below that squashes the command buttons into unreadable strips.
-    const QSize least(TwipsToPixels(MainWindowLeastWidthTwips, Qt::Horizontal),
-                      TwipsToPixels(9285, Qt::Vertical));
-    // The log pane keeps five lines in sight however small the window gets.
-    const int margins = 2 * (m_rtbLog->frameWidth() + int(m_rtbLog->document()->documentMargin()));
-    m_rtbLog->setMinimumHeight(5 * m_rtbLog->fontMetrics().lineSpacing() + margins);
-    layout()->activate();
-    setMinimumSize(least.expandedTo(layout()->minimumSize()));
 }
 
 void frmMain::ResetDisplay() {
@@ -463,25 +279,17 @@ QString frmMain::logText() const {
 }
 
 void frmMain::RefreshCommands() {
-    if (!m_link)
+    if (!m_link || !m_commands)
         return;
     const clsInstrument& r = appState().Instrument;
     const bool connected = m_link->Connected();
     const bool data = r.CommFlags() != 0 || r.ImportFlag() != 0;
     m_settings->setIdentityEditable(data);
     m_txtSuffix->setReadOnly(!connected);
-    for (int i : {1, 2, 4, 5})
-        m_cmdDown[i]->setEnabled(connected);
-    m_cmdFRAMDump->setEnabled(connected);
-    m_cmdFactorySetting->setEnabled(true);
-    m_cmdImportSetting->setEnabled(true);
-    m_cmdExportSetting->setEnabled(true);
-    for (int i : {0, 2})
-        m_cmdOption[i]->setEnabled(connected && data);
-    // Never for the start-up defaults: that would write blank identities over the instrument's.
-    m_cmdOption[7]->setEnabled(connected && data && m_identityKnown);
-    for (int i : {1, 3, 4, 5, 6, 8})
-        m_cmdOption[i]->setEnabled(connected);
+    for (const MainButtonRow& row : MainButtons)
+        if (row.enabled != EnableRule::WithFrames)
+            button(row.button)
+                ->setEnabled(EnabledBy(row.enabled, connected, data, m_commands->identityKnown()));
     m_settings->vfgOption()->setEnabled(connected || data);
     if (m_busy)
         setBusy(true);
@@ -490,7 +298,9 @@ void frmMain::RefreshCommands() {
 void frmMain::SetCommandFramesEnabled(bool enabled) {
     for (QGroupBox* f : m_fraCommand)
         f->setEnabled(enabled);
-    m_cmdExit->setEnabled(enabled);
+    for (const MainButtonRow& row : MainButtons)
+        if (row.enabled == EnableRule::WithFrames)
+            button(row.button)->setEnabled(enabled);
 }
 
 void frmMain::setBusy(bool busy) {
@@ -539,10 +349,6 @@ QString frmMain::checkFilePath() const {
     if (!m_checkFilePath.isEmpty())
         return m_checkFilePath;
     return PathInFolder(QCoreApplication::applicationDirPath(), QStringLiteral("TQ5800_Check.DAT"));
-}
-
-void frmMain::rememberBaseline() {
-    m_baseline = appState().Instrument;
 }
 
 FlowOutput frmMain::flowOutput() {
@@ -645,9 +451,7 @@ void frmMain::FirstActivate() {
     r.setImportFlag(-1);
     m_link->setInstrument(&r);
     m_link->markDone();
-    m_identityKnown = false;
-    m_settingsKnown = false;
-    rememberBaseline();
+    m_commands->StartOver();
     ShowInstrument();
     m_firstActivation = false;
 }
@@ -702,8 +506,8 @@ void frmMain::uclHB3130_OnConnect() {
     // Until now only Exit and the log pane could hold the focus: the keyboard starts at the
     // read, as the mouse would.
     QWidget* focus = focusWidget();
-    if (isActiveWindow() && (!focus || focus == m_rtbLog || focus == m_cmdExit))
-        m_cmdDown[1]->setFocus(Qt::OtherFocusReason);
+    if (isActiveWindow() && (!focus || focus == m_rtbLog || focus == button(MainButton::Exit)))
+        button(MainButton::Read)->setFocus(Qt::OtherFocusReason);
 }
 
 void frmMain::uclHB3130_Densty(float v0, float v1, float v2, float v3, float v4) {
@@ -784,91 +588,62 @@ void frmMain::closeProgress() {
     m_upload = nullptr;
 }
 
-bool frmMain::ReadInstrument() {
-    BusyPointer busy;
-    clsInstrument& r = appState().Instrument;
-    const bool ok = ReadInstrumentFlow(*m_link, r, flowOutput(), [this] { EnableLockedGases(); });
-    // A failed read leaves the record part-read: its settings are no instrument's whole.
-    m_settingsKnown = ok;
-    if (ok) {
-        m_identityKnown = true;
-        rememberBaseline();
-    } else {
-        // What the grid shows must be what the record holds, part-read or not.
-        ShowInstrument();
-    }
-    return ok;
-}
-
-void frmMain::cmdDown_Click(int index) {
-    clsInstrument& r = appState().Instrument;
-    switch (index) {
-    case 1:
-    case 5:
-        if (index == 5 && !IsValidRecordSuffix(m_txtSuffix->text())) {
-            ui().message(this, LoadMessage(5382), windowTitle(), UiServices::Critical,
-                         UiServices::Ok);
-            m_txtSuffix->setFocus();
-            return;
-        }
-        showProgress(LoadMessage(6056));
-        setBusy(true);
-        if (ReadInstrument()) {
-            RefreshCommands();
-            if (index == 5) {
-                appState().FactoryRecordSuffix = m_txtSuffix->text();
-                QString error;
-                if (!AppendSettingRecord(r, SettingRecordMode::Read, &error))
-                    ui().message(this, error, windowTitle(), UiServices::Critical, UiServices::Ok);
-            }
-        }
-        closeProgress();
-        setBusy(false);
+void frmMain::command_Click(MainButton which) {
+    switch (which) {
+    case MainButton::Read:
+        m_commands->Read();
         break;
-    case 2:
+    case MainButton::ReadAndSave:
+        m_commands->ReadAndSave();
+        break;
+    case MainButton::Download:
         m_commands->DownloadLoggerData();
         break;
-    case 4:
+    case MainButton::PowerOff:
         m_commands->PowerOff();
-        return;
-    default:
-        return;
-    }
-    WarnClockOffset(r, flowOutput());
-}
-
-void frmMain::cmdOption_Click(int index) {
-    switch (index) {
-    case 0:
+        break;
+    case MainButton::Update:
         m_commands->Update(UpdateKind::Settings);
         break;
-    case 1:
-        m_commands->DateTimeSet();
-        break;
-    case 3:
-        m_commands->Maintenance(MaintenanceCommand::Defaults);
-        break;
-    case 4:
-        m_commands->Maintenance(MaintenanceCommand::ClearPowerLog);
-        break;
-    case 5:
-        m_commands->Maintenance(MaintenanceCommand::ClearLoggerData);
-        break;
-    case 6:
-        m_commands->WriteCheckData();
-        break;
-    case 7:
+    case MainButton::UpdateId:
         m_commands->Update(UpdateKind::Identity);
         break;
-    case 8:
-        m_commands->FlashCheck();
+    case MainButton::DateTimeSet:
+        m_commands->DateTimeSet();
         break;
-    case 2:
+    case MainButton::Calibration:
         RunCalibrationCommand(this, *m_link,
                               [this](const QString& text, const QColor& c) { AddInfo(text, c); });
         break;
-    default:
-        emit commandRequested(QStringLiteral("cmdOption%1").arg(index));
+    case MainButton::Defaults:
+        m_commands->Maintenance(MaintenanceCommand::Defaults);
+        break;
+    case MainButton::ClearPowerLog:
+        m_commands->Maintenance(MaintenanceCommand::ClearPowerLog);
+        break;
+    case MainButton::ClearLoggerData:
+        m_commands->Maintenance(MaintenanceCommand::ClearLoggerData);
+        break;
+    case MainButton::WriteCheckData:
+        m_commands->WriteCheckData();
+        break;
+    case MainButton::FlashCheck:
+        m_commands->FlashCheck();
+        break;
+    case MainButton::DetailSettings:
+        showFactoryDialog();
+        break;
+    case MainButton::FramDump:
+        m_commands->FramDump();
+        break;
+    case MainButton::LoadSettings:
+        m_commands->ImportSetting();
+        break;
+    case MainButton::StoreSettings:
+        m_commands->ExportSetting();
+        break;
+    case MainButton::Exit:
+        close();
         break;
     }
 }
@@ -888,19 +663,15 @@ void frmMain::restartAfterPowerOff() {
     OpenLink();
 }
 
-void frmMain::cmdFactorySetting_Click() {
+void frmMain::showFactoryDialog() {
     frmFsDialog dialog(m_link, this);
     dialog.setInstrument(&appState().Instrument);
     dialog.exec();
     ShowInstrument();
 }
 
-void frmMain::cmdExit_Click() {
-    close();
-}
-
 void frmMain::closeEvent(QCloseEvent* event) {
-    if (!m_cmdExit->isEnabled()) {
+    if (!button(MainButton::Exit)->isEnabled()) {
         event->ignore();
         return;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/InstrumentFlows.h"
-#include "model/clsInstrument.h"
+#include "ui/main/MainButtons.h"
 #include "ui/shell/StartupOptions.h"
 
 #include <QColor>
@@ -31,7 +31,6 @@ class uclHbif;
 // record holds data.
 class frmMain : public QWidget {
     Q_OBJECT
-    friend class MainCommands;
 
 public:
     // Log pane colours.
@@ -65,15 +64,8 @@ public:
     // Takes an edit still open in the grid or an identity field into the record.
     void commitEdits();
     void EnableLockedGases();
-    bool ReadInstrument();
 
-    QPushButton* cmdDown(int index) const { return m_cmdDown.at(index); }
-    QPushButton* cmdOption(int index) const { return m_cmdOption.at(index); }
-    QPushButton* cmdExit() const { return m_cmdExit; }
-    QPushButton* cmdFactorySetting() const { return m_cmdFactorySetting; }
-    QPushButton* cmdFRAMDump() const { return m_cmdFRAMDump; }
-    QPushButton* cmdImportSetting() const { return m_cmdImportSetting; }
-    QPushButton* cmdExportSetting() const { return m_cmdExportSetting; }
+    QPushButton* button(MainButton which) const { return m_buttons.at(std::size_t(which)); }
     QLineEdit* txtSuffix() const { return m_txtSuffix; }
     QLabel* lblOption(int index) const { return m_lblOption.at(index); }
     QLabel* lblStatus(int index) const { return m_lblStatus.at(index); }
@@ -85,12 +77,6 @@ public:
     // The reference image of the FLASH check; beside the program unless set.
     QString checkFilePath() const;
     void setCheckFilePath(const QString& path) { m_checkFilePath = path; }
-    // The record as last read or written: what "Update" shows as the old values.
-    const clsInstrument& baseline() const { return m_baseline; }
-    // Whether the identity came from the instrument or a settings file ("Update ID").
-    bool identityKnown() const { return m_identityKnown; }
-    bool settingsKnown() const { return m_settingsKnown; }
-    bool firstActivationPending() const { return m_firstActivation; }
 
     // Runs the first-activation steps now (the window runs them when it is first activated).
     void FirstActivate();
@@ -103,11 +89,8 @@ public slots:
     void uclHB3130_DumpMessage(const QString& text);
     void uclHB3130_OnDisconnect();
     void uclHB3130_IrDAError(qint16 code);
-    void cmdDown_Click(int index);
-    void cmdOption_Click(int index);
-    void cmdExit_Click();
-    // "Detail Settings": the factory dialog on the shared record, then the record redrawn.
-    void cmdFactorySetting_Click();
+    // Every button lands here, and is only routed: the commands are MainCommands'.
+    void command_Click(MainButton which);
     void tmrInter_Timer();
     void txtSuffix_Validate();
 
@@ -128,12 +111,14 @@ private:
     void installSimulatorActions();
     void setCaptions();
     void fitMinimumSize();
+    void buildCommands();
+    // "Detail Settings": the factory dialog on the shared record, then the record redrawn.
+    void showFactoryDialog();
     void loadWindow();
     void setLamp(int index, LampState state);
     void showProgress(const QString& caption, const QString& label = QString());
     void closeProgress();
     FlowOutput flowOutput();
-    void rememberBaseline();
     // After a power off: save and reread the configuration, redraw, run the first activation
     // again and reopen the link.
     void restartAfterPowerOff();
@@ -147,11 +132,6 @@ private:
     SettingsGrid* m_settings = nullptr;
     MainCommands* m_commands = nullptr;
     SimInstrument* m_simInstrument = nullptr;
-    clsInstrument m_baseline;
-    bool m_identityKnown = false;
-    // The record's settings are a whole read's or a loaded file's, not the program's defaults
-    // or a read that broke off: only then may they be stored as a settings file.
-    bool m_settingsKnown = false;
     bool m_busy = false;
     QString m_checkFilePath;
     QTextEdit* m_rtbLog = nullptr;
@@ -160,16 +140,10 @@ private:
     std::map<int, QLabel*> m_lblInstMap;
     QGroupBox* m_fraStatus = nullptr;
     QGroupBox* m_fraTransStatus = nullptr;
-    std::array<QGroupBox*, 3> m_fraCommand{};
+    std::array<QGroupBox*, CommandFrameCaptions.size()> m_fraCommand{}; // by CommandFrame
     std::array<StatusLamp*, 4> m_shpStatus{};
     std::array<QLabel*, 4> m_lblStatus{};
-    std::array<QPushButton*, 6> m_cmdDown{};
-    std::array<QPushButton*, 9> m_cmdOption{};
-    QPushButton* m_cmdFactorySetting = nullptr;
-    QPushButton* m_cmdFRAMDump = nullptr;
-    QPushButton* m_cmdImportSetting = nullptr;
-    QPushButton* m_cmdExportSetting = nullptr;
-    QPushButton* m_cmdExit = nullptr;
+    std::array<QPushButton*, MainButtonCount> m_buttons{};
     QLineEdit* m_txtSuffix = nullptr;
     QLabel* m_lblSuffix = nullptr;
     QTimer* m_tmrInter = nullptr;
