@@ -3,6 +3,7 @@
 #include "app/AppDate.h"
 #include "app/AppState.h"
 #include "app/Errors.h"
+#include "app/FieldCodec.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
@@ -47,40 +48,38 @@ public:
     std::optional<float> single(int n, float fallback) const {
         if (!has(n))
             return std::nullopt;
-        double d = 0;
-        if (!ParseNumber(m_t[n], &d))
+        const SingleField f = ParseSingleField(m_t[n]);
+        if (f.status == FieldStatus::NotNumber)
             return fallback;
-        const float f = float(d);
-        if (!std::isfinite(f))
+        if (f.status == FieldStatus::OutOfRange)
             throw ConversionError("number outside the range of a single");
-        return f;
+        return f.value;
     }
     // A table number: nothing when missing or not a number (the line is then ignored).
     std::optional<qint16> number(int n) const {
         if (!has(n))
             return std::nullopt;
-        double d = 0;
-        if (!ParseNumber(m_t[n], &d))
+        const WholeField f = ParseWholeFieldOf<qint16>(m_t[n]);
+        if (f.status == FieldStatus::NotNumber)
             return std::nullopt;
-        return toWhole<qint16>(d);
+        return fitted<qint16>(f);
     }
 
 private:
     bool has(int n) const { return n >= 0 && qsizetype(n) < qsizetype(m_t.size()); }
 
-    template <typename T> static T toWhole(double d) {
-        const double r = RoundHalfEven(d);
-        if (r < double(std::numeric_limits<T>::min()) || r > double(std::numeric_limits<T>::max()))
+    template <typename T> static T fitted(const WholeField& f) {
+        if (f.status == FieldStatus::OutOfRange)
             throw ConversionError("number outside the range of its field");
-        return T(r);
+        return T(f.value);
     }
     template <typename T> std::optional<T> whole(int n, T fallback) const {
         if (!has(n))
             return std::nullopt;
-        double d = 0;
-        if (!ParseNumber(m_t[n], &d))
+        const WholeField f = ParseWholeFieldOf<T>(m_t[n]);
+        if (f.status == FieldStatus::NotNumber)
             return fallback;
-        return toWhole<T>(d);
+        return fitted<T>(f);
     }
 
     std::span<const QStringView> m_t;

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/Conversions.h"
 #include "app/Errors.h"
+#include "app/FieldCodec.h"
 #include "app/NumberFormat.h"
 #include "app/clsToken.h"
 
@@ -267,6 +268,55 @@ private slots:
         const QString stamp = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
         const QString date = AppDate::now().general();
         QVERIFY2(date.endsWith(stamp), qPrintable(date + " / " + stamp));
+    }
+
+    // The whole-number rule every reader shares: half to even, then the field's range.
+    void wholeField_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("min");
+        QTest::addColumn<qint64>("max");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<qint64>("value");
+        const int ok = int(FieldStatus::Ok), nan = int(FieldStatus::NotNumber),
+                  out = int(FieldStatus::OutOfRange);
+        QTest::newRow("half down to even") << "2.5" << -9ll << 9ll << ok << 2ll;
+        QTest::newRow("half up to even") << "3.5" << -9ll << 9ll << ok << 4ll;
+        QTest::newRow("negative half") << " -0.5 " << -9ll << 9ll << ok << 0ll;
+        QTest::newRow("hex") << "&H7FFF" << 0ll << 32767ll << ok << 32767ll;
+        QTest::newRow("hex of four digits is 16-bit") << "&HFFFF" << -9ll << 9ll << ok << -1ll;
+        QTest::newRow("rounds into the field") << "32767.4" << -32768ll << 32767ll << ok << 32767ll;
+        QTest::newRow("rounds out of the field") << "32767.5" << -32768ll << 32767ll << out << 0ll;
+        QTest::newRow("below the field") << "-1" << 0ll << 3ll << out << 0ll;
+        QTest::newRow("far past the field") << "1e30" << -9ll << 9ll << out << 0ll;
+        QTest::newRow("not a number") << "12a" << -9ll << 9ll << nan << 0ll;
+        QTest::newRow("empty") << "" << -9ll << 9ll << nan << 0ll;
+    }
+    void wholeField() {
+        QFETCH(QString, text);
+        QFETCH(qint64, min);
+        QFETCH(qint64, max);
+        QFETCH(int, status);
+        QFETCH(qint64, value);
+        const WholeField f = ParseWholeField(text, min, max);
+        QCOMPARE(int(f.status), status);
+        QCOMPARE(f.value, value);
+    }
+
+    void singleField_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<float>("value");
+        QTest::newRow("decimal") << "19.5" << int(FieldStatus::Ok) << 19.5f;
+        QTest::newRow("past a single") << "1e39" << int(FieldStatus::OutOfRange) << 0.0f;
+        QTest::newRow("word") << "OVER" << int(FieldStatus::NotNumber) << 0.0f;
+    }
+    void singleField() {
+        QFETCH(QString, text);
+        QFETCH(int, status);
+        QFETCH(float, value);
+        const SingleField f = ParseSingleField(text);
+        QCOMPARE(int(f.status), status);
+        QCOMPARE(f.value, value);
     }
 };
 
