@@ -102,7 +102,7 @@ bool ReadLiveReadings(uclHbif& link, Calibration::Readings* readings) {
     clsInstrument live;
     for (int i = 0; i < Calibration::Channels; ++i)
         live.setLimitValue(i, UnknownReading);
-    const bool ok = ReadSequences(link).ReadSingle(QStringLiteral("DN,R,"), &live);
+    const bool ok = ReadSequences(link).ReadSingle(CommandPayload(Key::LiveRead), &live);
     for (int i = 0; i < Calibration::Channels; ++i)
         (*readings)[i] = ok ? live.LimitValue(i) : UnknownReading;
     if (!ok)

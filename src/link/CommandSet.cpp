@@ -22,39 +22,76 @@ template <typename T> constexpr qint32 typeMax() {
     NumericSetting {                                                                               \
         code, [](const C& r) -> qint32 { return r.prop(); },                                       \
             [](C& r, qint32 v) { r.set##prop(decltype(std::declval<C>().prop())(v)); },            \
-            [](C& r, bool b) { r.set##flag(b); }, rd, wr, digits,                                  \
-            typeMin<decltype(std::declval<C>().prop())>(),                                         \
+            [](const C& r) -> bool { return r.flag(); }, [](C& r, bool b) { r.set##flag(b); }, rd, \
+            wr, digits, typeMin<decltype(std::declval<C>().prop())>(),                             \
             typeMax<decltype(std::declval<C>().prop())>()                                          \
     }
 
+namespace P = CommandPolicy;
+using K = Key;
+using Y = ReplyRule;
 // clang-format off
 const CommandKeyRow kKeyRows[] = {
-    // key   policy
-    {"UX,W", CommandPolicy::NeverResend | CommandPolicy::AckOnly},
-    {"XC,W", CommandPolicy::NeverResend | CommandPolicy::AckOnly},
-    {"SZ,W", CommandPolicy::NeverResend | CommandPolicy::AckOnly},
-    {"S1,W", CommandPolicy::NeverResend},
-    {"S2,W", CommandPolicy::NeverResend},
-    {"XS,R", CommandPolicy::EchoesSelector},
-    {"LI,R", CommandPolicy::EchoesSelector},
-    {"C1,E", CommandPolicy::AckOnly},
-    {"C2,E", CommandPolicy::AckOnly},
-    {"C5,E", CommandPolicy::AckOnly},
-    {"XY,W", CommandPolicy::AckOnly},
-    {"RO,W", CommandPolicy::AckOnly},
-    {"UD,W", CommandPolicy::AckOnly},
-    {"UP,W", CommandPolicy::AckOnly},
-    {"DW,W", CommandPolicy::AckOnly},
-    {"XH,E", CommandPolicy::AckOnly},
-    {"XS,W", CommandPolicy::AcceptAny},
-    {"GJ,W", CommandPolicy::AcceptAny},
-    {"BU,W", CommandPolicy::AcceptAny},
-    {"WB,W", CommandPolicy::AcceptAny},
-    {"LS,W", CommandPolicy::AcceptAny},
-    {"UG,R", CommandPolicy::AcceptAny},
-    {"UG,W", CommandPolicy::AcceptAny},
-    {"BP,R", CommandPolicy::AcceptAny},
-    {"BP,W", CommandPolicy::AcceptAny},
+    // name               key     policy                         reply
+    {K::Connect,         "RC,R", P::None,                        Y::Connect},
+    {K::LiveRead,        "DN,R", P::None,                        Y::Live},
+    {K::ClockRead,       "HC,R", P::None,                        Y::ClockRead},
+    {K::ClockWrite,      "HC,W", P::None,                        Y::ClockEcho},
+    {K::History,         "SO,R", P::None,                        Y::History},
+    {K::Other,           "VP,R", P::None,                        Y::RomNumber},
+    {K::Other,           "VS,R", P::None,                        Y::Sum},
+    {K::Other,           "CN,R", P::None,                        Y::Channels},
+    {K::Other,           "HA,R", P::None,                        Y::Analog},
+    {K::Other,           "LS,R", P::None,                        Y::UserGas},
+    {K::Other,           "UZ,W", P::None,                        Y::SwitchEcho},
+    {K::StationRead,     "XS,R", P::EchoesSelector,              Y::StationEntry},
+    {K::StationWrite,    "XS,W", P::AcceptAny,                   Y::AcceptAny},
+    {K::GasTableRead,    "GJ,R", P::None,                        Y::GasTable},
+    {K::GasTableWrite,   "GJ,W", P::AcceptAny,                   Y::AcceptAny},
+    {K::LibraryRead,     "LI,R", P::EchoesSelector,              Y::Library},
+    {K::UserGasWrite,    "LS,W", P::AcceptAny,                   Y::AcceptAny},
+    {K::ZeroStart,       "SZ,W", P::NeverResend | P::AckOnly,    Y::Acknowledge},
+    {K::ZeroPoll,        "SZ,C", P::None,                        Y::ZeroResult},
+    {K::Other,           "SZ,R", P::None,                        Y::ZeroSpanFields},
+    {K::Other,           "S1,R", P::None,                        Y::ZeroSpanFields},
+    {K::Other,           "S1,W", P::NeverResend,                 Y::SpanResult},
+    {K::Span,            "S2,W", P::NeverResend,                 Y::SpanResult},
+    {K::Nitrogen,        "SN,W", P::None,                        Y::Nitrogen},
+    {K::Defaults,        "UX,W", P::NeverResend | P::AckOnly,    Y::Acknowledge},
+    {K::DefaultsPoll,    "UX,C", P::None,                        Y::Completion},
+    {K::BodyClear,       "XC,W", P::NeverResend | P::AckOnly,    Y::Acknowledge},
+    {K::BodyClearPoll,   "XC,C", P::None,                        Y::Completion},
+    {K::PowerClear,      "XY,W", P::AckOnly,                     Y::Acknowledge},
+    {K::PowerClearPoll,  "XY,C", P::None,                        Y::Completion},
+    {K::Other,           "C1,E", P::AckOnly,                     Y::Acknowledge},
+    {K::Other,           "C2,E", P::AckOnly,                     Y::Acknowledge},
+    {K::Other,           "C5,E", P::AckOnly,                     Y::Acknowledge},
+    {K::PowerOff,        "RO,W", P::AckOnly,                     Y::Acknowledge},
+    {K::Other,           "UD,W", P::AckOnly,                     Y::Acknowledge},
+    {K::Other,           "UP,W", P::AckOnly,                     Y::Acknowledge},
+    {K::Save,            "DW,W", P::AckOnly,                     Y::Acknowledge},
+    {K::CheckData,       "XH,E", P::AckOnly,                     Y::Acknowledge},
+    {K::Other,           "BU,W", P::AcceptAny,                   Y::AcceptAny},
+    {K::Other,           "WB,W", P::AcceptAny,                   Y::AcceptAny},
+    {K::Other,           "UG,R", P::AcceptAny,                   Y::AcceptAny},
+    {K::Other,           "UG,W", P::AcceptAny,                   Y::AcceptAny},
+    {K::Other,           "BP,R", P::AcceptAny,                   Y::AcceptAny},
+    {K::Pump,            "BP,W", P::AcceptAny,                   Y::AcceptAny},
+    {K::MemoryBlockRead, "EP,R", P::None,                        Y::DumpList},
+    {K::DumpListing,     "EF,R", P::None,                        Y::DumpList},
+    {K::Other,           "ES,R", P::None,                        Y::DumpList},
+    // "YA,R" to "YV,R": every letter from A to V, acknowledged without decoding.
+    {K::Other, "YA,R", P::None, Y::AcceptAny}, {K::Other, "YB,R", P::None, Y::AcceptAny},
+    {K::Other, "YC,R", P::None, Y::AcceptAny}, {K::Other, "YD,R", P::None, Y::AcceptAny},
+    {K::Other, "YE,R", P::None, Y::AcceptAny}, {K::Other, "YF,R", P::None, Y::AcceptAny},
+    {K::Other, "YG,R", P::None, Y::AcceptAny}, {K::Other, "YH,R", P::None, Y::AcceptAny},
+    {K::Other, "YI,R", P::None, Y::AcceptAny}, {K::Other, "YJ,R", P::None, Y::AcceptAny},
+    {K::Other, "YK,R", P::None, Y::AcceptAny}, {K::Other, "YL,R", P::None, Y::AcceptAny},
+    {K::Other, "YM,R", P::None, Y::AcceptAny}, {K::Other, "YN,R", P::None, Y::AcceptAny},
+    {K::Other, "YO,R", P::None, Y::AcceptAny}, {K::Other, "YP,R", P::None, Y::AcceptAny},
+    {K::Other, "YQ,R", P::None, Y::AcceptAny}, {K::Other, "YR,R", P::None, Y::AcceptAny},
+    {K::Other, "YS,R", P::None, Y::AcceptAny}, {K::Other, "YT,R", P::None, Y::AcceptAny},
+    {K::Other, "YU,R", P::None, Y::AcceptAny}, {K::Other, "YV,R", P::None, Y::AcceptAny},
 };
 // clang-format on
 
@@ -72,8 +109,8 @@ const NumericSetting kSettings[] = {
     TQ_NUMERIC("AF", AlarmOnOff, Change_AlarmOnOff, E::Decimal, E::Decimal, 0),
     TQ_NUMERIC("AM", StelTwaOnOff, Change_StelTwaOnOff, E::Decimal, E::Decimal, 0),
     TQ_NUMERIC("AT", AlarmO2, Change_AlarmO2, E::Decimal, E::Decimal, 0),
-    NumericSetting{"UJ", nullptr, nullptr, [](C& r, bool b) { r.setChange_SpecType(b); }, E::Text,
-                   E::Text, 0, 0, 0},
+    NumericSetting{"UJ", nullptr, nullptr, [](const C& r) -> bool { return r.Change_SpecType(); },
+                   [](C& r, bool b) { r.setChange_SpecType(b); }, E::Text, E::Text, 0, 0, 0},
     TQ_NUMERIC("CP", FlowLevel, Change_FlowLevel, E::Hex, E::Hex, 4),
     TQ_NUMERIC("HF", pressOffset, Change_pressOffset, E::Hex, E::Hex, 2),
     TQ_NUMERIC("SJ", AutoZero, Change_AutoZero, E::FirstCharFlag, E::Decimal, 0),
@@ -82,22 +119,24 @@ const NumericSetting kSettings[] = {
 #undef TQ_NUMERIC
 
 const IdentityCommand kIdentity[] = {
-    {"IN", &C::SerialNo, &C::setSerialNo, &C::setChange_SerialNo, 20},
-    {"HN", &C::DummySerial, &C::setDummySerial, &C::setChange_DummySerial, 20},
-    {"XZ", &C::UserID, &C::setUserID, &C::setChange_UserID, 16},
-    {"BS", &C::SpecNo, &C::setSpecNo, &C::setChange_SpecNo, 10},
+    {"IN", &C::Change_SerialNo, &C::SerialNo, &C::setSerialNo, &C::setChange_SerialNo, 20},
+    {"HN", &C::Change_DummySerial, &C::DummySerial, &C::setDummySerial, &C::setChange_DummySerial,
+     20},
+    {"XZ", &C::Change_UserID, &C::UserID, &C::setUserID, &C::setChange_UserID, 16},
+    {"BS", &C::Change_SpecNo, &C::SpecNo, &C::setSpecNo, &C::setChange_SpecNo, 10},
 };
 
-#define TQ_LEVEL(code, prop, flag)                                                                 \
+#define TQ_LEVEL(code, prop, flag, writable)                                                       \
     LevelCommand {                                                                                 \
         code, [](const C& r, int i) -> float { return r.prop(i); },                                \
             [](C& r, int i, float v) { r.set##prop(i, v); },                                       \
-            [](C& r, int i, bool b) { r.set##flag(i, b); }                                         \
+            [](const C& r, int i) -> bool { return r.flag(i); },                                   \
+            [](C& r, int i, bool b) { r.set##flag(i, b); }, writable                               \
     }
 const LevelCommand kLevels[] = {
-    TQ_LEVEL("A1", Warning, Change_Warn),      TQ_LEVEL("A2", Alarm, Change_Alarm),
-    TQ_LEVEL("AS", Stel, Change_Stel),         TQ_LEVEL("AW", Twa, Change_Twa),
-    TQ_LEVEL("SA", AutoCalib, Change_AutoCal),
+    TQ_LEVEL("A1", Warning, Change_Warn, true),       TQ_LEVEL("A2", Alarm, Change_Alarm, true),
+    TQ_LEVEL("AS", Stel, Change_Stel, true),          TQ_LEVEL("AW", Twa, Change_Twa, true),
+    TQ_LEVEL("SA", AutoCalib, Change_AutoCal, false),
 };
 #undef TQ_LEVEL
 
@@ -127,6 +166,12 @@ const RangedGroupCommand kRanged[] = {
       TQ_RANGED(LcBuzzer, Change_LcBuzzer, 0, 1), RangedField{nullptr, nullptr, 0, 0}}},
 };
 #undef TQ_RANGED
+
+// The group's write reply is decoded from its first `chars` data characters only.
+CoefficientCommand writeReplyOf(int chars, CoefficientCommand c) {
+    c.writeReplyChars = chars;
+    return c;
+}
 
 // Member pointers of a coefficient group, in wire order.
 #define TQ_G(name) &C::name
@@ -161,8 +206,9 @@ const CoefficientCommand kCoefficients[] = {
               C2_vol_zero, C2_vol_span_f, C2_vol_span, &C::setChange_C2),
     TQ_COEFF4("C3", C3_lel_sq, C3_lel_th, C3_vol_sq, C3_vol_th, &C::setChange_C3),
     TQ_COEFF4("C4", C4_lel_sq, C4_lel_th, C4_vol_sq, C4_vol_th, &C::setChange_C4),
-    TQ_COEFF8("C5", C5_lel_zero_f, C5_lel_zero, C5_vol_zero_f, C5_vol_zero, C5_lel_zero_fh,
-              C5_lel_zeroh, C5_vol_zero_fh, C5_vol_zeroh, &C::setChange_C5),
+    writeReplyOf(31, TQ_COEFF8("C5", C5_lel_zero_f, C5_lel_zero, C5_vol_zero_f, C5_vol_zero,
+                               C5_lel_zero_fh, C5_lel_zeroh, C5_vol_zero_fh, C5_vol_zeroh,
+                               &C::setChange_C5)),
     TQ_COEFF4("CA", CA_lel_sq, CA_lel_th, CA_vol_sq, CA_vol_th, &C::setChange_CA),
     TQ_COEFF4("CB", CB_lel_sq, CB_lel_th, CB_vol_sq, CB_vol_th, &C::setChange_CB),
     TQ_COEFF4("CC", CC_lel_sq, CC_lel_th, CC_vol_sq, CC_vol_th, &C::setChange_CC),
@@ -268,43 +314,63 @@ QString LevelsWritePayload(QStringView code, const clsInstrument& r) {
 }
 
 QString StationIdReadPayload() {
-    return QStringLiteral("XS,R,****");
+    return CommandPayload(Key::StationRead, u"****");
 }
 
 QString StationReadPayload(int index) {
-    return QStringLiteral("XS,R,") + HexN(index, 4);
+    return CommandPayload(Key::StationRead, HexN(index, 4));
 }
 
 QString StationIdWritePayload(const clsInstrument& r) {
-    return QStringLiteral("XS,W,****,") + TextN(r.StationID(), 16);
+    return CommandPayload(Key::StationWrite, QStringLiteral("****,") + TextN(r.StationID(), 16));
 }
 
 QString StationWritePayload(const clsInstrument& r, int index) {
-    return QStringLiteral("XS,W,") + HexN(index, 4) + u',' + TextN(r.StationList(index), 16);
+    return CommandPayload(Key::StationWrite,
+                          HexN(index, 4) + u',' + TextN(r.StationList(index), 16));
 }
 
 QString GasTableWritePayload(const clsInstrument& r) {
-    return QStringLiteral("GJ,W,") + GasRecordsPayload(r);
+    return CommandPayload(Key::GasTableWrite, GasRecordsPayload(r));
 }
 
 QString UserGasWritePayload(const clsInstrument& r) {
-    return QStringLiteral("LS,W,") + LsWritePayloadRecord(r, 0) + LsWritePayloadRecord(r, 1);
+    return CommandPayload(Key::UserGasWrite,
+                          LsWritePayloadRecord(r, 0) + LsWritePayloadRecord(r, 1));
 }
 
 QString LibraryReadPayload(int table) {
-    return QStringLiteral("LI,R,") + HexN(table, 2);
+    return CommandPayload(Key::LibraryRead, HexN(table, 2));
 }
 
 QString ClockWritePayload(const AppDate& when) {
-    return QStringLiteral("HC,W,") + when.format(QStringLiteral("yyMMddhhmmss"));
+    return CommandPayload(Key::ClockWrite, when.format(QStringLiteral("yyMMddhhmmss")));
 }
 
 QString MemoryBlockReadPayload(int block) {
-    return QStringLiteral("EP,R,") + HexN(block, 4);
+    return CommandPayload(Key::MemoryBlockRead, HexN(block, 4));
 }
 
 std::span<const CommandKeyRow> CommandKeyRows() {
     return kKeyRows;
+}
+
+QByteArray KeyText(Key key) {
+    for (const CommandKeyRow& row : kKeyRows)
+        if (row.name == key && key != Key::Other)
+            return QByteArray(row.key);
+    return QByteArray();
+}
+
+QString CommandPayload(Key key, QStringView data) {
+    QString payload = QString::fromLatin1(KeyText(key));
+    payload += u',';
+    payload += data;
+    return payload;
+}
+
+QString CommandCode(Key key) {
+    return QString::fromLatin1(KeyText(key).left(2));
 }
 
 unsigned PolicyOf(QByteArrayView key) {

@@ -24,13 +24,80 @@ enum : unsigned {
     AcceptAny = 8,      // any well-formed reply is accepted
 };
 }
+// What the decoder does with the reply to a key that belongs to no family below.
+enum class ReplyRule {
+    Acknowledge, // accepted when the status character is ACK
+    AcceptAny,   // any well-formed reply, its data not stored
+    StationEntry,
+    GasTable,
+    ClockRead,
+    ClockEcho,
+    History,
+    Live,
+    RomNumber,
+    Sum,
+    Connect,
+    Channels,
+    Analog,
+    UserGas,
+    Library,
+    ZeroSpanFields,
+    SpanResult,
+    ZeroResult,
+    Completion,
+    Nitrogen,
+    DumpList,
+    SwitchEcho,
+};
+
+// The keys the program sends or names by themselves (the families below build their own keys
+// from their codes). Other is every row no caller names.
+enum class Key {
+    Other,
+    Connect,         // "RC,R": the link timer's connect request
+    LiveRead,        // "DN,R": the live readings
+    ClockRead,       // "HC,R"; also the record's FailLine of a bad clock
+    ClockWrite,      // "HC,W"
+    PowerOff,        // "RO,W"
+    Pump,            // "BP,W"
+    ZeroStart,       // "SZ,W"
+    ZeroPoll,        // "SZ,C"
+    Span,            // "S2,W"
+    Nitrogen,        // "SN,W"
+    CheckData,       // "XH,E"
+    Save,            // "DW,W"
+    BodyClear,       // "XC,W", polled by BodyClearPoll
+    BodyClearPoll,   // "XC,C"
+    PowerClear,      // "XY,W", polled by PowerClearPoll
+    PowerClearPoll,  // "XY,C"
+    Defaults,        // "UX,W", polled by DefaultsPoll
+    DefaultsPoll,    // "UX,C"
+    StationRead,     // "XS,R"
+    StationWrite,    // "XS,W"
+    GasTableRead,    // "GJ,R"
+    GasTableWrite,   // "GJ,W"
+    UserGasWrite,    // "LS,W"
+    LibraryRead,     // "LI,R"
+    MemoryBlockRead, // "EP,R"
+    DumpListing,     // "EF,R"
+    History,         // "SO,R"
+};
+
+// One row per key: its name for the callers, the transport's policy and the decoder's rule.
 struct CommandKeyRow {
+    Key name;
     const char* key; // "SZ,W"
     unsigned policy;
+    ReplyRule reply;
 };
 std::span<const CommandKeyRow> CommandKeyRows();
 // The policy of a four-character command key; None for a key without a row.
 unsigned PolicyOf(QByteArrayView key);
+// The four characters of a named key ("HC,R") and its payload: the key, ",", the data.
+QByteArray KeyText(Key key);
+QString CommandPayload(Key key, QStringView data = {});
+// The two-letter code of a named key ("SZ"), as the poll logs name it.
+QString CommandCode(Key key);
 
 // How a field is written on the wire.
 enum class FieldEncoding {
@@ -44,6 +111,7 @@ enum class FieldEncoding {
 // Identity texts: "IN", "HN", "XZ", "BS".
 struct IdentityCommand {
     const char* code;
+    bool (clsInstrument::*flag)() const;
     QString (clsInstrument::*get)() const;
     void (clsInstrument::*set)(const QString&);
     void (clsInstrument::*setFlag)(bool);
@@ -56,6 +124,7 @@ struct NumericSetting {
     const char* code;
     qint32 (*get)(const clsInstrument&);
     void (*set)(clsInstrument&, qint32);
+    bool (*flag)(const clsInstrument&);
     void (*setFlag)(clsInstrument&, bool);
     FieldEncoding read;
     FieldEncoding write;
@@ -69,7 +138,9 @@ struct LevelCommand {
     const char* code;
     float (*get)(const clsInstrument&, int);
     void (*set)(clsInstrument&, int, float);
+    bool (*flag)(const clsInstrument&, int);
     void (*setFlag)(clsInstrument&, int, bool);
+    bool writable; // "SA" is read only
 };
 
 // Per-sensor switches, four digit characters: "UZ", "AO".
@@ -102,6 +173,7 @@ struct CoefficientCommand {
     std::array<QString (clsInstrument::*)() const, MaxFields> get;
     std::array<void (clsInstrument::*)(const QString&), MaxFields> set;
     void (clsInstrument::*setFlag)(bool); // null: the group has no change flag
+    int writeReplyChars = 0; // the write reply is decoded from this many data characters; 0: all
 };
 
 std::span<const IdentityCommand> IdentityCommands();

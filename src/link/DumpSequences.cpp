@@ -268,7 +268,8 @@ bool DumpSequences::GetRomDump2(const QString& listPath) {
     buffer.setFullHandler([this](const QList<HexListBuffer::Line>& g) { WriteHexList(g); });
     if (!m_link.isWaiting()) {
         m_link.beginBlockTransfer();
-        m_link.DataSend(BuildFrame(ReadPayload(u"EF"), Ctl::EOT), uclHbif::Send::Start);
+        m_link.DataSend(BuildFrame(CommandPayload(Key::DumpListing), Ctl::EOT),
+                        uclHbif::Send::Start);
         m_link.waitWhileStatus(LinkStatus::BlockTransfer);
     }
     const bool ended = m_link.Status() == LinkStatus::Done;

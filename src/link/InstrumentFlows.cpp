@@ -4,9 +4,11 @@
 #include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
+#include "link/CommandSet.h"
 #include "link/DumpSequences.h"
 #include "link/ReadSequences.h"
 #include "link/uclHbif.h"
+#include "model/GasDefaults.h"
 #include "model/clsInstrument.h"
 
 #include <QDateTime>
@@ -69,7 +71,7 @@ bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& 
         info(out, 9414, FlowColor::Failure);
         link.AddLog(LoadMessage(9414));
     }
-    if (record.FailLine() == QStringLiteral("HC,R"))
+    if (record.FailLine() == QLatin1String(KeyText(Key::ClockRead)))
         info(out, 5590, FlowColor::Failure);
     link.AddLog(LoadMessage(5521, {nowText(), elapsed()}));
     return false;
@@ -106,37 +108,23 @@ void WarnClockOffset(const clsInstrument& record, const FlowOutput& out) {
 }
 
 void FillEmptyGasSlots(clsInstrument& r) {
-    struct DefaultGas {
-        const char* name;
-        const char* unit;
-        qint16 point;
-        float warning, alarm, stel, twa, digit, fullScale, autoCal;
-    };
-    // clang-format off
-    static const DefaultGas gases[clsInstrument::GasCount] = {
-        // name  unit    point warning alarm   stel     twa      digit  full    autoCal
-        {"CH4", "%LEL", 0,    10.0f,  50.0f,  -101.0f, -101.0f, 1.0f,  100.0f, 50.0f},
-        {"O2",  "vol%", 1,    19.5f,  18.0f,  -101.0f, -101.0f, 0.1f,  40.0f,  12.0f},
-        {"H2S", "ppm",  1,    10.0f,  30.0f,  15.0f,   10.0f,   0.5f,  100.0f, 10.0f},
-        {"CO",  "ppm",  0,    25.0f,  50.0f,  200.0f,  25.0f,   1.0f,  500.0f, 100.0f},
-        {"CH4", "vol%", 0,    -101.0f,-101.0f,-101.0f, -101.0f, 1.0f,  100.0f, 50.0f},
-    };
-    // clang-format on
+    // Gas code 0 of the built-in table: the detector's usual sensors in their usual slots.
+    const GasDefaultTable& defaults = BuiltInGasDefaults();
     AppState& s = appState();
     for (int i = 0; i < clsInstrument::GasCount; ++i) {
         if (r.GasFullScale(i) > 0)
             continue;
-        const DefaultGas& g = gases[i];
-        r.setGasName(i, QString::fromLatin1(g.name));
-        r.setGasUnit(i, QString::fromLatin1(g.unit));
-        r.setGasPoint(i, g.point);
-        r.setWarning(i, g.warning);
-        r.setAlarm(i, g.alarm);
-        r.setStel(i, g.stel);
-        r.setTwa(i, g.twa);
-        r.setGasDesit(i, g.digit);
-        r.setGasFullScale(i, g.fullScale);
-        r.setAutoCalib(i, g.autoCal);
+        const GasDefaultEntry& g = defaults.at(0, i);
+        r.setGasName(i, g.Name);
+        r.setGasUnit(i, g.Unit);
+        r.setGasPoint(i, g.Point);
+        r.setWarning(i, g.Warning);
+        r.setAlarm(i, g.Alarm);
+        r.setStel(i, g.STEL);
+        r.setTwa(i, g.TWA);
+        r.setGasDesit(i, g.Digit);
+        r.setGasFullScale(i, g.FullScale);
+        r.setAutoCalib(i, g.AutoCal);
         r.setGasEnabled(i, true);
         s.GasLocked[std::size_t(i)] = false;
     }

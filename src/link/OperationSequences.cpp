@@ -2,6 +2,7 @@
 
 #include "app/AppDate.h"
 #include "app/MessageTable.h"
+#include "link/CommandSet.h"
 #include "link/PortControl.h"
 #include "link/uclHbif.h"
 
@@ -38,9 +39,9 @@ void OperationSequences::logGiveUp(PollEnd end, const QString& code) {
         m_link.AddLog(PollCancelledLogText(code));
 }
 
-OperationSequences::PollEnd OperationSequences::startAndPoll(const QString& code,
+OperationSequences::PollEnd OperationSequences::startAndPoll(Key start, Key poll,
                                                              LinkStatus pollStatus) {
-    if (!m_link.Exchange(code + QStringLiteral(",W,"), LinkStatus::WaitWrite))
+    if (!m_link.Exchange(CommandPayload(start), LinkStatus::WaitWrite))
         return PollEnd::Failed;
     m_link.setCompletion(false);
     QElapsedTimer clock;
@@ -49,7 +50,7 @@ OperationSequences::PollEnd OperationSequences::startAndPoll(const QString& code
     for (;;) {
         if (!pause(t.ClearPollTicks))
             return PollEnd::Cancelled;
-        if (!m_link.Exchange(code + QStringLiteral(",C,"), pollStatus))
+        if (!m_link.Exchange(CommandPayload(poll), pollStatus))
             return m_link.Cancel() ? PollEnd::Cancelled : PollEnd::Failed;
         if (m_link.Completion())
             return PollEnd::Done;
@@ -58,28 +59,27 @@ OperationSequences::PollEnd OperationSequences::startAndPoll(const QString& code
     }
 }
 
-bool OperationSequences::clearSequence(const QString& code) {
+bool OperationSequences::clearSequence(Key start, Key poll) {
     const OperationScope scope(m_link);
     m_link.AddLog(LoadMessage(5556));
-    const PollEnd end = startAndPoll(code, LinkStatus::WaitWrite);
-    logGiveUp(end, code);
+    const PollEnd end = startAndPoll(start, poll, LinkStatus::WaitWrite);
+    logGiveUp(end, CommandCode(start));
     m_link.AddLog(LoadMessage(end == PollEnd::Done ? 5557 : 5558));
     return end == PollEnd::Done;
 }
 
 bool OperationSequences::BodyDataClear() {
-    return clearSequence(QStringLiteral("XC"));
+    return clearSequence(Key::BodyClear, Key::BodyClearPoll);
 }
 
 bool OperationSequences::PowerDataClear() {
-    return clearSequence(QStringLiteral("XY"));
+    return clearSequence(Key::PowerClear, Key::PowerClearPoll);
 }
 
 bool OperationSequences::DefaultInstrument() {
     const OperationScope scope(m_link);
-    const QString code = QStringLiteral("UX");
-    const PollEnd end = startAndPoll(code, LinkStatus::WaitRead);
-    logGiveUp(end, code);
+    const PollEnd end = startAndPoll(Key::Defaults, Key::DefaultsPoll, LinkStatus::WaitRead);
+    logGiveUp(end, CommandCode(Key::Defaults));
     m_link.AddLog(LoadMessage(end == PollEnd::Done ? 5375 : 5376));
     return end == PollEnd::Done;
 }
@@ -87,7 +87,7 @@ bool OperationSequences::DefaultInstrument() {
 bool OperationSequences::BodyPowerOff() {
     const OperationScope scope(m_link);
     m_link.AddLog(LoadMessage(5506));
-    m_link.Exchange(QStringLiteral("RO,W,"), LinkStatus::WaitWrite);
+    m_link.Exchange(CommandPayload(Key::PowerOff), LinkStatus::WaitWrite);
     if (PortControl* serial = m_link.SerialControl(); serial && serial->isOpen())
         serial->close();
     if (PortControl* irda = m_link.IrDAControl())
@@ -108,13 +108,13 @@ bool OperationSequences::BodyPowerOff() {
 
 bool OperationSequences::SetPump(bool on) {
     const OperationScope scope(m_link);
-    return m_link.Exchange(QStringLiteral("BP,W,") + (on ? u'1' : u'0'), LinkStatus::WaitWrite);
+    return m_link.Exchange(CommandPayload(Key::Pump, on ? u"1" : u"0"), LinkStatus::WaitWrite);
 }
 
 bool OperationSequences::ZeroCal(const QString& data) {
     const OperationScope scope(m_link);
     m_link.clearZeroResult(); // a failed run must not leave the last run's results readable
-    if (!m_link.Exchange(QStringLiteral("SZ,W,") + data, LinkStatus::WaitWrite)) {
+    if (!m_link.Exchange(CommandPayload(Key::ZeroStart, data), LinkStatus::WaitWrite)) {
         m_link.AddLog(LoadMessage(5516, {nowText()}));
         return false;
     }
@@ -127,7 +127,7 @@ bool OperationSequences::ZeroCal(const QString& data) {
             end = PollEnd::Cancelled;
             break;
         }
-        if (!m_link.Exchange(QStringLiteral("SZ,C,"), LinkStatus::WaitWrite)) {
+        if (!m_link.Exchange(CommandPayload(Key::ZeroPoll), LinkStatus::WaitWrite)) {
             end = m_link.Cancel() ? PollEnd::Cancelled : PollEnd::Failed;
             break;
         }
@@ -141,7 +141,7 @@ bool OperationSequences::ZeroCal(const QString& data) {
         }
     }
     if (end == PollEnd::Limit || end == PollEnd::Cancelled) {
-        logGiveUp(end, QStringLiteral("SZ"));
+        logGiveUp(end, CommandCode(Key::ZeroStart));
         m_link.AddLog(LoadMessage(5516, {nowText()}));
     }
     return end == PollEnd::Done;
@@ -150,7 +150,7 @@ bool OperationSequences::ZeroCal(const QString& data) {
 bool OperationSequences::SpanCal(const QString& data) {
     const OperationScope scope(m_link);
     m_link.clearSpanResult();
-    if (m_link.Exchange(QStringLiteral("S2,W,") + data, LinkStatus::WaitWrite))
+    if (m_link.Exchange(CommandPayload(Key::Span, data), LinkStatus::WaitWrite))
         return true;
     m_link.AddLog(LoadMessage(5516, {nowText()}));
     return false;
@@ -159,7 +159,7 @@ bool OperationSequences::SpanCal(const QString& data) {
 bool OperationSequences::zCal(const QString& o2) {
     const OperationScope scope(m_link);
     m_link.setReturnedText(QString());
-    if (m_link.Exchange(QStringLiteral("SN,W,") + o2, LinkStatus::WaitWrite))
+    if (m_link.Exchange(CommandPayload(Key::Nitrogen, o2), LinkStatus::WaitWrite))
         return !m_link.ReturnedText().isEmpty();
     m_link.AddLog(LoadMessage(5516, {nowText()}));
     return false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/CommandSet.h"
 #include "link/LinkState.h"
 
 #include <QString>
@@ -40,12 +41,12 @@ public:
 
 private:
     enum class PollEnd { Done, Failed, Limit, Cancelled };
-    // Starts with code + ",W," and polls code + ",C," (at pollStatus) until ACK.
-    PollEnd startAndPoll(const QString& code, LinkStatus pollStatus);
+    // Sends `start`, then polls with `poll` (at pollStatus) until the instrument reports the end.
+    PollEnd startAndPoll(Key start, Key poll, LinkStatus pollStatus);
     // Waits `ticks` link ticks; false when Cancel was set meanwhile.
     bool pause(int ticks);
     void logGiveUp(PollEnd end, const QString& code);
-    bool clearSequence(const QString& code);
+    bool clearSequence(Key start, Key poll);
 
     uclHbif& m_link;
 };

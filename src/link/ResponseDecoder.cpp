@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Conversions.h"
+#include "app/FieldCodec.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
@@ -82,6 +83,56 @@ QHash<quint32, ResponseDecoder::Handler> ResponseDecoder::buildKeyTable() {
         for (const char* k : keys)
             add(k, [fn](ResponseDecoder& d) { return (d.*fn)(); });
     };
+    const auto ruleHandler = [](ReplyRule rule) -> bool (ResponseDecoder::*)() {
+        using D = ResponseDecoder;
+        switch (rule) {
+        case ReplyRule::Acknowledge:
+            return &D::acknowledge;
+        case ReplyRule::AcceptAny:
+            return &D::acceptAny;
+        case ReplyRule::StationEntry:
+            return &D::stationRead;
+        case ReplyRule::GasTable:
+            return &D::gasTableRead;
+        case ReplyRule::ClockRead:
+            return &D::clockRead;
+        case ReplyRule::ClockEcho:
+            return &D::clockWrite;
+        case ReplyRule::History:
+            return &D::historyRead;
+        case ReplyRule::Live:
+            return &D::liveRead;
+        case ReplyRule::RomNumber:
+            return &D::romNumberRead;
+        case ReplyRule::Sum:
+            return &D::sumRead;
+        case ReplyRule::Connect:
+            return &D::connectRead;
+        case ReplyRule::Channels:
+            return &D::channelRead;
+        case ReplyRule::Analog:
+            return &D::analogRead;
+        case ReplyRule::UserGas:
+            return &D::userGasRead;
+        case ReplyRule::Library:
+            return &D::libraryRead;
+        case ReplyRule::ZeroSpanFields:
+            return &D::zeroSpanRead;
+        case ReplyRule::SpanResult:
+            return &D::spanWrite;
+        case ReplyRule::ZeroResult:
+            return &D::zeroPoll;
+        case ReplyRule::Completion:
+            return &D::completion;
+        case ReplyRule::Nitrogen:
+            return &D::nitrogenWrite;
+        case ReplyRule::DumpList:
+            return &D::dumpList;
+        case ReplyRule::SwitchEcho:
+            return &D::switchWrite;
+        }
+        return nullptr;
+    };
 
     for (const IdentityCommand& c : IdentityCommands()) {
         add(QByteArray(c.code) + ",R", [&c](ResponseDecoder& d) { return d.identityRead(c); });
@@ -93,50 +144,22 @@ QHash<quint32, ResponseDecoder::Handler> ResponseDecoder::buildKeyTable() {
     }
     for (const LevelCommand& c : LevelCommands()) {
         add(QByteArray(c.code) + ",R", [&c](ResponseDecoder& d) { return d.levelsRead(c); });
-        if (QByteArray(c.code) != "SA")
+        if (c.writable)
             add(QByteArray(c.code) + ",W", [](ResponseDecoder& d) { return d.levelsWrite(); });
     }
     for (const SwitchCommand& c : SwitchCommands())
         add(QByteArray(c.code) + ",R", [&c](ResponseDecoder& d) { return d.switchRead(c); });
-    same({"UZ,W"}, &ResponseDecoder::switchWrite);
     for (const RangedGroupCommand& g : RangedGroupCommands())
         add(QByteArray(g.code) + ",R", [&g](ResponseDecoder& d) { return d.rangedRead(g); });
     for (const CoefficientCommand& c : CoefficientCommands()) {
-        const bool c5 = QByteArray(c.code) == "C5";
         add(QByteArray(c.code) + ",R",
             [&c](ResponseDecoder& d) { return d.coefficients(c, false); });
         add(QByteArray(c.code) + ",W",
-            [&c, c5](ResponseDecoder& d) { return d.coefficients(c, c5); });
+            [&c](ResponseDecoder& d) { return d.coefficients(c, c.writeReplyChars > 0); });
     }
-
-    same({"XS,R"}, &ResponseDecoder::stationRead);
-    same({"GJ,R"}, &ResponseDecoder::gasTableRead);
-    same({"HC,R"}, &ResponseDecoder::clockRead);
-    same({"HC,W"}, &ResponseDecoder::clockWrite);
-    same({"SO,R"}, &ResponseDecoder::historyRead);
-    same({"DN,R"}, &ResponseDecoder::liveRead);
-    same({"VP,R"}, &ResponseDecoder::romNumberRead);
-    same({"VS,R"}, &ResponseDecoder::sumRead);
-    same({"RC,R"}, &ResponseDecoder::connectRead);
-    same({"CN,R"}, &ResponseDecoder::channelRead);
-    same({"HA,R"}, &ResponseDecoder::analogRead);
-    same({"LS,R"}, &ResponseDecoder::userGasRead);
-    same({"LI,R"}, &ResponseDecoder::libraryRead);
-    same({"SZ,R", "S1,R"}, &ResponseDecoder::zeroSpanRead);
-    same({"S1,W", "S2,W"}, &ResponseDecoder::spanWrite);
-    same({"SZ,C"}, &ResponseDecoder::zeroPoll);
-    same({"XC,C", "XY,C", "UX,C"}, &ResponseDecoder::completion);
-    same({"SN,W"}, &ResponseDecoder::nitrogenWrite);
-    same({"EP,R", "EF,R", "ES,R"}, &ResponseDecoder::dumpList);
-    const Handler accept = [](ResponseDecoder&) { return true; };
-    for (const CommandKeyRow& row : CommandKeyRows()) {
-        if (row.policy & CommandPolicy::AckOnly)
-            same({row.key}, &ResponseDecoder::acknowledge);
-        else if (row.policy & CommandPolicy::AcceptAny)
-            add(row.key, accept);
-    }
-    for (char c = 'A'; c <= 'V'; ++c)
-        add(QByteArray("Y") + c + ",R", accept);
+    for (const CommandKeyRow& row : CommandKeyRows())
+        if (const auto fn = ruleHandler(row.reply))
+            same({row.key}, fn);
     return t;
 }
 
@@ -178,38 +201,38 @@ bool ResponseDecoder::responseError() {
     return false;
 }
 
+bool ResponseDecoder::acceptAny() {
+    return true;
+}
+
 bool ResponseDecoder::acknowledge() {
     return m_status == Ctl::ACK ? true : responseError();
 }
 
 std::optional<qint32> ResponseDecoder::integerField(const QString& text, FieldEncoding enc,
                                                     qint32 min, qint32 max) {
-    double v = 0;
+    WholeField f;
     switch (enc) {
     case FieldEncoding::Hex:
-        if (!ParseNumber(QStringLiteral("&H") + text, &v))
-            return std::nullopt;
+        f = ParseWholeField(QStringLiteral("&H") + text, min, max);
         break;
     case FieldEncoding::FirstCharFlag:
         if (!IsNumericText(text))
             return std::nullopt;
-        v = text.startsWith(u'1') ? 1 : 0;
+        f = ParseWholeField(text.startsWith(u'1') ? u"1" : u"0", min, max);
         break;
     default:
-        if (!ParseNumber(text, &v))
-            return std::nullopt;
+        f = ParseWholeField(text, min, max);
     }
-    v = RoundHalfEven(v);
-    if (!std::isfinite(v) || v < double(min) || v > double(max))
+    if (f.status != FieldStatus::Ok)
         return std::nullopt;
-    return qint32(v);
+    return qint32(f.value);
 }
 
 std::optional<float> ResponseDecoder::levelField(const QString& text) {
     if (text.trimmed() == kStars)
         return -101.0f;
-    double v = 0;
-    if (!ParseNumber(text, &v) || !std::isfinite(float(v)))
+    if (ParseSingleField(text).status != FieldStatus::Ok)
         return std::nullopt;
     return ParseReadingText(text);
 }
@@ -386,7 +409,7 @@ bool ResponseDecoder::clockRead() {
         return false;
     const auto when = date12(t);
     if (!when) {
-        rec().setFailLine(QStringLiteral("HC,R"));
+        rec().setFailLine(QString::fromLatin1(KeyText(Key::ClockRead)));
         WriteSerialLog(QStringLiteral("<<< improper date at HC >>> ") + t);
         return false;
     }
@@ -403,10 +426,8 @@ bool ResponseDecoder::historyRead() {
     if (count() != clsInstrument::GasCount)
         return false;
     const auto reading = [](const QString& t) -> float {
-        double v = 0;
-        if (t.contains(u'-') || !ParseNumber(t, &v) || !std::isfinite(float(v)))
-            return -101.0f;
-        return float(v);
+        const SingleField f = ParseSingleField(t);
+        return t.contains(u'-') || f.status != FieldStatus::Ok ? -101.0f : f.value;
     };
     for (int i = 0; i < clsInstrument::GasCount; ++i) {
         const QString f = tok(i);
@@ -423,9 +444,8 @@ bool ResponseDecoder::historyRead() {
 bool ResponseDecoder::liveRead() {
     std::array<float, 5> values{};
     for (int i = 0; i < clsInstrument::GasCount; ++i) {
-        double v = 0;
-        if (ParseNumber(tok(i), &v) && std::isfinite(float(v)))
-            rec().setLimitValue(i, float(v));
+        if (const SingleField f = ParseSingleField(tok(i)); f.status == FieldStatus::Ok)
+            rec().setLimitValue(i, f.value);
         values[std::size_t(i)] = rec().LimitValue(i);
     }
     if (m_events.Densty)
@@ -537,7 +557,7 @@ bool ResponseDecoder::libraryRead() {
 
 bool ResponseDecoder::coefficients(const CoefficientCommand& c, bool firstCharsOnly) {
     if (firstCharsOnly)
-        m_token.setSource(m_data.left(31));
+        m_token.setSource(m_data.left(c.writeReplyChars));
     if (count() != c.count)
         return formatError();
     if (c.numeric && !IsNumericText(tok(0)))

@@ -45,6 +45,7 @@ private:
     bool formatError();
     bool responseError();
     bool acknowledge();
+    bool acceptAny();
 
     // Field readers; empty when the text does not hold a value of the kind.
     static std::optional<qint32> integerField(const QString& text, FieldEncoding enc, qint32 min,

@@ -25,68 +25,47 @@ void clearGasEnableFlags(R& r) {
         r.setChange_GasEnable(gas, false);
 }
 
-// A numeric setting: its flag starts the step and is cleared by it.
-#define TQ_SETTING_STEP(order, code, flag)                                                         \
-    WriteSequences::Step {                                                                         \
-        order, K::Single, [](const R& r) { return r.flag(); },                                     \
-            [](const R& r) { return SettingWritePayload(QStringLiteral(code), r); },               \
-            [](R& r) { r.set##flag(false); }                                                       \
-    }
-#define TQ_IDENTITY_STEP(order, code, flag)                                                        \
-    WriteSequences::Step {                                                                         \
-        order, K::Single, [](const R& r) { return r.flag(); },                                     \
-            [](const R& r) { return IdentityWritePayload(QStringLiteral(code), r); },              \
-            [](R& r) { r.set##flag(false); }                                                       \
-    }
-
+// Identity and setting steps name their command code: the code's row in the command set gives
+// the change flag that starts the step and is cleared by it, and the payload.
+// clang-format off
 const WriteSequences::Step kSteps[] = {
-    TQ_IDENTITY_STEP(1, "BS", Change_SpecNo),
-    TQ_IDENTITY_STEP(2, "XZ", Change_UserID),
-    {3, K::Single, [](const R& r) { return r.Change_StationID(); },
+    {1, K::Identity, "BS"},
+    {2, K::Identity, "XZ"},
+    {3, K::Single, nullptr, [](const R& r) { return r.Change_StationID(); },
      [](const R& r) { return StationIdWritePayload(r); },
      [](R& r) { r.setChange_StationID(false); }},
-    TQ_IDENTITY_STEP(4, "IN", Change_SerialNo),
-    TQ_IDENTITY_STEP(5, "HN", Change_DummySerial),
-    {6, K::Single, anyGasEnableChanged, [](const R& r) { return GasTableWritePayload(r); },
+    {4, K::Identity, "IN"},
+    {5, K::Identity, "HN"},
+    {6, K::Single, nullptr, anyGasEnableChanged, [](const R& r) { return GasTableWritePayload(r); },
      clearGasEnableFlags},
-    {7, K::Single, [](const R& r) { return r.Change_LSData(0) || r.Change_LSData(1); },
+    {7, K::Single, nullptr, [](const R& r) { return r.Change_LSData(0) || r.Change_LSData(1); },
      [](const R& r) { return UserGasWritePayload(r); },
      [](R& r) {
          r.setChange_LSData(0, false);
          r.setChange_LSData(1, false);
      }},
-    TQ_SETTING_STEP(8, "AP", Change_AlarmMode),
-    TQ_SETTING_STEP(9, "SD", Change_DispCalLimit),
-    TQ_SETTING_STEP(10, "SM", Change_CalCheck),
-    TQ_SETTING_STEP(11, "XB", Change_Confirmation),
-    TQ_SETTING_STEP(12, "XW", Change_LogOverWrite),
-    TQ_SETTING_STEP(13, "XT", Change_LcdBackLight),
-    TQ_SETTING_STEP(14, "UQ", Change_autoBackLight),
-    TQ_SETTING_STEP(15, "AF", Change_AlarmOnOff),
-    TQ_SETTING_STEP(16, "AT", Change_AlarmO2),
-    {17, K::Levels, nullptr, nullptr, nullptr},
-    TQ_SETTING_STEP(18, "SC", Change_CalLimit),
-    TQ_SETTING_STEP(19, "XP", Change_Interval),
-    TQ_SETTING_STEP(20, "UJ", Change_SpecType),
-    TQ_SETTING_STEP(21, "SJ", Change_AutoZero),
-    TQ_SETTING_STEP(22, "SG", Change_DemandZero),
-    {23, K::StationList, nullptr, nullptr, nullptr},
-    {24, K::Save, nullptr, [](const R&) { return QStringLiteral("DW,W,"); }, nullptr},
+    {8, K::Setting, "AP"},
+    {9, K::Setting, "SD"},
+    {10, K::Setting, "SM"},
+    {11, K::Setting, "XB"},
+    {12, K::Setting, "XW"},
+    {13, K::Setting, "XT"},
+    {14, K::Setting, "UQ"},
+    {15, K::Setting, "AF"},
+    {16, K::Setting, "AT"},
+    {17, K::Levels, nullptr},
+    {18, K::Setting, "SC"},
+    {19, K::Setting, "XP"},
+    {20, K::Setting, "UJ"},
+    {21, K::Setting, "SJ"},
+    {22, K::Setting, "SG"},
+    {23, K::StationList, nullptr},
+    {24, K::Save, nullptr},
 };
+// clang-format on
 
-#undef TQ_SETTING_STEP
-#undef TQ_IDENTITY_STEP
-
-// The two level groups of step 17, written with "A1,W," and "A2,W,".
-struct LevelGroup {
-    const char* code;
-    bool (R::*flag)(int) const;
-    void (R::*setFlag)(int, bool);
-};
-const LevelGroup kLevelGroups[] = {
-    {"A1", &R::Change_Warn, &R::setChange_Warn},
-    {"A2", &R::Change_Alarm, &R::setChange_Alarm},
-};
+// The two level groups of step 17, in the order they are written.
+const char* const kLevelGroups[] = {"A1", "A2"};
 
 QString nowText() {
     return AppDate::now().general();
@@ -113,18 +92,19 @@ void WriteSequences::writeStep(Run& run, const QString& payload) {
 
 void WriteSequences::levelsStep(Run& run, clsInstrument& r) {
     for (int pass = 0; pass < LevelPasses; ++pass) {
-        for (const LevelGroup& g : kLevelGroups) {
+        for (const char* code : kLevelGroups) {
+            const LevelCommand& g = *FindLevelCommand(QString::fromLatin1(code));
             bool changed = false;
             for (int gas = 0; gas < R::GasCount; ++gas)
-                changed = changed || (r.*g.flag)(gas);
+                changed = changed || g.flag(r, gas);
             if (!changed)
                 continue;
-            writeStep(run, LevelsWritePayload(QString::fromLatin1(g.code), r));
+            writeStep(run, LevelsWritePayload(QString::fromLatin1(code), r));
             // The instrument echoes the levels it took; only a faithful echo clears the flags,
             // otherwise the next pass writes them again.
             if (run.allOk && m_link.LastBlock() == m_link.LastFrame()) {
                 for (int gas = 0; gas < R::GasCount; ++gas)
-                    (r.*g.setFlag)(gas, false);
+                    g.setFlag(r, gas, false);
             }
         }
     }
@@ -143,6 +123,24 @@ bool WriteSequences::SetInstrument(clsInstrument* record) {
     Run run;
     for (const Step& step : kSteps) {
         switch (step.kind) {
+        case StepKind::Identity: {
+            const IdentityCommand& c = *FindIdentityCommand(QString::fromLatin1(step.code));
+            if (!(r.*c.flag)())
+                break;
+            writeStep(run, IdentityWritePayload(QString::fromLatin1(step.code), r));
+            if (run.allOk)
+                (r.*c.setFlag)(false);
+            break;
+        }
+        case StepKind::Setting: {
+            const NumericSetting& s = *FindNumericSetting(QString::fromLatin1(step.code));
+            if (!s.flag(r))
+                break;
+            writeStep(run, SettingWritePayload(QString::fromLatin1(step.code), r));
+            if (run.allOk)
+                s.setFlag(r, false);
+            break;
+        }
         case StepKind::Single:
             if (!step.changed(r))
                 break;
@@ -164,7 +162,7 @@ bool WriteSequences::SetInstrument(clsInstrument* record) {
             break;
         case StepKind::Save:
             if (run.written)
-                writeStep(run, step.payload(r));
+                writeStep(run, CommandPayload(Key::Save));
             break;
         }
     }
@@ -185,18 +183,17 @@ bool WriteSequences::SetDateTime(const AppDate& when) {
 
 bool WriteSequences::SetCheckData() {
     const OperationScope scope(m_link);
-    return m_link.Exchange(QStringLiteral("XH,E,"), LinkStatus::WaitWrite);
+    return m_link.Exchange(CommandPayload(Key::CheckData), LinkStatus::WaitWrite);
 }
 
 bool WriteSequences::Dw() {
     const OperationScope scope(m_link);
-    return m_link.Exchange(QStringLiteral("DW,W,"), LinkStatus::WaitWrite);
+    return m_link.Exchange(CommandPayload(Key::Save), LinkStatus::WaitWrite);
 }
 
 bool WriteSequences::Lp(const clsInstrument& record) {
     const OperationScope scope(m_link);
-    return m_link.Exchange(QStringLiteral("LP,W,") + QString::number(record.HcMode()),
-                           LinkStatus::WaitWrite);
+    return m_link.Exchange(SettingWritePayload(u"LP", record), LinkStatus::WaitWrite);
 }
 
 bool WriteSequences::LpR(clsInstrument* record) {

@@ -14,16 +14,19 @@ class uclHbif;
 // send a single frame. Each returns True when its exchanges ended with Status 6.
 class WriteSequences {
 public:
-    // One step of SetInstrument. The step kinds that are not a single frame (the levels with
-    // their echo passes, the station list entry by entry, the closing save) are walked by
+    // One step of SetInstrument. An identity or setting step names its command code, whose
+    // row in the command set holds its change flag and encoding; a single step of its own
+    // carries its functions. The step kinds that are not a single frame (the levels with their
+    // echo passes, the station list entry by entry, the closing save) are walked by
     // SetInstrument itself; the table says where they come.
-    enum class StepKind { Single, Levels, StationList, Save };
+    enum class StepKind { Identity, Setting, Single, Levels, StationList, Save };
     struct Step {
         int order; // 1..24
         StepKind kind;
-        bool (*changed)(const clsInstrument&);
-        QString (*payload)(const clsInstrument&);
-        void (*clearFlags)(clsInstrument&);
+        const char* code = nullptr; // Identity and Setting
+        bool (*changed)(const clsInstrument&) = nullptr;
+        QString (*payload)(const clsInstrument&) = nullptr;
+        void (*clearFlags)(clsInstrument&) = nullptr;
     };
     static std::span<const Step> Steps();
     // How many passes the levels step makes at most.

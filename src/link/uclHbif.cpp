@@ -4,6 +4,7 @@
 #include "app/Errors.h"
 #include "app/MessageTable.h"
 #include "link/CommLog.h"
+#include "link/CommandSet.h"
 #include "link/Frame.h"
 #include "link/PortControl.h"
 
@@ -552,7 +553,7 @@ void uclHbif::connectStep() {
             if (m_retryCount % every == 0 && m_retryCount > 1)
                 post([this, n = qint16(m_retryCount / every)] { emit ConnectRetry(n); });
             setStatus(LinkStatus::WaitRead);
-            DataSend(BuildFrame(QByteArrayLiteral("RC,R,"), Ctl::EOT), Send::Resend);
+            DataSend(BuildFrame(CommandPayload(Key::Connect), Ctl::EOT), Send::Resend);
         } else {
             setStatus(LinkStatus::Idle);
             m_state.LinkMode = ConnectMode::NotConnected;
@@ -608,7 +609,7 @@ void uclHbif::onDenstyTick() {
     if (m_status == LinkStatus::Released || m_status == LinkStatus::Done) {
         setStatus(LinkStatus::WaitRead);
         m_retryCount = 0;
-        DataSend(BuildFrame(QByteArrayLiteral("DN,R,"), Ctl::EOT), Send::Start);
+        DataSend(BuildFrame(CommandPayload(Key::LiveRead), Ctl::EOT), Send::Start);
     } else if (m_status == LinkStatus::WaitRead) {
         logLine(LoadMessage(5560, {nowText()}));
         setStatus(LinkStatus::Released);

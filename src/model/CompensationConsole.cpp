@@ -13,11 +13,11 @@ namespace {
 using Get = QString (clsInstrument::*)() const;
 
 struct Section {
-    int label;           // message number
-    const char* execute; // command of the header row, or nullptr
-    const char* code;    // the group's command code
-    bool writable;       // a write row follows the read row; otherwise a free row or none
-    bool secondRow;      // the section has a second data row
+    int label;        // message number
+    bool execute;     // the header row sends the group's execute form (code + ",E,")
+    const char* code; // the group's command code
+    bool writable;    // a write row follows the read row; otherwise a free row or none
+    bool secondRow;   // the section has a second data row
     std::vector<const char*> headings; // texts; "#nnnn" takes message nnnn
     std::vector<Get> values;
 };
@@ -30,35 +30,35 @@ const char* const Flg8[] = {"LEL ZERO FLG", "LEL ZERO", "LEL SPAN FLG", "LEL SPA
 const std::vector<Section>& sections() {
     static const std::vector<Section> table = {
         // label execute  code  write  2nd    headings / values
-        {9300, nullptr,  "CN", false, false, {"IR", "Oxy"}, {P(CN_ir), P(CN_o2)}},
-        {9303, nullptr,  "OG", false, false, {"LO", "HI"}, {P(OG_lo), P(OG_hi)}},
-        {9304, nullptr,  "VG", false, false, {"LO", "HI"}, {P(VG_lo), P(VG_hi)}},
-        {9305, nullptr,  "V2", false, false, {"#9306", "#9307", "#9308", "#9309", "#9310", "#9311"},
+        {9300, false,    "CN", false, false, {"IR", "Oxy"}, {P(CN_ir), P(CN_o2)}},
+        {9303, false,    "OG", false, false, {"LO", "HI"}, {P(OG_lo), P(OG_hi)}},
+        {9304, false,    "VG", false, false, {"LO", "HI"}, {P(VG_lo), P(VG_hi)}},
+        {9305, false,    "V2", false, false, {"#9306", "#9307", "#9308", "#9309", "#9310", "#9311"},
             {P(V2_lo_sq), P(V2_lo_th), P(V2_lo_cn), P(V2_hi_sq), P(V2_hi_th), P(V2_hi_cn)}},
-        {9340, "C2,E,",  "C2", true,  true, {std::begin(Flg8), std::end(Flg8)},
+        {9340, true,     "C2", true,  true, {std::begin(Flg8), std::end(Flg8)},
             {P(C2_lel_zero_f), P(C2_lel_zero), P(C2_lel_span_f), P(C2_lel_span),
              P(C2_vol_zero_f), P(C2_vol_zero), P(C2_vol_span_f), P(C2_vol_span)}},
-        {9341, "C1,E,",  "C1", true,  true, {std::begin(Flg8), std::end(Flg8)},
+        {9341, true,     "C1", true,  true, {std::begin(Flg8), std::end(Flg8)},
             {P(C1_lel_zero_f), P(C1_lel_zero), P(C1_lel_span_f), P(C1_lel_span),
              P(C1_vol_zero_f), P(C1_vol_zero), P(C1_vol_span_f), P(C1_vol_span)}},
-        {9313, nullptr,  "CC", true,  true, {"#9322", "#9323", "#9324", "#9325"},
+        {9313, false,    "CC", true,  true, {"#9322", "#9323", "#9324", "#9325"},
             {P(CC_lel_sq), P(CC_lel_th), P(CC_vol_sq), P(CC_vol_th)}},
-        {9314, nullptr,  "CF", true,  true, {"#9326"}, {P(CF_span)}},
-        {9315, nullptr,  "CM", true,  true, {"#9326"}, {P(CM_span)}},
-        {9316, nullptr,  "CA", true,  true, {"#9327", "#9328", "#9329", "#9330"},
+        {9314, false,    "CF", true,  true, {"#9326"}, {P(CF_span)}},
+        {9315, false,    "CM", true,  true, {"#9326"}, {P(CM_span)}},
+        {9316, false,    "CA", true,  true, {"#9327", "#9328", "#9329", "#9330"},
             {P(CA_lel_sq), P(CA_lel_th), P(CA_vol_sq), P(CA_vol_th)}},
-        {9317, nullptr,  "CD", true,  true, {"#9326"}, {P(CD_span)}},
-        {9318, nullptr,  "CL", true,  true, {"#9326"}, {P(CL_span)}},
-        {9331, nullptr,  "CB", true,  true, {"#9334", "#9335", "#9336", "#9337"},
+        {9317, false,    "CD", true,  true, {"#9326"}, {P(CD_span)}},
+        {9318, false,    "CL", true,  true, {"#9326"}, {P(CL_span)}},
+        {9331, false,    "CB", true,  true, {"#9334", "#9335", "#9336", "#9337"},
             {P(CB_lel_sq), P(CB_lel_th), P(CB_vol_sq), P(CB_vol_th)}},
-        {9338, nullptr,  "CE", true,  true, {"#9326"}, {P(CE_span)}},
-        {9339, nullptr,  "CK", true,  true, {"#9326"}, {P(CK_span)}},
-        {9319, nullptr,  "C3", true,  true, {"#9322", "#9323", "#9324", "#9325"},
+        {9338, false,    "CE", true,  true, {"#9326"}, {P(CE_span)}},
+        {9339, false,    "CK", true,  true, {"#9326"}, {P(CK_span)}},
+        {9319, false,    "C3", true,  true, {"#9322", "#9323", "#9324", "#9325"},
             {P(C3_lel_sq), P(C3_lel_th), P(C3_vol_sq), P(C3_vol_th)}},
-        {9320, nullptr,  "C4", true,  true, {"#9327", "#9328", "#9329", "#9330"},
+        {9320, false,    "C4", true,  true, {"#9327", "#9328", "#9329", "#9330"},
             {P(C4_lel_sq), P(C4_lel_th), P(C4_vol_sq), P(C4_vol_th)}},
         // The last four headings are the instrument's own and are not translated.
-        {9321, "C5,E,",  "C5", false, true,
+        {9321, true,     "C5", false, true,
             {"LEL ZERO FLG", "LEL ZERO", "vol ZERO FLG", "vol ZERO", "高温LEL ZERO FLG",
              "高温LEL ZERO", "高温vol ZERO FLG", "高温vol ZERO"},
             {P(C5_lel_zero_f), P(C5_lel_zero), P(C5_vol_zero_f), P(C5_vol_zero),
@@ -104,7 +104,7 @@ RowInfo Row(int row) {
     switch (p.offset) {
     case 0:
         info.kind = RowKind::Header;
-        info.command = s.execute ? QString::fromLatin1(s.execute) : QString();
+        info.command = s.execute ? code + QStringLiteral(",E,") : QString();
         for (const char* h : s.headings)
             info.cells << heading(h);
         break;

@@ -56,6 +56,15 @@ void GasDefaultTable::FillDefaults() {
          50.0f, 200.0f, 25.0f, 100.0f);
 }
 
+const GasDefaultTable& BuiltInGasDefaults() {
+    static const GasDefaultTable table = [] {
+        GasDefaultTable t;
+        t.FillDefaults();
+        return t;
+    }();
+    return table;
+}
+
 namespace {
 // Runs one step, ignoring its failure as the selection does step by step.
 void step(const std::function<void()>& f) {

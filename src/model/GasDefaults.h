@@ -44,6 +44,10 @@ private:
     std::array<std::array<GasDefaultEntry, SlotCount>, CodeCount> m_entries{};
 };
 
+// The table as FillDefaults makes it, whatever the configuration file put into the program's
+// own copy.
+const GasDefaultTable& BuiltInGasDefaults();
+
 // Puts gas `code` into gas slot `slot` of the record. With `connected`, slots 0 and 4 take the
 // description from the record's own gas library (code 15: the user gas); otherwise from the
 // default table. Alarm levels, auto-calibration value and zero setting always come from the

@@ -2,12 +2,14 @@
 
 #include "app/Conversions.h"
 #include "app/Errors.h"
+#include "app/FieldCodec.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
 #include "app/TextLineReader.h"
 #include "app/clsToken.h"
+#include "link/CommandSet.h"
 #include "model/FactoryParameters.h"
 #include "model/Payloads.h"
 #include "model/UserGasTable.h"
@@ -24,23 +26,21 @@
 namespace {
 
 template <typename T> T wholeNumber(const QString& text) {
-    double d = 0;
-    if (!ParseNumber(text, &d))
+    const WholeField f = ParseWholeFieldOf<T>(text);
+    if (f.status == FieldStatus::NotNumber)
         throw ConversionError("not a number");
-    const double r = RoundHalfEven(d);
-    if (r < double(std::numeric_limits<T>::min()) || r > double(std::numeric_limits<T>::max()))
+    if (f.status == FieldStatus::OutOfRange)
         throw ConversionError("number outside the range of its field");
-    return T(r);
+    return T(f.value);
 }
 
 float realNumber(const QString& text) {
-    double d = 0;
-    if (!ParseNumber(text, &d))
+    const SingleField f = ParseSingleField(text);
+    if (f.status == FieldStatus::NotNumber)
         throw ConversionError("not a number");
-    const float f = float(d);
-    if (!std::isfinite(f))
+    if (f.status == FieldStatus::OutOfRange)
         throw ConversionError("number outside the range of a single");
-    return f;
+    return f.value;
 }
 
 // A full scale or resolution: written as a level, which has no form for a negative number
@@ -88,8 +88,7 @@ template <typename T> T hexNumber(const QString& text) {
 
 // A level: a number, "*****" (not used) or a state word.
 float levelValue(const QString& text) {
-    double d = 0;
-    if (ParseNumber(text, &d) && !std::isfinite(float(d)))
+    if (ParseSingleField(text).status == FieldStatus::OutOfRange)
         throw ConversionError("number outside the range of a single");
     return ParseReadingText(text);
 }
@@ -112,8 +111,13 @@ QString checkedHexDigits(const QString& text, int digits) {
     return t;
 }
 
-Handler hexInto(Setter set, int digits) {
-    return [set, digits](clsInstrument& r, const clsToken& t) {
+// The digits of a setting's hexadecimal write field, from its row in the command set.
+int writeDigits(const char* code) {
+    return FindNumericSetting(QString::fromLatin1(code))->hexDigits;
+}
+
+Handler hexInto(Setter set, const char* code) {
+    return [set, digits = writeDigits(code)](clsInstrument& r, const clsToken& t) {
         (r.*set)(hexNumber<qint16>(checkedHexDigits(t.Tokens(2), digits)));
     };
 }
@@ -172,14 +176,13 @@ const QHash<QString, Handler>& handlers() {
         // Read in decimal, as it is written: the instrument answers XB in hexadecimal, but a
         // file holds the write command, and reading it as hex turned 10 into 16.
         {QStringLiteral("XB"), decimalInto(&clsInstrument::setConfirmation)},
-        // Widths of the instrument's write fields.
-        {QStringLiteral("XT"), hexInto(&clsInstrument::setLcdBackLight, 3)},
-        {QStringLiteral("HF"), hexInto(&clsInstrument::setpressOffset, 2)},
-        {QStringLiteral("SC"), hexInto(&clsInstrument::setCalLimit, 3)},
-        {QStringLiteral("XP"), hexInto(&clsInstrument::setIntervals, 3)},
+        {QStringLiteral("XT"), hexInto(&clsInstrument::setLcdBackLight, "XT")},
+        {QStringLiteral("HF"), hexInto(&clsInstrument::setpressOffset, "HF")},
+        {QStringLiteral("SC"), hexInto(&clsInstrument::setCalLimit, "SC")},
+        {QStringLiteral("XP"), hexInto(&clsInstrument::setIntervals, "XP")},
         {QStringLiteral("CP"),
-         [](clsInstrument& r, const clsToken& t) {
-             r.setFlowLevel(hexNumber<qint32>(checkedHexDigits(t.Tokens(2), 4)));
+         [digits = writeDigits("CP")](clsInstrument& r, const clsToken& t) {
+             r.setFlowLevel(hexNumber<qint32>(checkedHexDigits(t.Tokens(2), digits)));
          }},
         {QStringLiteral("UJ"),
          [](clsInstrument& r, const clsToken& t) { r.setSpecType(plainText(t.Tokens(2))); }},
@@ -351,9 +354,12 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
     };
     // `low` admits the two's-complement form of a small negative value, as the instrument
     // reads its pressure offset.
-    const auto hex = [&](const QString& what, qint64 value, int digits, qint64 low = 0) {
+    const auto hexField = [&](const QString& what, qint64 value, int digits, qint64 low = 0) {
         if (value < low || value >= (qint64(1) << (4 * digits)))
             tooWide(what, QString::number(value), digits);
+    };
+    const auto hex = [&](const char* code, qint64 value, qint64 low = 0) {
+        hexField(QLatin1String(code), value, writeDigits(code), low);
     };
     text(QStringLiteral("BS"), r.SpecNo(), 10);
     if (r.SpecType().contains(u','))
@@ -375,18 +381,18 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
     // A switch is 0 or true (1, or -1 as the record's booleans are); the file writes "1".
     if (r.DispCalLimit() != 0 && r.DispCalLimit() != 1 && r.DispCalLimit() != -1)
         out << LoadMessage(5783, {QStringLiteral("SD"), QString::number(r.DispCalLimit())});
-    hex(QStringLiteral("XT"), r.LcdBackLight(), 3);
-    hex(QStringLiteral("CP"), r.FlowLevel(), 4);
-    hex(QStringLiteral("HF"), r.pressOffset(), 2, -128);
-    hex(QStringLiteral("SC"), r.CalLimit(), 3);
-    hex(QStringLiteral("XP"), r.Intervals(), 3);
+    hex("XT", r.LcdBackLight());
+    hex("CP", r.FlowLevel());
+    hex("HF", r.pressOffset(), -128);
+    hex("SC", r.CalLimit());
+    hex("XP", r.Intervals());
     for (int e = 0; e < clsInstrument::UserGasCount; ++e) {
         const QString ls = QStringLiteral("LS %1").arg(e + 1);
         text(ls, r.LS_Name(e), UserGasNameWidth);
         text(ls, r.LS_Unit(e), 4);
         num5(ls, r.LS_FullScale(e), r.LS_Point(e));
         num5(ls, r.LS_Digit(e), r.LS_Point(e));
-        hex(ls, r.LS_elem_vol(e), 4);
+        hexField(ls, r.LS_elem_vol(e), 4);
     }
     // What the reader would refuse is not written either; a value already reported as not
     // fitting its field is not reported twice.

@@ -169,6 +169,48 @@ private slots:
         QVERIFY(!r.GasEnabled(4)); // only slots 0 to 3 follow the lock
     }
 
+    // A slot without a full scale gets the detector's usual sensor for it, from the built-in
+    // table whatever the configuration file put into the program's copy.
+    void emptyGasSlotsTakeTheUsualSensors_data() {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("nameUnit");
+        QTest::addColumn<int>("point");
+        QTest::addColumn<QList<float>>("values"); // warning alarm stel twa digit full autoCal
+        const float n = -101.0f;
+        QTest::newRow("0") << 0 << "CH4 %LEL" << 0 << QList<float>{10, 50, n, n, 1, 100, 50};
+        QTest::newRow("1") << 1 << "O2 vol%" << 1 << QList<float>{19.5f, 18, n, n, 0.1f, 40, 12};
+        QTest::newRow("2") << 2 << "H2S ppm" << 1 << QList<float>{10, 30, 15, 10, 0.5f, 100, 10};
+        QTest::newRow("3") << 3 << "CO ppm" << 0 << QList<float>{25, 50, 200, 25, 1, 500, 100};
+        QTest::newRow("4") << 4 << "CH4 vol%" << 0 << QList<float>{n, n, n, n, 1, 100, 50};
+    }
+    void emptyGasSlotsTakeTheUsualSensors() {
+        QFETCH(int, slot);
+        QFETCH(QString, nameUnit);
+        QFETCH(int, point);
+        QFETCH(QList<float>, values);
+        resetAppState();
+        appState().GasDefaults.FillDefaults();
+        appState().GasDefaults.at(0, slot).Name = QStringLiteral("configured");
+        appState().GasLocked.fill(true);
+        clsInstrument r;
+        for (int gas = 0; gas < clsInstrument::GasCount; ++gas) {
+            r.setGasFullScale(gas, gas == slot ? 0.0f : 7.0f);
+            r.setGasName(gas, QStringLiteral("kept"));
+        }
+        FillEmptyGasSlots(r);
+        QCOMPARE(r.GasName(slot) + u' ' + r.GasUnit(slot), nameUnit);
+        QCOMPARE(int(r.GasPoint(slot)), point);
+        const QList<float> got{r.Warning(slot),  r.Alarm(slot),    r.Stel(slot),
+                               r.Twa(slot),      r.GasDesit(slot), r.GasFullScale(slot),
+                               r.AutoCalib(slot)};
+        QCOMPARE(got, values);
+        QVERIFY(r.GasEnabled(slot));
+        QVERIFY(!appState().GasLocked[std::size_t(slot)]);
+        for (int gas = 0; gas < clsInstrument::GasCount; ++gas)
+            if (gas != slot)
+                QCOMPARE(r.GasName(gas), QStringLiteral("kept"));
+    }
+
     void aDownloadSurvivesOneWithheldBlockWithOneRetry() {
         QTemporaryDir dir;
         seqtest::SimLink s(SimOptions{0, "withhold=7", 1});
