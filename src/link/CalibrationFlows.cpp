@@ -39,7 +39,7 @@ bool readHistoryAfterSpan(uclHbif& link, clsInstrument& main, SpanFacts& facts) 
         history.setCalibBefore(i, UnknownReading);
         history.setCalibAfter(i, UnknownReading);
     }
-    if (!ReadSequences(link).ReadSingle(ReadPayload(u"SO"), &history)) {
+    if (!ReadSequences(link).ReadSingle(CommandPayload(Key::History), &history)) {
         link.release();
         return false;
     }

@@ -28,13 +28,13 @@ private:
     bool m_wasOn;
 };
 
-// The calibration record for a session: cleared, then the gases fitted ("GJ,R,") and the span
-// gas concentrations the instrument holds ("SA,R,"). Returns the enabled channels; all false
-// when the gas information could not be read. `read` tells whether both reads succeeded.
+// The calibration record for a session: cleared, then the gases fitted (Key::GasTableRead) and the
+// span gas concentrations the instrument holds (the "SA" levels). Returns the enabled channels; all
+// false when the gas information could not be read. `read` tells whether both reads succeeded.
 Calibration::Flags LoadCalibrationGases(uclHbif& link, clsInstrument& calibration,
                                         bool* read = nullptr);
 
-// One live reading of the five channels ("DN,R,"), for a host that does not poll. A channel
+// One live reading of the five channels (Key::LiveRead), for a host that does not poll. A channel
 // whose value did not come is unknown, never the reading before.
 bool ReadLiveReadings(uclHbif& link, Calibration::Readings* readings);
 
@@ -109,8 +109,8 @@ public:
     qint16 SavedHcMode() const { return m_saved; }
 
     struct RangeResult {
-        bool rangeRead = false; // "LP,R," answered
-        bool rangeSet = false;  // "LP,W,2" answered: now in RangeSet
+        bool rangeRead = false; // "LP" read answered
+        bool rangeSet = false;  // "LP" written as 2 answered: now in RangeSet
     };
     // "Set range". Nothing is written when the instrument's mode could not be read. When the
     // instrument does not take the range the main record gets its saved mode back and the

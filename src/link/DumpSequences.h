@@ -9,8 +9,8 @@
 class uclHbif;
 
 // The two memory dumps of the communications control: a binary image of the logger memory,
-// block by block ("EP,R,"), and a readable hex list of the instrument's own dump listing
-// ("EF,R,"). Progress goes out as DumpMessage and to the communication log.
+// block by block (Key::MemoryBlockRead), and a readable hex list of the instrument's own dump
+// listing (Key::DumpListing). Progress goes out as DumpMessage and to the communication log.
 //
 // Both check their file before the instrument is asked anything and build it aside: the file
 // named is replaced only by a complete run, so a run that fails leaves the earlier file as it

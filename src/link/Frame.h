@@ -36,12 +36,14 @@ inline QByteArray BuildFrame(const QString& payload, char terminator) {
 bool BlockChecksumOk(const QByteArray& block);
 
 // Block acknowledgements (ETB-terminated): ACK or NAK followed by the key of the command
-// being answered, "EF,R," (seven characters when that command contains "IH").
+// being answered with its comma, five characters (seven characters when that command contains
+// "IH").
 QByteArray BlockAcknowledgement(const QByteArray& commandFrame, bool positive);
 
 // Only the characters 32..127, in order.
 QByteArray StripControl(const QByteArray& text);
-// Readable form of a frame for the communication log ("[STX]0001RC,R,[ETX]FB[EOT]").
+// Readable form of a frame for the communication log ("[STX]0001", the payload, "[ETX]", checksum,
+// "[EOT]").
 QString ToLogText(const QByteArray& frame);
 
 // A received block split the way the decoder reads it: the status character (position 11),
@@ -53,8 +55,8 @@ struct BlockParts {
 };
 BlockParts SplitBlock(const QByteArray& block);
 
-// The command key of a frame the PC sent ("XS,R"), or the ACK/NAK character for a block
-// acknowledgement.
+// The command key of a frame the PC sent (code, comma, form letter), or the ACK/NAK character for a
+// block acknowledgement.
 QByteArray CommandKey(const QByteArray& frame);
-// The data of a frame the PC sent (after "XS,R,", up to ETX).
+// The data of a frame the PC sent (after the key's comma, up to ETX).
 QByteArray CommandData(const QByteArray& frame);

@@ -29,8 +29,8 @@ inline constexpr quint32 Progress = 0x00C000, Connected = 0x0000FF, Instrument =
 // "Instrument Information": the full read with its log lines; on success CommFlags set,
 // ImportFlag cleared, the locked-gas hook, the calibration history and the A/D list. Every
 // failure is reported in red as a failure, whether or not the instrument was still answering;
-// the record's FailLine "HC,R" adds the clock hint. A read whose calibration history did not
-// come is a failed read, and the record's history is then unknown, not the last read's.
+// the record's FailLine of Key::ClockRead adds the clock hint. A read whose calibration history did
+// not come is a failed read, and the record's history is then unknown, not the last read's.
 bool ReadInstrumentFlow(uclHbif& link, clsInstrument& record, const FlowOutput& out,
                         const std::function<void()>& enableLockedGases);
 // The calibration history of every gas as not known (the values the record starts with).

@@ -41,7 +41,7 @@ constexpr bool IsTalking(LinkStatus s) {
 // The connection as the link timer drives it.
 enum class ConnectMode : qint32 {
     NotConnected = 0,
-    Connecting = 2, // the link timer sends "RC,R," until the instrument answers
+    Connecting = 2, // the link timer sends Key::Connect until the instrument answers
     Connected = 3,
     Reopen = 4, // open the serial port again, then connect
 };

@@ -22,17 +22,17 @@ public:
     bool BodyDataClear();     // "XC": the logged data
     bool PowerDataClear();    // "XY": the power log
     bool DefaultInstrument(); // "UX": the factory defaults
-    // "RO,W,", then the port is closed for Timings().PowerOffTicks; LinkMode 0 and Status 0
+    // Key::PowerOff, then the port is closed for Timings().PowerOffTicks; LinkMode 0 and Status 0
     // afterwards, so the connect sequence starts again when the port is opened. Always True.
     bool BodyPowerOff();
-    bool SetPump(bool on); // "BP,W,1" / "BP,W,0"
+    bool SetPump(bool on); // Key::Pump with "1" or "0"
 
-    // "SZ,W," + data, then "SZ,C," every Timings().ZeroPollTicks until the instrument stops
-    // answering SUB. The per-sensor results are the link's ZeroStatus.
+    // Key::ZeroStart with data, then Key::ZeroPoll every Timings().ZeroPollTicks until the
+    // instrument stops answering SUB. The per-sensor results are the link's ZeroStatus.
     bool ZeroCal(const QString& data);
-    // "S2,W," + data; the per-sensor results are the link's SpanStatus.
+    // Key::Span with data; the per-sensor results are the link's SpanStatus.
     bool SpanCal(const QString& data);
-    // "SN,W," + the oxygen value; True when the instrument returned a text.
+    // Key::Nitrogen with the oxygen value; True when the instrument returned a text.
     bool zCal(const QString& o2);
 
     // The log lines of a poll that gave up.

@@ -85,7 +85,7 @@ bool ReadSequences::GetLatestHistory(clsInstrument* record) {
         return false;
     const OperationScope scope(m_link);
     m_link.setInstrument(record);
-    if (readExchange(ReadPayload(u"SO")))
+    if (readExchange(CommandPayload(Key::History)))
         return true;
     m_link.release();
     return false;
@@ -104,7 +104,7 @@ bool ReadSequences::ReadSingle(const QString& payload, clsInstrument* record) {
 }
 
 bool ReadSequences::GetGasInfo(clsInstrument* record) {
-    if (ReadSingle(ReadPayload(u"GJ"), record))
+    if (ReadSingle(CommandPayload(Key::GasTableRead), record))
         return true;
     m_link.release();
     if (record) {

@@ -34,11 +34,11 @@ public:
     // The record properties those slots fill ("VP" the program number, then the identity
     // texts): all of the record that GetRomNo makes the instrument's.
     static QStringList RomNoProperties();
-    // "SO,R,"; on failure Status becomes 2.
+    // Key::History; on failure Status becomes 2.
     bool GetLatestHistory(clsInstrument* record);
-    // "GJ,R,"; on failure Status 2 and every gas slot as "no sensor".
+    // Key::GasTableRead; on failure Status 2 and every gas slot as "no sensor".
     bool GetGasInfo(clsInstrument* record);
-    // "SA,R,"; on failure Status 2 and the five AutoCalib values -101.
+    // the "SA" levels; on failure Status 2 and the five AutoCalib values -101.
     bool GetAutoCalDensty(clsInstrument* record);
     // One read into `record` while the link's Instrument is lent to it.
     bool ReadSingle(const QString& payload, clsInstrument* record);

@@ -30,7 +30,7 @@ public:
     // as each command's rules say.
     bool DecodeResponse(const QByteArray& block);
 
-    // Whether a key has an entry in the table ("XS,R").
+    // Whether a key has an entry in the table (code, comma, form letter).
     static bool IsKnownKey(const QByteArray& key);
 
 private:

@@ -37,7 +37,7 @@ public:
 
     const QList<QByteArray>& writes() const { return m_writes; }
     void clearWrites() { m_writes.clear(); }
-    // How many written frames carry this payload prefix ("XS,R,").
+    // How many written frames carry this payload prefix (a key and its comma).
     int countWrites(const QByteArray& payloadPrefix) const;
     int serviceCalls() const { return m_serviceCalls; }
 

@@ -36,19 +36,19 @@ public:
 
     // Writes every group of the record whose change flag is set, logs its start and end
     // (5536, then 5537 with the elapsed time or 5538), and returns True when every step
-    // succeeded and at least one was written. A failed step stops every later one, "DW,W,"
+    // succeeded and at least one was written. A failed step stops every later one, the closing save
     // included; flags of the steps that succeeded are cleared, the others stay set.
     bool SetInstrument(clsInstrument* record);
     // The command codes the last SetInstrument had confirmed ("BS", "XZ", ...), in order: what
     // the instrument holds now, also when a later step failed.
     const QStringList& Confirmed() const { return m_confirmed; }
 
-    bool SetDateTime(const AppDate& when); // "HC,W,YYMMDDhhnnss", echoed by the instrument
-    bool SetCheckData();                   // "XH,E,"
-    bool Dw();                             // "DW,W,"
-    bool Lp(const clsInstrument& record);  // "LP,W," + HcMode
-    bool LpR(clsInstrument* record);       // "LP,R," into the record (it becomes Instrument)
-    // A complete payload built by the compensation tables; a read when it holds ",R,".
+    bool SetDateTime(const AppDate& when); // Key::ClockWrite, echoed by the instrument
+    bool SetCheckData();                   // Key::CheckData
+    bool Dw();                             // Key::Save
+    bool Lp(const clsInstrument& record);  // the "LP" setting: HcMode
+    bool LpR(clsInstrument* record);       // reads "LP" into the record (it becomes Instrument)
+    // A complete payload built by the compensation tables; a read when it is a read form.
     bool sendCompensation(const QString& payload);
 
 private:

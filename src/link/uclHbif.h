@@ -116,7 +116,7 @@ public:
     // Whether the last clear/default poll carried ACK.
     bool Completion() const { return m_state.Completion; }
     void setCompletion(bool on) { m_state.Completion = on; }
-    // Token 0 of the last accepted "SN,W" reply.
+    // Token 0 of the last accepted Key::Nitrogen reply.
     QString ReturnedText() const { return m_state.ReturnedText; }
     void setReturnedText(const QString& text) { m_state.ReturnedText = text; }
     // Data text of the last connect reply.

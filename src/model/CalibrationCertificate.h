@@ -36,8 +36,8 @@ InstrumentIdentity IdentityOf(const clsInstrument& main);
 // What one span adjustment sent and received, as the flow collected it.
 struct SpanFacts {
     Calibration::Flags selection{};
-    bool answered = false;        // the instrument took the span request ("S2,W" ended well)
-    Calibration::Flags status{};  // per channel: adjusted (only when answered)
+    bool answered = false;       // the instrument took the span request (its span write ended well)
+    Calibration::Flags status{}; // per channel: adjusted (only when answered)
     Calibration::Readings before; // the live readings just before; unknown where not read
     bool historyRead = false;     // the history after the span was read
     // The history as this span's read brought it; unknown where it was not read.

@@ -20,13 +20,13 @@ QString GasRecordText(const clsInstrument& record, int gas);
 QString GasRecordsPayload(const clsInstrument& record);
 // The five Warning (alarm = false) or Alarm (alarm = true) levels joined by ",".
 QString LevelsPayload(const clsInstrument& record, bool alarm);
-// The user gas fields the instrument's "LS,W" command carries: what an editor or a settings
+// The user gas fields the instrument's user gas write carries: what an editor or a settings
 // file may accept for them.
 constexpr int UserGasNameWidth = 10;
 constexpr int UserGasVoltDigits = 3;
 constexpr qint32 UserGasVoltMax = (1 << (4 * UserGasVoltDigits)) - 1; // 4095
 
-// One user gas record as the instrument's "LS,W" command takes it: number hex(2), name
+// One user gas record as the instrument's user gas write takes it: number hex(2), name
 // text(10), full scale and resolution as levels with the record's decimals, unit text(4),
 // element volume hex(3), ratio as a hex single; each field followed by ",".
 QString LsWritePayloadRecord(const clsInstrument& record, int entry);

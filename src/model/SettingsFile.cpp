@@ -116,6 +116,11 @@ int writeDigits(const char* code) {
     return FindNumericSetting(QString::fromLatin1(code))->hexDigits;
 }
 
+// The spec number's field, from its identity row.
+int specNoWidth() {
+    return FindIdentityCommand(u"BS")->width;
+}
+
 Handler hexInto(Setter set, const char* code) {
     return [set, digits = writeDigits(code)](clsInstrument& r, const clsToken& t) {
         (r.*set)(hexNumber<qint16>(checkedHexDigits(t.Tokens(2), digits)));
@@ -303,7 +308,7 @@ QByteArray SettingsFileText(const clsInstrument& r) {
         return QLatin1String(code) + QStringLiteral(",W,") + fields;
     };
     QStringList out;
-    out << line("BS", TextN(r.SpecNo(), 10) + u',');
+    out << line("BS", TextN(r.SpecNo(), specNoWidth()) + u',');
     out << line("GJ", GasRecordsPayload(r) + u',');
     out << line("AP", dec(r.AlarmMode()) + u',');
     out << line("SD", (r.DispCalLimit() != 0 ? QStringLiteral("1") : QStringLiteral("0")) + u',');
@@ -361,7 +366,7 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
     const auto hex = [&](const char* code, qint64 value, qint64 low = 0) {
         hexField(QLatin1String(code), value, writeDigits(code), low);
     };
-    text(QStringLiteral("BS"), r.SpecNo(), 10);
+    text(QStringLiteral("BS"), r.SpecNo(), specNoWidth());
     if (r.SpecType().contains(u','))
         out << LoadMessage(5785, {QStringLiteral("UJ"), r.SpecType()});
     if (r.SpecType().contains(u';'))

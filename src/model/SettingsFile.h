@@ -8,7 +8,7 @@ class QIODevice;
 class clsInstrument;
 
 // Settings files (".seq"): the user settings of a record as the instrument's write commands,
-// one group per line ("AP,W,1,"), CR LF, local 8-bit text.
+// one group per line (code, ",W,", the fields), CR LF, local 8-bit text.
 
 // Lines that are no settings a file may hold (comments, say) before it counts as something
 // else than a settings file.
