@@ -25,13 +25,13 @@
 
 namespace {
 
-template <typename T> T wholeNumber(const QString& text) {
-    const WholeField f = ParseWholeFieldOf<T>(text);
+qint32 wholeNumber(const QString& text, qint32 min, qint32 max) {
+    const WholeField f = ParseWholeField(text, min, max);
     if (f.status == FieldStatus::NotNumber)
         throw ConversionError("not a number");
     if (f.status == FieldStatus::OutOfRange)
         throw ConversionError("number outside the range of its field");
-    return T(f.value);
+    return qint32(f.value);
 }
 
 float realNumber(const QString& text) {
@@ -93,13 +93,8 @@ float levelValue(const QString& text) {
     return ParseReadingText(text);
 }
 
-using Setter = void (clsInstrument::*)(const qint16&);
 using Handler = std::function<void(clsInstrument&, const clsToken&)>;
 
-Handler decimalInto(Setter set) {
-    return
-        [set](clsInstrument& r, const clsToken& t) { (r.*set)(wholeNumber<qint16>(t.Tokens(2))); };
-}
 // A hexadecimal field of the instrument's write command holds `digits` digits; a wider value
 // would reach the instrument cut to its last digits, so it is refused here.
 QString checkedHexDigits(const QString& text, int digits) {
@@ -111,29 +106,32 @@ QString checkedHexDigits(const QString& text, int digits) {
     return t;
 }
 
-// The digits of a setting's hexadecimal write field, from its row in the command set.
-int writeDigits(const char* code) {
-    return FindNumericSetting(QString::fromLatin1(code))->hexDigits;
-}
-
 // The spec number's field, from its identity row.
 int specNoWidth() {
     return FindIdentityCommand(u"BS")->width;
 }
 
-Handler hexInto(Setter set, const char* code) {
-    return [set, digits = writeDigits(code)](clsInstrument& r, const clsToken& t) {
-        (r.*set)(hexNumber<qint16>(checkedHexDigits(t.Tokens(2), digits)));
-    };
+const NumericSetting& settingRow(const char* code) {
+    return *FindNumericSetting(QString::fromLatin1(code));
 }
 
-// A switch written as one flag digit: anything but 0 and 1 would reach the instrument as 1.
-Handler flagInto(Setter set) {
-    return [set](clsInstrument& r, const clsToken& t) {
-        const qint16 v = wholeNumber<qint16>(t.Tokens(2));
-        if (v != 0 && v != 1)
-            throw ConversionError("switch value other than 0 or 1");
-        (r.*set)(v);
+// A numeric setting as its write command carries it, since that is what a file holds: the
+// setting's row gives the property, the write encoding and the width of a hexadecimal field.
+Handler settingInto(const char* code) {
+    const NumericSetting& s = settingRow(code);
+    return [&s](clsInstrument& r, const clsToken& t) {
+        const QString& text = t.Tokens(2);
+        qint32 v = 0;
+        if (s.write == FieldEncoding::Hex) {
+            v = hexNumber<qint32>(checkedHexDigits(text, s.hexDigits));
+        } else {
+            v = wholeNumber(text, s.min, s.max);
+            // A switch written as one flag digit: anything but 0 and 1 would reach the
+            // instrument as 1.
+            if (s.write == FieldEncoding::FlagDigit && v != 0 && v != 1)
+                throw ConversionError("switch value other than 0 or 1");
+        }
+        s.set(r, v);
     };
 }
 
@@ -143,6 +141,15 @@ const QString& plainText(const QString& text) {
     if (text.contains(u','))
         throw ConversionError("text holding a comma, which separates the fields");
     return text;
+}
+
+// A level group: one level per gas slot, into the property of the group's row.
+Handler levelsInto(const char* code) {
+    const LevelCommand& c = *FindLevelCommand(QString::fromLatin1(code));
+    return [&c](clsInstrument& r, const clsToken& t) {
+        for (int s = 0; s < clsInstrument::GasCount; ++s)
+            c.set(r, s, levelValue(t.Tokens(s + 2)));
+    };
 }
 
 void readUserGases(clsInstrument& r, const clsToken& t) {
@@ -159,50 +166,31 @@ void readUserGases(clsInstrument& r, const clsToken& t) {
 }
 
 const QHash<QString, Handler>& handlers() {
-    static const QHash<QString, Handler> table = {
-        {QStringLiteral("BS"),
-         [](clsInstrument& r, const clsToken& t) {
-             r.setSpecNo(plainText(t.Tokens(2)).trimmed());
-         }},
-        {QStringLiteral("GJ"),
-         [](clsInstrument& r, const clsToken& t) {
-             for (int s = 0; s < clsInstrument::GasCount; ++s)
-                 ApplyGasInfoRecord(plainText(t.Tokens(s + 2)), r, s);
-         }},
-        {QStringLiteral("AP"), decimalInto(&clsInstrument::setAlarmMode)},
-        {QStringLiteral("SD"), flagInto(&clsInstrument::setDispCalLimit)},
-        {QStringLiteral("XW"), decimalInto(&clsInstrument::setLogOverWrite)},
-        {QStringLiteral("UQ"), decimalInto(&clsInstrument::setautoBackLight)},
-        {QStringLiteral("AF"), decimalInto(&clsInstrument::setAlarmOnOff)},
-        {QStringLiteral("AT"), decimalInto(&clsInstrument::setAlarmO2)},
-        {QStringLiteral("SJ"), decimalInto(&clsInstrument::setAutoZero)},
-        {QStringLiteral("SG"), decimalInto(&clsInstrument::setDemandZero)},
-        {QStringLiteral("SM"), decimalInto(&clsInstrument::setCalCheck)},
-        // Read in decimal, as it is written: the instrument answers XB in hexadecimal, but a
-        // file holds the write command, and reading it as hex turned 10 into 16.
-        {QStringLiteral("XB"), decimalInto(&clsInstrument::setConfirmation)},
-        {QStringLiteral("XT"), hexInto(&clsInstrument::setLcdBackLight, "XT")},
-        {QStringLiteral("HF"), hexInto(&clsInstrument::setpressOffset, "HF")},
-        {QStringLiteral("SC"), hexInto(&clsInstrument::setCalLimit, "SC")},
-        {QStringLiteral("XP"), hexInto(&clsInstrument::setIntervals, "XP")},
-        {QStringLiteral("CP"),
-         [digits = writeDigits("CP")](clsInstrument& r, const clsToken& t) {
-             r.setFlowLevel(hexNumber<qint32>(checkedHexDigits(t.Tokens(2), digits)));
-         }},
-        {QStringLiteral("UJ"),
-         [](clsInstrument& r, const clsToken& t) { r.setSpecType(plainText(t.Tokens(2))); }},
-        {QStringLiteral("A1"),
-         [](clsInstrument& r, const clsToken& t) {
-             for (int s = 0; s < clsInstrument::GasCount; ++s)
-                 r.setWarning(s, levelValue(t.Tokens(s + 2)));
-         }},
-        {QStringLiteral("A2"),
-         [](clsInstrument& r, const clsToken& t) {
-             for (int s = 0; s < clsInstrument::GasCount; ++s)
-                 r.setAlarm(s, levelValue(t.Tokens(s + 2)));
-         }},
-        {QStringLiteral("LS"), readUserGases},
-    };
+    static const QHash<QString, Handler> table = [] {
+        QHash<QString, Handler> byCode = {
+            {QStringLiteral("BS"),
+             [](clsInstrument& r, const clsToken& t) {
+                 r.setSpecNo(plainText(t.Tokens(2)).trimmed());
+             }},
+            {QStringLiteral("GJ"),
+             [](clsInstrument& r, const clsToken& t) {
+                 for (int s = 0; s < clsInstrument::GasCount; ++s)
+                     ApplyGasInfoRecord(plainText(t.Tokens(s + 2)), r, s);
+             }},
+            {QStringLiteral("UJ"),
+             [](clsInstrument& r, const clsToken& t) { r.setSpecType(plainText(t.Tokens(2))); }},
+            {QStringLiteral("LS"), readUserGases},
+        };
+        // The numeric settings a file holds. XB is read in decimal, as it is written: the
+        // instrument answers it in hexadecimal, but a file holds the write command, and
+        // reading it as hex turned 10 into 16.
+        for (const char* code : {"AP", "SD", "XW", "UQ", "AF", "AT", "SJ", "SG", "SM", "XB", "XT",
+                                 "HF", "SC", "XP", "CP"})
+            byCode.insert(QString::fromLatin1(code), settingInto(code));
+        for (const char* code : {"A1", "A2"})
+            byCode.insert(QString::fromLatin1(code), levelsInto(code));
+        return byCode;
+    }();
     return table;
 }
 
@@ -364,7 +352,7 @@ QStringList SettingsFileProblems(const clsInstrument& r) {
             tooWide(what, QString::number(value), digits);
     };
     const auto hex = [&](const char* code, qint64 value, qint64 low = 0) {
-        hexField(QLatin1String(code), value, writeDigits(code), low);
+        hexField(QLatin1String(code), value, settingRow(code).hexDigits, low);
     };
     text(QStringLiteral("BS"), r.SpecNo(), specNoWidth());
     if (r.SpecType().contains(u','))
