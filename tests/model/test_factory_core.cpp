@@ -382,6 +382,12 @@ private slots:
         QVERIFY(Row(49).command.isEmpty());
         QVERIFY(Row(14).command.isEmpty());
         QCOMPARE(Row(47).cells.at(7), QStringLiteral("高温vol ZERO"));
+        // The three groups the instrument runs on request, and their header rows' commands.
+        QStringList executes;
+        for (int row = 0; row < Rows; ++row)
+            if (Row(row).kind == RowKind::Header && !Row(row).command.isEmpty())
+                executes << Row(row).command;
+        QCOMPARE(executes, (QStringList{"C2,E,", "C1,E,", "C5,E,"}));
         clsInstrument r;
         r.setCF_span(QStringLiteral("987"));
         QCOMPARE(Values(18, r), QStringList{"987"});
