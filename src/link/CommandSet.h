@@ -54,33 +54,33 @@ enum class ReplyRule {
 // from their codes). Other is every row no caller names.
 enum class Key {
     Other,
-    Connect,         // "RC,R": the link timer's connect request
-    LiveRead,        // "DN,R": the live readings
-    ClockRead,       // "HC,R"; also the record's FailLine of a bad clock
-    ClockWrite,      // "HC,W"
-    PowerOff,        // "RO,W"
-    Pump,            // "BP,W"
-    ZeroStart,       // "SZ,W"
-    ZeroPoll,        // "SZ,C"
-    Span,            // "S2,W"
-    Nitrogen,        // "SN,W"
-    CheckData,       // "XH,E"
-    Save,            // "DW,W"
-    BodyClear,       // "XC,W", polled by BodyClearPoll
-    BodyClearPoll,   // "XC,C"
-    PowerClear,      // "XY,W", polled by PowerClearPoll
-    PowerClearPoll,  // "XY,C"
-    Defaults,        // "UX,W", polled by DefaultsPoll
-    DefaultsPoll,    // "UX,C"
-    StationRead,     // "XS,R"
-    StationWrite,    // "XS,W"
-    GasTableRead,    // "GJ,R"
-    GasTableWrite,   // "GJ,W"
-    UserGasWrite,    // "LS,W"
-    LibraryRead,     // "LI,R"
-    MemoryBlockRead, // "EP,R"
-    DumpListing,     // "EF,R"
-    History,         // "SO,R"
+    Connect,    // the link timer's connect request
+    LiveRead,   // the five live readings
+    ClockRead,  // also the record's FailLine after a clock that is no date
+    ClockWrite, // echoed by the instrument
+    PowerOff,
+    Pump,      // data "1" on, "0" off
+    ZeroStart, // with the zero request, then polled by ZeroPoll
+    ZeroPoll,
+    Span,     // with the span request
+    Nitrogen, // with the oxygen value
+    CheckData,
+    Save,      // closes a write of settings
+    BodyClear, // the logged data, polled by BodyClearPoll
+    BodyClearPoll,
+    PowerClear, // the power log, polled by PowerClearPoll
+    PowerClearPoll,
+    Defaults, // the factory defaults, polled by DefaultsPoll
+    DefaultsPoll,
+    StationRead, // data "****" (the station ID) or the entry's index
+    StationWrite,
+    GasTableRead,
+    GasTableWrite,
+    UserGasWrite,
+    LibraryRead,     // data: the table number
+    MemoryBlockRead, // data: the block number
+    DumpListing,     // the instrument's own dump listing
+    History,         // the calibration history
 };
 
 // One row per key: its name for the callers, the transport's policy and the decoder's rule.
