@@ -2,8 +2,8 @@
 // instrument's own concentrations and with given ones, a channel whose gas is wrong or whose
 // sensor fails, the refusals that send nothing, the pump around the adjustment, an instrument
 // that stops answering, the calibration log and the certificate, and the bump test.
-#include "CliTestSupport.h"
-#include "report/PdfText.h"
+#include "support/CliTestSupport.h"
+#include "support/PdfText.h"
 
 #include <QtTest>
 

@@ -2,7 +2,7 @@
 // nothing sent before the inputs are checked, the system's reason for a port that does not
 // open, standard output that fails, JSON lines from live, the JSON record against its schema,
 // and the usage habits of the three programs.
-#include "CliTestSupport.h"
+#include "support/CliTestSupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -3,7 +3,7 @@
 // and keeps what arrived under a ".partial" name; a refused settings file sends nothing; every
 // reply is in the communication log. A full disk is a file-size limit on the command line's
 // process: its writes past the limit fail as they would on a full disk.
-#include "CliTestSupport.h"
+#include "support/CliTestSupport.h"
 #include "sim/SimLoggerMemory.h"
 
 #include <QJsonDocument>

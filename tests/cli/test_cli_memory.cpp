@@ -1,7 +1,7 @@
 // tq5800-cli end to end on tq5800-sim's pseudo-terminal: the logger download against the
 // simulator's memory, with check data and with one withheld block; the FRAM hex list; check
 // data, live readings and power off.
-#include "CliTestSupport.h"
+#include "support/CliTestSupport.h"
 #include "sim/SimLoggerMemory.h"
 
 #include <QtTest>

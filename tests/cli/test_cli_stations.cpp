@@ -1,7 +1,7 @@
 // tq5800-cli stations export and import end to end on tq5800-sim's pseudo-terminal: the reads
 // and writes on the wire, the file written, the round trip through the instrument, and files
 // refused by the check before anything is sent.
-#include "CliTestSupport.h"
+#include "support/CliTestSupport.h"
 
 #include "link/Frame.h"
 

@@ -1,6 +1,6 @@
 // The manual pages name every option the programs' help texts name, and every command of
 // tq5800-cli with its own options, so that the two cannot drift apart.
-#include "CliTestSupport.h"
+#include "support/CliTestSupport.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // Reply decoding: every key of the table with its checks, store order, partial stores and
 // log lines, driven through DecodeResponse with frames the test builds itself.
-#include "LinkTestSupport.h"
+#include "support/LinkTestSupport.h"
 #include "app/Conversions.h"
 #include "link/CommandSet.h"
 #include "link/Frame.h"

@@ -3,7 +3,7 @@
 // is missing, the disk is full (a file-size limit on this process: writes past it fail as on a
 // full disk, without needing a disk to fill). Each run reports its failure as one, leaves the
 // earlier good file byte for byte as it was, and keeps what arrived under a name that says so.
-#include "SequenceTestSupport.h"
+#include "support/SequenceTestSupport.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "link/CommLog.h"

@@ -1,7 +1,7 @@
 // The operator's commands shared by the main window and the command line: their log-pane
 // lines and colours, communication-log lines, record updates and results, on the in-process
 // simulator and on scripted instruments for the failures the simulator does not give.
-#include "SequenceTestSupport.h"
+#include "support/SequenceTestSupport.h"
 #include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "link/InstrumentFlows.h"

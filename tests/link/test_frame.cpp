@@ -1,6 +1,6 @@
 // Frames, block acknowledgements, log rendering, the communication log and the dump-listing
 // line buffer: pure functions checked against byte-exact known answers.
-#include "LinkTestSupport.h"
+#include "support/LinkTestSupport.h"
 #include "link/CommLog.h"
 #include "link/CommandSet.h"
 #include "link/Frame.h"

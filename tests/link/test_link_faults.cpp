@@ -1,7 +1,7 @@
 // The link when the line, the adapter or the instrument misbehave: every exchange ends, no
 // failure passes for success, nothing is lost or stored twice.
 
-#include "SequenceTestSupport.h"
+#include "support/SequenceTestSupport.h"
 #include "app/MessageTable.h"
 #include "link/DumpSequences.h"
 #include "link/Frame.h"

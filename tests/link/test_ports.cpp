@@ -1,6 +1,6 @@
 // Port controls: settings parsing, the serial and IrCOMM controls on a real pseudo-terminal
 // (a real QSerialPort), and the link running against the in-process simulator.
-#include "LinkTestSupport.h"
+#include "support/LinkTestSupport.h"
 #include "link/CommandSet.h"
 #include "link/Frame.h"
 #include "link/IrCommPortControl.h"

@@ -2,7 +2,7 @@
 // simulator would always answer well): the read table and its order, stopping at a failed
 // slot, the single reads and their failure actions, SetInstrument's steps and flags, the levels
 // echo passes, and the one-shot writes.
-#include "SequenceTestSupport.h"
+#include "support/SequenceTestSupport.h"
 #include "app/MessageTable.h"
 #include "link/Frame.h"
 #include "link/ReadSequences.h"

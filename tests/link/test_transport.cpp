@@ -1,7 +1,6 @@
 // The transport against a scripted port at a 2 ms tick: exchanges, time-outs and resends,
 // block assembly, acknowledgements, the connect sequence, line events, live readings,
 // binary dumps and the waits.
-#include "LinkTestSupport.h"
 #include "app/Errors.h"
 #include "app/MessageTable.h"
 #include "link/Frame.h"
@@ -10,6 +9,7 @@
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
 #include "support/LinkTestAccess.h"
+#include "support/LinkTestSupport.h"
 
 #include <QSignalSpy>
 #include <QTemporaryFile>
@@ -17,28 +17,9 @@
 
 using linktest::ExchangeLimitMs;
 using linktest::reply;
+using linktest::Watchdog;
 
 namespace {
-
-// Ends any wait of the link if a test runs past its limit, so a fault fails the test instead
-// of hanging it.
-class Watchdog {
-public:
-    explicit Watchdog(uclHbif& link) {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, [this, &link] {
-            m_fired = true;
-            LinkTestAccess::setStatus(link, LinkStatus(-1));
-            link.setCancel(true);
-        });
-        m_timer.start(ExchangeLimitMs);
-    }
-    bool fired() const { return m_fired; }
-
-private:
-    QTimer m_timer;
-    bool m_fired = false;
-};
 
 QByteArray frameOf(const char* payload) {
     return BuildFrame(QByteArray(payload), Ctl::EOT);
@@ -70,7 +51,7 @@ class TestTransport : public QObject {
         m_link->DataSend(frameOf(payload), uclHbif::Send::Start);
     }
     bool waitWhileStatus(LinkStatus status) {
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         m_link->waitWhileStatus(status);
         return !dog.fired();
     }
@@ -97,7 +78,7 @@ private slots:
         connectLink();
         QElapsedTimer clock;
         clock.start();
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         QVERIFY(!m_link->Exchange("VP,R,", LinkStatus::WaitRead));
         QVERIFY(!dog.fired());
         QCOMPARE(m_link->Status(), LinkStatus::Failed);
@@ -128,7 +109,7 @@ private slots:
             m_port->setFailWrite(true);
         if (lateReply)
             m_port->inject(reply("VP,R", "4426"));
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         QVERIFY(!m_link->Exchange("VP,R,", LinkStatus::WaitRead));
         QVERIFY(!dog.fired());
         QCOMPARE(m_link->Status(), LinkStatus::Failed);
@@ -220,7 +201,7 @@ private slots:
             }
             return true;
         };
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         QVERIFY(!run());
         QCOMPARE(m_link->Status(), LinkStatus::Failed);
         QCOMPARE(m_port->writes().size(), 1);
@@ -241,7 +222,7 @@ private slots:
     void otherCommandsAreResentAfterABadReply() {
         connectLink();
         m_port->setResponder([](const QByteArray&) { return reply("VP,R", "bad"); });
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         QVERIFY(!m_link->Exchange("VP,R,", LinkStatus::WaitRead));
         QVERIFY(!dog.fired());
         QCOMPARE(m_link->Status(), LinkStatus::Failed);
@@ -254,7 +235,7 @@ private slots:
         QByteArray bad = reply("VP,R", "55");
         bad[bad.size() - 2] = bad[bad.size() - 2] == '0' ? '1' : '0';
         m_port->setResponder([bad](const QByteArray&) { return bad; });
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         QVERIFY(!m_link->Exchange("VP,R,", LinkStatus::WaitRead));
         QCOMPARE(m_port->countWrites("VP,R,"), 4);
         QCOMPARE(m_log->count("<<< Checksum error >>>"), 4);
@@ -269,7 +250,7 @@ private slots:
         QSignalSpy retries(m_link.get(), &uclHbif::ConnectRetry);
         QSignalSpy alarm(m_link.get(), &uclHbif::AlarmMessage);
         m_port->open(); // lines up: the next tick starts connecting
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         m_link->waitWhile([this] { return m_link->LinkMode() == ConnectMode::NotConnected; });
         QCOMPARE(m_link->LinkMode(), ConnectMode::Connecting);
         m_link->waitWhile([this] { return m_link->LinkMode() != ConnectMode::NotConnected; });
@@ -294,7 +275,7 @@ private slots:
                                                        : QByteArray();
         });
         m_port->open();
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         m_link->waitWhile([this] { return !m_link->Connected(); });
         QVERIFY(!dog.fired());
         QCOMPARE(m_link->LinkMode(), ConnectMode::Connected);
@@ -309,7 +290,7 @@ private slots:
         QSignalSpy gone(m_link.get(), &uclHbif::OnDisconnect);
         m_port->setResponder([](const QByteArray&) { return reply("RC,R", "ok"); });
         m_port->open();
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         m_link->waitWhile([this] { return !m_link->Connected(); });
         m_port->setModemLines(0);
         m_link->waitWhile([this] { return m_link->LinkMode() != ConnectMode::NotConnected; });
@@ -326,7 +307,7 @@ private slots:
         m_port->setResponder([](const QByteArray&) { return reply("RC,R", "ok"); });
         QVERIFY(!m_port->isOpen());
         LinkTestAccess::setLinkMode(*m_link, ConnectMode::Reopen);
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         m_link->waitWhile([this] { return !m_link->Connected(); });
         QVERIFY(!dog.fired());
         QVERIFY(m_port->isOpen());
@@ -351,7 +332,7 @@ private slots:
         QVERIFY(m_link->Status() == LinkStatus::Released ||
                 m_link->Status() == LinkStatus::WaitRead);
         answer = true;
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         m_link->setRunDensty(false);
         QVERIFY(!dog.fired());
         QVERIFY(!m_link->RunDensty());
@@ -431,7 +412,7 @@ private slots:
         m_link->setBinarySink([](const QByteArray&) { return uclHbif::BinaryBlock::More; });
         LinkTestAccess::setStatus(*m_link, LinkStatus::BinaryDump);
         m_link->DataSend(frameOf("EP,R,0000"), uclHbif::Send::Start);
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         m_link->waitWhile(
             [this] { return m_link->Status() == LinkStatus::BinaryDump && !m_link->Cancel(); });
         QVERIFY(!dog.fired());
@@ -578,7 +559,7 @@ private slots:
         QTRY_COMPARE(m_link->Status(), LinkStatus::Failed);
 
         // The service call runs every sixth tick.
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         const int before = ir->serviceCalls();
         QVERIFY(m_link->waitTicks(60));
         QVERIFY(!dog.fired());
@@ -594,7 +575,7 @@ private slots:
             inner = m_link->waitTicks(2);
             exchange = m_link->Exchange("VP,R,", LinkStatus::WaitRead);
         });
-        Watchdog dog(*m_link);
+        Watchdog dog(*m_link, ExchangeLimitMs);
         QVERIFY(m_link->waitTicks(20));
         QVERIFY(!dog.fired());
         QVERIFY(m_link->TickCount() >= 20);

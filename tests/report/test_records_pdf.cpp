@@ -6,7 +6,7 @@
 #include "model/BumpTest.h"
 #include "model/CalibrationCertificate.h"
 #include "report/CertificatePdf.h"
-#include "report/PdfText.h"
+#include "support/PdfText.h"
 
 #include <QFont>
 #include <QGuiApplication>

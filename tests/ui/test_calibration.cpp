@@ -4,9 +4,9 @@
 // pump around the window, and the live trend's bound. Simulator time is moved by the test.
 #include "app/AppState.h"
 #include "app/MessageTable.h"
-#include "link/SequenceTestSupport.h"
+#include "support/SequenceTestSupport.h"
 #include "model/CalibrationLog.h"
-#include "report/PdfText.h"
+#include "support/PdfText.h"
 #include "support/LinkTestAccess.h"
 #include "ui/calibration/CalibrationCommand.h"
 #include "ui/calibration/CalibrationTrend.h"

@@ -2,7 +2,7 @@
 // brings back (checked on the frames the next update sends), Cancel, the parameter rows'
 // refusals, the station tab with its file, the gas table's rules and the compensation console.
 #include "app/MessageTable.h"
-#include "link/SequenceTestSupport.h"
+#include "support/SequenceTestSupport.h"
 #include "link/WriteSequences.h"
 #include "model/clsInstrument.h"
 #include "support/LinkTestAccess.h"

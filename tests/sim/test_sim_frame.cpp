@@ -1,4 +1,4 @@
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include "sim/SimFields.h"
 #include "sim/SimFrame.h"
@@ -188,4 +188,4 @@ void tst_SimFrame::textHexAndDates() {
 }
 
 QTEST_GUILESS_MAIN(tst_SimFrame)
-#include "tst_simframe.moc"
+#include "test_sim_frame.moc"

@@ -5,13 +5,13 @@
 // simulator would never give. Waits have named limits: a watchdog ends any wait of the link
 // that runs past its limit, so a fault fails the test instead of hanging it.
 
-#include "LinkSupport.h"
-#include "LinkTestSupport.h"
 #include "link/ScriptedPortControl.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
+#include "support/LinkSupport.h"
 #include "support/LinkTestAccess.h"
+#include "support/LinkTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -19,29 +19,10 @@
 
 namespace seqtest {
 
+using linktest::ConnectLimitMs;
+using linktest::OperationLimitMs;
 using linktest::TickMs;
-// Connecting takes a few ticks; a whole sequence at a 2 ms tick well under the operation limit.
-constexpr int ConnectLimitMs = 5000;
-constexpr int OperationLimitMs = 20000;
-
-// Ends every wait of the link once the limit has passed.
-class Watchdog {
-public:
-    Watchdog(uclHbif& link, int limitMs = OperationLimitMs) {
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, [this, &link] {
-            m_fired = true;
-            link.setCancel(true);
-            LinkTestAccess::setStatus(link, LinkStatus(-1));
-        });
-        m_timer.start(limitMs);
-    }
-    bool fired() const { return m_fired; }
-
-private:
-    QTimer m_timer;
-    bool m_fired = false;
-};
+using linktest::Watchdog;
 
 // Common set-up of a link under test: fast tick, three-tick time-out, three resends.
 inline void configure(uclHbif& link, clsInstrument& record) {

@@ -1,6 +1,6 @@
 // What the PC writes is kept, and each write is answered the way the PC checks it.
 
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include "sim/SimFields.h"
 
@@ -284,4 +284,4 @@ void tst_SimWrites::writesWithAcknowledgeOnly() {
 }
 
 QTEST_GUILESS_MAIN(tst_SimWrites)
-#include "tst_simwrites.moc"
+#include "test_sim_writes.moc"

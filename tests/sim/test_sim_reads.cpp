@@ -1,7 +1,7 @@
 // Every read the PC makes gets a well-formed reply whose fields have the count and widths
 // the PC's decoder accepts.
 
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include <QtTest>
 
@@ -383,4 +383,4 @@ void tst_SimReads::unknownCommandIsRefused() {
 }
 
 QTEST_GUILESS_MAIN(tst_SimReads)
-#include "tst_simreads.moc"
+#include "test_sim_reads.moc"

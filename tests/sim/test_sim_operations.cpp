@@ -1,6 +1,6 @@
 // Operations with their polling, the two memory dumps, power off, and what is not answered.
 
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include "sim/SimLoggerMemory.h"
 
@@ -291,4 +291,4 @@ void tst_SimOperations::portClosedDropsPendingOutput() {
 }
 
 QTEST_GUILESS_MAIN(tst_SimOperations)
-#include "tst_simoperations.moc"
+#include "test_sim_operations.moc"

@@ -2,7 +2,7 @@
 // zero and span per channel judged against the gas present, the nitrogen step, and the fault
 // that fails a channel. Time is moved by the test.
 
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include <QtTest>
 
@@ -202,4 +202,4 @@ void tst_SimCalibration::deadAndSlowSensorsAnswerTheGasTheirWay() {
 }
 
 QTEST_GUILESS_MAIN(tst_SimCalibration)
-#include "tst_simcalibration.moc"
+#include "test_sim_calibration.moc"

@@ -1,6 +1,6 @@
 // The tq5800-sim program on a real pseudo-terminal, driven with plain POSIX calls.
 
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include <QProcess>
 #include <QtTest>
@@ -229,4 +229,4 @@ void tst_SimPty::writesTheCheckImage() {
 }
 
 QTEST_GUILESS_MAIN(tst_SimPty)
-#include "tst_simpty.moc"
+#include "test_sim_pty.moc"

@@ -1,6 +1,6 @@
 // Each fault does what its name says, repeatably for a given seed.
 
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include "sim/SimFaultPlan.h"
 
@@ -265,4 +265,4 @@ void tst_SimFaults::seedMakesRunsRepeatable() {
 }
 
 QTEST_GUILESS_MAIN(tst_SimFaults)
-#include "tst_simfaults.moc"
+#include "test_sim_faults.moc"

@@ -1,7 +1,7 @@
 // Replies leave at the line rate when a speed is set: measured, with generous margins on
 // the late side only where the event loop can add delay.
 
-#include "SimTestSupport.h"
+#include "support/SimTestSupport.h"
 
 #include "sim/SimPacer.h"
 
@@ -155,4 +155,4 @@ void tst_SimPacing::unpacedInstrumentAnswersPromptly() {
 }
 
 QTEST_GUILESS_MAIN(tst_SimPacing)
-#include "tst_simpacing.moc"
+#include "test_sim_pacing.moc"

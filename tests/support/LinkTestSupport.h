@@ -4,18 +4,44 @@
 // read back, and frames built by the test itself.
 
 #include "app/AppState.h"
+#include "link/uclHbif.h"
+#include "support/LinkTestAccess.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace linktest {
 
 // Waits have named limits; an exchange at a 2 ms tick ends in well under these.
 constexpr int ExchangeLimitMs = 5000;
 constexpr int TickMs = 2;
+// Connecting takes a few ticks; a whole sequence at a 2 ms tick well under the operation limit.
+constexpr int ConnectLimitMs = 5000;
+constexpr int OperationLimitMs = 20000;
+
+// Ends every wait of the link once the limit has passed, so a fault fails the test instead of
+// hanging it.
+class Watchdog {
+public:
+    explicit Watchdog(uclHbif& link, int limitMs = OperationLimitMs) {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, [this, &link] {
+            m_fired = true;
+            link.setCancel(true);
+            LinkTestAccess::setStatus(link, LinkStatus(-1));
+        });
+        m_timer.start(limitMs);
+    }
+    bool fired() const { return m_fired; }
+
+private:
+    QTimer m_timer;
+    bool m_fired = false;
+};
 
 // Built here, apart from the link's own frame code, so a shared mistake cannot hide.
 inline QByteArray frame(const QByteArray& payload, char terminator = '\x04') {
