@@ -95,8 +95,8 @@ bool InstrumentSession::open(const PortRequest& request, const QString& settings
             m_serial->setPortName(m_choice.name);
     }
     m_irda = new IrCommPortControl(this);
-    if (m_choice.kind == PortChoice::IrDA)
-        m_irda->setPortName(m_choice.name);
+    if (!request.irda.isEmpty())
+        m_irda->setPortName(request.irda);
 
     LinkPorts linkPorts;
     linkPorts.serial = m_serial;
@@ -107,12 +107,10 @@ bool InstrumentSession::open(const PortRequest& request, const QString& settings
     QString why;
     if (BringUpLink(*m_link, linkPorts, &why))
         return true;
-    // Without a name (the infrared path listened on for want of a converter) there is no port
-    // to blame: that was said above.
+    // A port without a name (the infrared path listened on for want of a converter, or the
+    // simulator with its adapter pulled from the menu) has nothing the operator could change.
     const PortControl* port = m_link->ActivePort();
-    if (m_choice.kind == PortChoice::Simulated)
-        portProblem(port, QStringLiteral("simulator"), why);
-    else if (port && port->hasPortName())
+    if (port && port->hasPortName())
         portProblem(port, port->portName(), why);
     return false;
 }
