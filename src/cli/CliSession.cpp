@@ -7,7 +7,6 @@
 #include "app/MessageTable.h"
 #include "link/CommLog.h"
 #include "link/InstrumentSession.h"
-#include "link/LinkBringUp.h"
 #include "link/uclHbif.h"
 
 #include <QDir>
@@ -45,8 +44,7 @@ CliSession::CliSession(const CliOptions& options, QObject* parent)
     : QObject(parent), m_options(options), m_progressToStderr(options.json == u"-") {}
 
 CliSession::~CliSession() {
-    m_session.reset(); // closes the port
-    SetCommLogFailureHandler({});
+    m_session.reset(); // closes the port and the log's failure handler
 }
 
 void CliSession::print(const QString& text, quint32 rgb) {
@@ -172,13 +170,10 @@ int CliSession::setUp() {
     }
     // As the program does at start: each run has a communication log of its own. A run whose
     // port did not even open leaves the earlier logs where they are.
-    if (!StartCommLog())
+    if (!m_session->startCommLog())
         printError(QStringLiteral("tq5800-cli: SerialLog.log is in use by another run in this "
                                   "folder; this run logs to %1")
                        .arg(QFileInfo(SerialLogPath()).fileName()));
-    SetCommLogFailureHandler([this](const QString& path, const QString& why) {
-        printError(LoadMessage(9411, {QDir::toNativeSeparators(path), why}));
-    });
     return CliExit::Done;
 }
 

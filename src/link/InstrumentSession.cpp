@@ -1,11 +1,14 @@
 #include "link/InstrumentSession.h"
 
 #include "app/MessageTable.h"
+#include "link/CommLog.h"
 #include "link/IrCommPortControl.h"
 #include "link/LinkBringUp.h"
 #include "link/SerialPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
+
+#include <QDir>
 
 PortChoice ChoosePort(const PortRequest& request, const QList<PortDescriptor>& ports) {
     PortChoice c;
@@ -47,7 +50,20 @@ InstrumentSession::InstrumentSession(QObject* parent) : QObject(parent) {
 }
 
 InstrumentSession::~InstrumentSession() {
+    if (m_logging)
+        SetCommLogFailureHandler({});
     close();
+}
+
+bool InstrumentSession::startCommLog() {
+    const bool own = StartCommLog();
+    // Said once when the log stops taking lines, not with every line that is lost.
+    SetCommLogFailureHandler([this](const QString& path, const QString& why) {
+        emit linkEvent(LinkEventKind::LogFailed,
+                       LoadMessage(9411, {QDir::toNativeSeparators(path), why}));
+    });
+    m_logging = true;
+    return own;
 }
 
 InstrumentSession* InstrumentSession::of(const uclHbif& link) {

@@ -38,6 +38,7 @@ enum class LinkEventKind {
     PortProblem,     // the port cannot be opened or reports an error
     AdapterRemoved,  // the adapter in use was pulled out
     PortsFailed,     // the infrared stack failed as a whole
+    LogFailed,       // the communication log stopped taking lines
 };
 
 enum class OperationOutcome { Done, Failed, Cancelled };
@@ -95,6 +96,9 @@ public:
     bool open(const PortRequest& request, const QString& settings,
               const QList<PortDescriptor>& ports = SystemSerialPorts());
     const PortChoice& choice() const { return m_choice; }
+    // The run's communication log (StartCommLog): false when another run holds it and this
+    // one logs to a file of its own. A line it cannot take is told once as a link event.
+    bool startCommLog();
     void close();
     PortControl* serialPort() const { return m_serial; }
     PortControl* irdaPort() const { return m_irda; }
@@ -129,7 +133,9 @@ private:
     // The last port problem told, so a port retried every few ticks is not reported each time.
     QString m_portProblem;
     bool m_cancelled = false;
-    bool m_running = false; // an operation that runs another reports once, as itself
+    bool m_running = false;
+    bool m_logging = false; // the log's failure handler is this session's // an operation that runs
+                            // another reports once, as itself
 };
 
 // One operation of the session that owns `link` as a scope, for a body with several ways out:

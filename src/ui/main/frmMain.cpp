@@ -6,10 +6,8 @@
 #include "app/Conversions.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
-#include "link/CommLog.h"
 #include "link/InstrumentFlows.h"
 #include "link/InstrumentSession.h"
-#include "link/LinkBringUp.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "sim/SimInstrument.h"
@@ -29,7 +27,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -68,7 +65,6 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
 }
 
 frmMain::~frmMain() {
-    SetCommLogFailureHandler({});
     // The window's own part is gone before QWidget takes its children down: a field that loses
     // the focus then must not reach a handler of this window.
     const auto children = findChildren<QObject*>();
@@ -236,11 +232,7 @@ void frmMain::loadWindow() {
     m_shownTime = QDateTime::currentDateTime();
     m_fraStatus->show();
 
-    StartCommLog();
-    // Said once when the log stops taking lines, not with every line that is lost.
-    SetCommLogFailureHandler([this](const QString& path, const QString& why) {
-        AddInfo(LoadMessage(9411, {QDir::toNativeSeparators(path), why}), ColorFailure);
-    });
+    m_session->startCommLog();
 
     m_txtSuffix->setText(s.FactoryRecordSuffix);
     m_dataFilePath = PathInFolder(s.StartFolder, QStringLiteral("TQ5800.DAT"));
@@ -461,6 +453,7 @@ void frmMain::showLinkEvent(LinkEventKind kind, const QString& text) {
         break;
     case LinkEventKind::NoAdapter:
     case LinkEventKind::AdapterRemoved:
+    case LinkEventKind::LogFailed:
         AddInfo(text, ColorFailure);
         break;
     case LinkEventKind::PortProblem:
