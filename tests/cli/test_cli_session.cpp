@@ -78,6 +78,7 @@ private slots:
                 << command << QString(words) << QString(file) << QString(faults) << outcome;
         };
         row("read", CliCommand::Read);
+        row("write", CliCommand::Write, "a.seq");
         row("set-clock", CliCommand::SetClock);
         row("download", CliCommand::Download, "TQ5800.DAT");
         row("fram-dump", CliCommand::FramDump, "DumpEF.dat");
@@ -104,16 +105,25 @@ private slots:
         options.commandName = words;
         options.file = file.isEmpty() ? QString() : m_folder.filePath(file);
         options.count = 1;
+        const auto simulator = [faults](QObject* parent) -> PortControl* {
+            SimOptions sim;
+            sim.faults = faults;
+            return new SimPortControl(sim, parent);
+        };
+        if (command == CliCommand::Write) { // the file: the simulator's settings, read
+            CliOptions read = options;
+            read.command = CliCommand::Read;
+            read.seqFile = options.file;
+            CliSession reading(read);
+            reading.setSimulatedPortFactory(simulator);
+            QCOMPARE(reading.run(), int(CliExit::Done));
+        }
         if (!faults.isEmpty()) { // a silent instrument is given up on sooner
             options.timeoutTicks = 5;
             options.retry = 1;
         }
         CliSession session(options);
-        session.setSimulatedPortFactory([faults](QObject* parent) -> PortControl* {
-            SimOptions sim;
-            sim.faults = faults;
-            return new SimPortControl(sim, parent);
-        });
+        session.setSimulatedPortFactory(simulator);
         QList<OperationReport> reports;
         connect(&session, &CliSession::operationFinished, this,
                 [&](const OperationReport& r) { reports << r; });
