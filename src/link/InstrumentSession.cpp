@@ -171,21 +171,21 @@ bool InstrumentSession::begin() {
     if (m_running)
         return false;
     m_running = true;
-    m_cancelled = false;
+    m_serialNoBefore = serialNo();
+    m_cancelsBefore = m_link->CancelCount();
     return true;
 }
 
-void InstrumentSession::end(const QString& operation, bool ok, const QString& serialNoBefore) {
+void InstrumentSession::end(const QString& operation, bool ok) {
+    m_running = false;
     OperationReport report;
     report.operation = operation;
-    report.outcome = ok                                        ? OperationOutcome::Done
-                     : (m_cancelled || m_link->WasCancelled()) ? OperationOutcome::Cancelled
-                                                               : OperationOutcome::Failed;
-    // A power off clears the record: the identity it started with is the instrument's.
+    report.outcome = ok                                         ? OperationOutcome::Done
+                     : m_link->CancelCount() != m_cancelsBefore ? OperationOutcome::Cancelled
+                                                                : OperationOutcome::Failed;
     report.serialNo = serialNo();
     if (report.serialNo.isEmpty())
-        report.serialNo = serialNoBefore;
-    m_cancelled = false;
+        report.serialNo = m_serialNoBefore;
     emit operationFinished(report);
 }
 
@@ -194,25 +194,16 @@ bool InstrumentSession::run(const QString& operation, const std::function<bool()
     return scope.finish(body());
 }
 
-void InstrumentSession::cancel() {
-    m_cancelled = m_running;
-    m_link->setCancel(true);
-}
-
 SessionOperation::SessionOperation(uclHbif& link, const QString& operation)
     : m_operation(operation) {
     InstrumentSession* session = InstrumentSession::of(link);
-    if (session && session->begin()) {
+    if (session && session->begin())
         m_session = session;
-        m_serialNoBefore = session->serialNo();
-    }
 }
 
 SessionOperation::~SessionOperation() {
-    if (!m_session)
-        return;
-    m_session->m_running = false;
-    m_session->end(m_operation, m_ok, m_serialNoBefore);
+    if (m_session)
+        m_session->end(m_operation, m_ok);
 }
 
 bool RunOperation(uclHbif& link, const QString& operation, const std::function<bool()>& body) {

@@ -104,11 +104,9 @@ public:
     PortControl* irdaPort() const { return m_irda; }
 
     // Runs one operation and reports it finished exactly once: done when `body` succeeded,
-    // cancelled when it failed after the operator cancelled, failed otherwise. An operation run
-    // inside another is part of it and not reported apart.
+    // cancelled when it failed after the link's Cancel was set, failed otherwise. An operation
+    // run inside another is part of it and not reported apart.
     bool run(const QString& operation, const std::function<bool()>& body);
-    // The operator's cancel of the operation that runs.
-    void cancel();
 
 signals:
     void linkEvent(LinkEventKind kind, const QString& text);
@@ -117,7 +115,7 @@ signals:
 private:
     friend class SessionOperation;
     bool begin();
-    void end(const QString& operation, bool ok, const QString& serialNoBefore);
+    void end(const QString& operation, bool ok);
     void portProblem(const PortControl* port, const QString& name, const QString& why);
     void onDisconnect();
     void onIrDAError(qint16 code);
@@ -132,10 +130,11 @@ private:
     PortControl* m_irda = nullptr;
     // The last port problem told, so a port retried every few ticks is not reported each time.
     QString m_portProblem;
-    bool m_cancelled = false;
-    bool m_running = false;
-    bool m_logging = false; // the log's failure handler is this session's // an operation that runs
-                            // another reports once, as itself
+    bool m_logging = false; // the log's failure handler is this session's
+    bool m_running = false; // an operation that runs another reports once, as itself
+    // At the start of the operation that runs:
+    QString m_serialNoBefore; // a power off clears the record, not the instrument's identity
+    quint32 m_cancelsBefore = 0;
 };
 
 // One operation of the session that owns `link` as a scope, for a body with several ways out:
@@ -152,7 +151,6 @@ public:
 private:
     InstrumentSession* m_session = nullptr; // null: nested, or no session
     QString m_operation;
-    QString m_serialNoBefore;
     bool m_ok = false;
 };
 

@@ -92,6 +92,8 @@ private slots:
         // The instrument answers the connect sequence and then falls silent.
         row("read", CliCommand::Read, "", "silent=3", OperationOutcome::Failed);
         row("calibrate zero", CliCommand::CalibrateZero, "", "silent=3", OperationOutcome::Failed);
+        // Silent within the memory image: the dump's time-out is no cancel.
+        row("download", CliCommand::Download, "TQ5800.DAT", "silent=20", OperationOutcome::Failed);
     }
     void everyCommandReportsOnceFinished() {
         QFETCH(CliCommand, command);
