@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/Conversions.h"
-
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -60,13 +58,3 @@ struct CliOptions {
     int withinSeconds = 0; // calibrate bump --within (0: the default)
     int sharePercent = 0;  // calibrate bump --share (0: the alarm levels)
 };
-
-// Which port to use: the named serial or infrared port, the simulator, or the USB serial
-// converter found by its identifier among `ports`.
-struct CliPortChoice {
-    enum Kind { Serial, IrDA, Simulated, None } kind = None;
-    QString name;
-    int exitCode = 0; // when kind is None
-    QString message;  // when kind is None
-};
-CliPortChoice ChooseCliPort(const CliOptions& options, const QList<PortDescriptor>& ports);

@@ -6,13 +6,8 @@
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "link/CommLog.h"
-#include "link/IrCommPortControl.h"
-#include "link/LinkBringUp.h"
-#include "link/SerialPortControl.h"
-#include "link/SimPortControl.h"
+#include "link/InstrumentSession.h"
 #include "link/uclHbif.h"
-
-#include <cstdio>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -49,9 +44,7 @@ CliSession::CliSession(const CliOptions& options, QObject* parent)
     : QObject(parent), m_options(options), m_progressToStderr(options.json == u"-") {}
 
 CliSession::~CliSession() {
-    if (m_link && m_link->ActivePort())
-        m_link->ActivePort()->close();
-    SetCommLogFailureHandler({});
+    m_session.reset(); // closes the port and the log's failure handler
 }
 
 void CliSession::print(const QString& text, quint32 rgb) {
@@ -98,13 +91,17 @@ int CliSession::run() {
         return rc;
     if (const int rc = waitForConnect(); rc != CliExit::Done)
         return rc;
-    int rc = runCommand();
-    // Lines or JSON that never reached their reader are no success.
-    if (!m_stdoutError.isEmpty()) {
-        printError(QStringLiteral("tq5800-cli: ") + LoadMessage(5900, {m_stdoutError}));
-        if (rc == CliExit::Done)
-            rc = CliExit::Failed;
-    }
+    int rc = CliExit::Failed;
+    m_session->run(m_options.commandName, [&] {
+        rc = runCommand();
+        // Lines or JSON that never reached their reader are no success.
+        if (!m_stdoutError.isEmpty()) {
+            printError(QStringLiteral("tq5800-cli: ") + LoadMessage(5900, {m_stdoutError}));
+            if (rc == CliExit::Done)
+                rc = CliExit::Failed;
+        }
+        return rc == CliExit::Done;
+    });
     if (rc == CliExit::Failed)
         printError(m_failureLine.isEmpty()
                        ? QStringLiteral("tq5800-cli: %1 failed").arg(m_options.commandName)
@@ -112,17 +109,34 @@ int CliSession::run() {
     return rc;
 }
 
+void CliSession::showLinkEvent(LinkEventKind kind, const QString& text) {
+    switch (kind) {
+    case LinkEventKind::Connected:
+        m_connected = true;
+        print(text, FlowColor::Connected);
+        break;
+    case LinkEventKind::Retry:
+        print(text, FlowColor::Progress);
+        break;
+    case LinkEventKind::InstrumentText:
+        m_gaveUp = true;
+        print(text, FlowColor::Failure);
+        break;
+    case LinkEventKind::SeveralAdapters:
+        printError(text + QStringLiteral(" (choose one with --port NAME)"));
+        break;
+    default:
+        printError(text);
+        break;
+    }
+}
+
 int CliSession::setUp() {
     AppState& s = appState();
     m_record = &s.Instrument;
 
-    const CliPortChoice choice = ChooseCliPort(m_options, SystemSerialPorts());
-    if (choice.kind == CliPortChoice::None) {
-        printError(choice.message);
-        return choice.exitCode;
-    }
-
-    m_link = std::make_unique<uclHbif>();
+    m_session = std::make_unique<InstrumentSession>();
+    m_link = &m_session->link();
     uclHbif& link = *m_link;
     if (m_options.timeoutTicks)
         link.setTimeoutTicks(*m_options.timeoutTicks);
@@ -131,63 +145,35 @@ int CliSession::setUp() {
     link.setRetry(m_options.retry.value_or(s.CommRetry));
     link.setVerifyChecksum(s.VerifyChecksum);
     link.setInstrument(m_record);
-
-    PortControl* serial = nullptr;
-    if (choice.kind == CliPortChoice::Simulated) {
-        serial = new SimPortControl(SimOptions{}, &link);
-    } else {
-        serial = new SerialPortControl(&link);
-        if (choice.kind == CliPortChoice::Serial)
-            serial->setPortName(choice.name);
-    }
-    auto* irda = new IrCommPortControl(&link);
-    if (choice.kind == CliPortChoice::IrDA)
-        irda->setPortName(choice.name);
-    LinkPorts ports;
-    ports.serial = serial;
-    ports.irda = irda;
-    ports.serialComm = choice.kind != CliPortChoice::IrDA;
-    ports.settings = m_options.settings;
-
-    connect(&link, &uclHbif::OnConnect, this, [this] {
-        if (!m_link->Connected())
-            return;
-        m_connected = true;
-        print(LoadMessage(5432, {m_link->ConnectReply()}), FlowColor::Connected);
-    });
-    connect(&link, &uclHbif::AlarmMessage, this, [this](const QString& text) {
-        m_gaveUp = true;
-        print(text, FlowColor::Failure);
-    });
-    connect(&link, &uclHbif::ConnectRetry, this, [this](qint16 n) {
-        print(LoadMessage(5412, {QString::number(n)}), FlowColor::Progress);
-    });
+    m_session->setRecord(m_record);
+    m_session->setSimulatedPortFactory(m_simulatedPort);
+    connect(m_session.get(), &InstrumentSession::linkEvent, this, &CliSession::showLinkEvent);
+    connect(m_session.get(), &InstrumentSession::operationFinished, this,
+            &CliSession::operationFinished);
     // The window beeps; a terminal rings its bell.
     connect(&link, &uclHbif::Beep, this, [] {
         std::fputs("\a", stderr);
         std::fflush(stderr);
     });
 
-    QString why;
-    if (!BringUpLink(link, ports, &why)) {
-        const QString name = choice.kind == CliPortChoice::Simulated
-                                 ? QStringLiteral("simulator")
-                                 : link.ActivePort()->portName();
-        printError(QStringLiteral("tq5800-cli: cannot open port %1: %2").arg(name, why));
-        if (link.ActivePort()->openRefused())
-            printError(PortAccessRefusedText(name));
-        printError(LoadMessage(5405));
-        return CliExit::NoInstrument;
+    const PortRequest request{m_options.simulate, m_options.port, m_options.irda};
+    if (!m_session->open(request, m_options.settings)) {
+        switch (m_session->choice().kind) {
+        case PortChoice::SeveralAdapters:
+            return CliExit::Usage;
+        case PortChoice::NoAdapter:
+            return CliExit::NoInstrument;
+        default:
+            printError(LoadMessage(5405));
+            return CliExit::NoInstrument;
+        }
     }
     // As the program does at start: each run has a communication log of its own. A run whose
     // port did not even open leaves the earlier logs where they are.
-    if (!StartCommLog())
+    if (!m_session->startCommLog())
         printError(QStringLiteral("tq5800-cli: SerialLog.log is in use by another run in this "
                                   "folder; this run logs to %1")
                        .arg(QFileInfo(SerialLogPath()).fileName()));
-    SetCommLogFailureHandler([this](const QString& path, const QString& why) {
-        printError(LoadMessage(9411, {QDir::toNativeSeparators(path), why}));
-    });
     return CliExit::Done;
 }
 

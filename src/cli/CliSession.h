@@ -2,6 +2,7 @@
 
 #include "cli/CliOptions.h"
 #include "link/InstrumentFlows.h"
+#include "link/InstrumentSession.h"
 #include "link/LinkState.h"
 #include "model/CalibrationRules.h"
 
@@ -10,6 +11,7 @@
 
 class uclHbif;
 class clsInstrument;
+
 struct SettingsReadResult;
 
 // One run of tq5800-cli: the configuration from the current folder, the link on the chosen
@@ -20,8 +22,17 @@ public:
     explicit CliSession(const CliOptions& options, QObject* parent = nullptr);
     ~CliSession() override;
 
+    // The port --simulate opens: the program's simulated instrument.
+    void setSimulatedPortFactory(InstrumentSession::SimulatedPortFactory factory) {
+        m_simulatedPort = std::move(factory);
+    }
     // Runs the whole session; returns the exit status.
     int run();
+
+signals:
+    // The command, run on the instrument, finished (not sent when the port or the connect
+    // failed, nor when a file was refused before).
+    void operationFinished(const OperationReport& report);
 
 private:
     // Every file the command names, and what can be known of its values without the
@@ -29,6 +40,9 @@ private:
     int checkBeforeTheInstrument();
     int checkGasValues();
     int setUp();
+    // The session's link events: progress and the connection on standard output, the rest on
+    // standard error.
+    void showLinkEvent(LinkEventKind kind, const QString& text);
     int waitForConnect();
     int runCommand();
 
@@ -74,7 +88,11 @@ private:
     FlowOutput output();
 
     CliOptions m_options;
-    std::unique_ptr<uclHbif> m_link;
+    // Every command runs as one operation of the session.
+    std::unique_ptr<InstrumentSession> m_session;
+    InstrumentSession::SimulatedPortFactory m_simulatedPort;
+    uclHbif* m_link = nullptr; // the session's
+
     clsInstrument* m_record = nullptr;
     bool m_connected = false;
     bool m_gaveUp = false;

@@ -4,6 +4,7 @@
 #include "app/ProgramVersion.h"
 #include "cli/CliCommandLine.h"
 #include "cli/CliSession.h"
+#include "link/SimPortControl.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -56,5 +57,7 @@ int main(int argc, char* argv[]) {
         return CliExit::Failed;
     }
     CliSession session(parsed.options);
+    session.setSimulatedPortFactory(
+        [](QObject* parent) -> PortControl* { return new SimPortControl(SimOptions{}, parent); });
     return session.run();
 }

@@ -106,6 +106,8 @@ void uclHbif::dropConnection() {
 }
 
 void uclHbif::setCancel(bool on) {
+    if (on)
+        ++m_cancelCount;
     m_cancel = on;
     checkWait();
 }
@@ -595,7 +597,9 @@ void uclHbif::timeoutStep() {
     case LinkStatus::BinaryDump:
         logLine(QStringLiteral("= timeout ="));
         m_binaryRetry = true;
-        setCancel(true);
+        // The dump's own way out, not the operator's cancel: CancelCount stays.
+        m_cancel = true;
+        checkWait();
         break;
     default:
         break;

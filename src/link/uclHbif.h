@@ -94,6 +94,9 @@ public:
     void setCancel(bool on);
     // Whether Cancel was set during the last operation (OperationScope clears Cancel itself).
     bool WasCancelled() const { return m_wasCancelled || m_cancel; }
+    // How often Cancel has been set: a session tells an operation the operator cancelled from
+    // one that failed, however many sequences it ran.
+    quint32 CancelCount() const { return m_cancelCount; }
     void beginOperation();
     void endOperation();
     bool BinaryRetry() const { return m_binaryRetry; }
@@ -241,6 +244,7 @@ private:
     QByteArray m_lastBlock;
     QByteArray m_commandFrame; // the command the current exchange answers
     bool m_cancel = false;
+    quint32 m_cancelCount = 0;
     bool m_wasCancelled = false;
     bool m_binaryRetry = false;
     QString m_binDumpPath;

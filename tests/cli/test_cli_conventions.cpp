@@ -3,6 +3,7 @@
 // open, standard output that fails, JSON lines from live, the JSON record against its schema,
 // and the usage habits of the three programs.
 #include "support/CliTestSupport.h"
+#include "app/MessageTable.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -85,7 +86,9 @@ private slots:
         writeFile(dir.filePath("TQ5800Config.ini"), "Serial Log File\tON\r\n");
         const auto r = runCli(dir.path(), {"--port", dir.filePath(port), "read"});
         QCOMPARE(r.exitCode, 3);
-        QVERIFY2(r.err.contains(dir.filePath(port) + ": " + reason), qPrintable(r.err));
+        // The line the program's log pane shows too.
+        QVERIFY2(r.err.contains(LoadMessage(5779, {dir.filePath(port), reason})),
+                 qPrintable(r.err));
         QCOMPARE(clitest::readFile(dir.filePath("SerialLog.log")), LastGoodRun);
         QVERIFY(!QFile::exists(dir.filePath("SerialLog1.log")));
     }

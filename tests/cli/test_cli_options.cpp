@@ -11,10 +11,6 @@ CliParse parse(const QString& line) {
     return ParseCliArguments(line.split(' ', Qt::SkipEmptyParts));
 }
 
-PortDescriptor converter(const QString& name) {
-    return PortDescriptor{name, true, ConverterVendorId, ConverterProductId};
-}
-
 } // namespace
 
 class TestCliOptions : public QObject {
@@ -206,41 +202,6 @@ private slots:
                                  "calibrate bump",
                                  "Exit status: 0 done"})
             QVERIFY2(usage.contains(QLatin1String(word)), word);
-    }
-
-    void thePortIsChosenByOptionOrByTheConverter() {
-        CliOptions o;
-        o.port = "/dev/ttyS3";
-        CliPortChoice c = ChooseCliPort(o, {converter("ttyUSB0")});
-        QCOMPARE(c.kind, CliPortChoice::Serial);
-        QCOMPARE(c.name, QString("/dev/ttyS3"));
-
-        o = CliOptions{};
-        o.irda = "ttyIR0";
-        c = ChooseCliPort(o, {});
-        QCOMPARE(c.kind, CliPortChoice::IrDA);
-        QCOMPARE(c.name, QString("ttyIR0"));
-
-        o = CliOptions{};
-        o.simulate = true;
-        QCOMPARE(ChooseCliPort(o, {}).kind, CliPortChoice::Simulated);
-
-        o = CliOptions{};
-        const PortDescriptor other{"ttyUSB1", true, 0x0403, 0x6001};
-        c = ChooseCliPort(o, {other, converter("ttyUSB0")});
-        QCOMPARE(c.kind, CliPortChoice::Serial);
-        QCOMPARE(c.name, QString("ttyUSB0"));
-        QCOMPARE(appState().ConverterPortName, QString("ttyUSB0"));
-
-        c = ChooseCliPort(o, {converter("ttyUSB0"), converter("ttyUSB1")});
-        QCOMPARE(c.kind, CliPortChoice::None);
-        QCOMPARE(c.exitCode, int(CliExit::Usage));
-        QVERIFY(c.message.startsWith("More than one USB Serial Converter is connected"));
-
-        c = ChooseCliPort(o, {other});
-        QCOMPARE(c.kind, CliPortChoice::None);
-        QCOMPARE(c.exitCode, int(CliExit::NoInstrument));
-        QCOMPARE(c.message, LoadMessage(5760));
     }
 };
 

@@ -2,6 +2,7 @@
 // before "Update" with the message it reports.
 #include "app/AppState.h"
 #include "model/GasDefaults.h"
+#include "model/GasLevels.h"
 #include "model/SettingsChecks.h"
 #include "model/clsInstrument.h"
 
@@ -24,13 +25,65 @@ clsInstrument valid() {
 }
 
 using K = LevelKind;
+using C = LevelColumn;
 
 } // namespace
+
+Q_DECLARE_METATYPE(LevelColumn)
 
 class TestSettingsChecks : public QObject {
     Q_OBJECT
 private slots:
     void init() { resetAppState(); }
+
+    void enteringALevel_data() {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<LevelColumn>("column");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<float>("stored");
+        // Refused entries leave the level as it was.
+        QTest::newRow("combustible alarm at 0.6 x full scale")
+            << 0 << C::Alarm << "60" << true << 60.0f;
+        QTest::newRow("one step above") << 0 << C::Alarm << "61" << false << valid().Alarm(0);
+        QTest::newRow("not a number") << 0 << C::Warning << "1x" << false << valid().Warning(0);
+        QTest::newRow("negative") << 3 << C::Warning << "-5" << false << valid().Warning(3);
+        QTest::newRow("not finite") << 3 << C::Alarm << "1e39" << false << valid().Alarm(3);
+        QTest::newRow("cleared: not used") << 2 << C::AutoCal << " " << true << -101.0f;
+        QTest::newRow("oxygen falling: 20.9") << 1 << C::Warning << "20.9" << true << 20.9f;
+        QTest::newRow("oxygen falling: 21.0") << 1 << C::Warning << "21.0" << false << 19.5f;
+        QTest::newRow("rounded to the step") << 1 << C::Warning << "20.94" << true << 20.9f;
+        QTest::newRow("auto-calibration above full scale")
+            << 2 << C::AutoCal << "1000" << false << valid().AutoCalib(2);
+    }
+    void enteringALevel() {
+        QFETCH(int, slot);
+        QFETCH(LevelColumn, column);
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        QFETCH(float, stored);
+        clsInstrument r = valid();
+        QCOMPARE(EnterLevel(r, slot, column, text), accepted);
+        QCOMPARE(LevelOf(r, slot, column), stored);
+    }
+
+    void switchingAGasOffAndOn() {
+        clsInstrument r = valid();
+        ClearLevels(r, 1);
+        for (C c : {C::Warning, C::Alarm, C::Stel, C::Twa, C::AutoCal})
+            QCOMPARE(LevelOf(r, 1, c), -101.0f);
+        // Oxygen takes the default record's alarm type; another gas leaves it.
+        clsInstrument defaults;
+        defaults.setAlarmO2(0);
+        ApplyChosenGas(r, 2, defaults);
+        QCOMPARE(r.AlarmO2(), valid().AlarmO2());
+        for (const char* name : {"O2", "OXY"}) {
+            r.setGasName(1, QString::fromLatin1(name));
+            r.setAlarmO2(1);
+            ApplyChosenGas(r, 1, defaults);
+            QCOMPARE(r.AlarmO2(), defaults.AlarmO2());
+        }
+    }
 
     void combustibleRange() {
         clsInstrument r;

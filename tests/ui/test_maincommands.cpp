@@ -4,6 +4,7 @@
 #include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "app/ReadingFormat.h"
+#include "link/InstrumentSession.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "sim/SimInstrument.h"
@@ -55,6 +56,7 @@ class TestMainCommands : public QObject {
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ScopedScriptedUi> m_ui;
     std::unique_ptr<frmMain> m_w;
+    QList<OperationReport> m_reports; // since the window was ready
 
     ScriptedUiServices& asked() { return m_ui->services; }
     SimInstrument& sim() {
@@ -81,6 +83,9 @@ class TestMainCommands : public QObject {
             qWarning("no connection");
         if (read)
             m_w->command_Click(MainButton::Read);
+        m_reports.clear();
+        connect(m_w->session(), &InstrumentSession::operationFinished, this,
+                [this](const OperationReport& r) { m_reports << r; });
         sim().clearCounters();
         asked().asked.clear();
         markLog();
@@ -181,20 +186,21 @@ private slots:
         QTest::addColumn<QStringList>("notSent"); // payload prefixes
         QTest::addColumn<int>("line");            // green closing line of the log pane
         QTest::addColumn<int>("box");             // final message box, 0 for none
+        QTest::addColumn<QString>("operation");   // as the session reports it
         QTest::newRow("Update") << "Update" << QStringList{"BS,W,", "GJ,W,", "A1,W,", "DW,W,"}
-                                << QStringList{"XZ,W,", "IN,W,"} << 5429 << 5311;
+                                << QStringList{"XZ,W,", "IN,W,"} << 5429 << 5311 << "write";
         QTest::newRow("Update ID") << "UpdateID" << QStringList{"XZ,W,", "XS,W,****,", "DW,W,"}
-                                   << QStringList{"GJ,W,", "A1,W,"} << 5429 << 5311;
+                                   << QStringList{"GJ,W,", "A1,W,"} << 5429 << 5311 << "write-id";
         QTest::newRow("Date/Time Set")
-            << "DateTime" << QStringList{"HC,W,"} << QStringList{} << 5429 << 5311;
+            << "DateTime" << QStringList{"HC,W,"} << QStringList{} << 5429 << 5311 << "set-clock";
         QTest::newRow("Write Check Data")
-            << "CheckData" << QStringList{"XH,E,"} << QStringList{} << 5429 << 5311;
+            << "CheckData" << QStringList{"XH,E,"} << QStringList{} << 5429 << 5311 << "check-data";
         QTest::newRow("DEFAULT") << "Default" << QStringList{"UX,W,", "UX,C,"} << QStringList{}
-                                 << 5467 << 0;
-        QTest::newRow("Clear Power Log")
-            << "ClearPower" << QStringList{"XY,W,", "XY,C,"} << QStringList{} << 5471 << 0;
-        QTest::newRow("Clear Logger Data")
-            << "ClearLogger" << QStringList{"XC,W,", "XC,C,"} << QStringList{} << 5434 << 0;
+                                 << 5467 << 0 << "defaults";
+        QTest::newRow("Clear Power Log") << "ClearPower" << QStringList{"XY,W,", "XY,C,"}
+                                         << QStringList{} << 5471 << 0 << "clear-power";
+        QTest::newRow("Clear Logger Data") << "ClearLogger" << QStringList{"XC,W,", "XC,C,"}
+                                           << QStringList{} << 5434 << 0 << "clear-logger";
     }
     void commandsSendAndReport() {
         QFETCH(QString, command);
@@ -202,9 +208,14 @@ private slots:
         QFETCH(QStringList, notSent);
         QFETCH(int, line);
         QFETCH(int, box);
+        QFETCH(QString, operation);
         window();
         asked().answers.enqueue(UiServices::AnswerYes);
         run(command);
+        QCOMPARE(m_reports.size(), 1);
+        QCOMPARE(m_reports[0].operation, operation);
+        QCOMPARE(m_reports[0].outcome, OperationOutcome::Done);
+        QVERIFY(!m_reports[0].serialNo.isEmpty());
         const QStringList got = sim().receivedPayloads();
         qsizetype at = 0;
         for (const QString& prefix : sent) {
@@ -284,6 +295,8 @@ private slots:
         }
         asked().answers.enqueue(UiServices::AnswerYes);
         run(command);
+        QCOMPARE(m_reports.size(), 1);
+        QCOMPARE(m_reports[0].outcome, OperationOutcome::Failed);
         QVERIFY2(lines(Red).contains(shown(line)), qPrintable(lines(Red).join('|')));
         if (notLine)
             QVERIFY(!lines(Green).contains(shown(notLine)));
@@ -478,7 +491,11 @@ private slots:
             if (++blocks == 10 && m_w->progressDialog())
                 m_w->progressDialog()->cmdUpload()->click();
         });
+        m_reports.clear();
         run("Download");
+        QCOMPARE(m_reports.size(), 1);
+        QCOMPARE(m_reports[0].operation, QStringLiteral("download"));
+        QCOMPARE(m_reports[0].outcome, OperationOutcome::Cancelled);
         QVERIFY(sim().commandCount("EP,R") < 20);
         QVERIFY(lines(Red).contains(shown(5462)));
         QVERIFY(readAll(m_dir->filePath("SerialLog.log")).contains("= User Cancel ="));

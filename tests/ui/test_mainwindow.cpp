@@ -376,21 +376,12 @@ private slots:
         QVERIFY(!g->startEdit(2, 4));
         QVERIFY(!g->startEdit(3, 5));
         QVERIFY(!g->startEdit(6, 2));
-        // Combustible alarm: exactly 0.6 x full scale is accepted, one step above refused.
+        // The level rules (GasLevels) decide; a refused entry keeps the editor open.
         QVERIFY(typeInto(g, 2, 3, QStringLiteral("60")));
         QCOMPARE(r.Alarm(0), 60.0f);
         QVERIFY(!typeInto(g, 2, 3, QStringLiteral("61")));
         g->cancelEdit();
         QCOMPARE(r.Alarm(0), 60.0f);
-        // Not a number: refused, editor stays open.
-        QVERIFY(!typeInto(g, 2, 2, QStringLiteral("1x")));
-        g->cancelEdit();
-        // Oxygen with alarm type 1: 20.9 accepted, 21.0 refused; rounding to the step.
-        r.setAlarmO2(1);
-        QVERIFY(typeInto(g, 3, 2, QStringLiteral("20.9")));
-        QCOMPARE(r.Warning(1), 20.9f);
-        QVERIFY(!typeInto(g, 3, 2, QStringLiteral("21.0")));
-        g->cancelEdit();
         // Clearing the auto-calibration cell stores "not used".
         QVERIFY(typeInto(g, 4, 6, QString()));
         QCOMPARE(r.AutoCalib(2), -101.0f);

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "app/ReadingFormat.h"
+#include "link/InstrumentSession.h"
 #include "link/uclHbif.h"
 #include "model/CalibrationLog.h"
 #include "report/CertificatePdf.h"
@@ -390,8 +391,10 @@ void frmCalibration::runAdjustment(ProgressTask task) {
 }
 
 void frmCalibration::zeroAdjustment() {
-    const AdjustmentOutcome r =
-        m_host.link ? ZeroAdjustmentFlow(*m_host.link, output()) : AdjustmentOutcome{};
+    AdjustmentOutcome r;
+    if (m_host.link)
+        RunOperation(*m_host.link, Operation::CalibrateZero,
+                     [&] { return (r = ZeroAdjustmentFlow(*m_host.link, output())).ok; });
     m_calibrationOK = r.ok;
     m_resultText = Calibration::ResultText(appState().CalibrationRecord, m_sensorEnabled, {},
                                            r.status, r.before, true);
@@ -403,9 +406,12 @@ void frmCalibration::spanAdjustment() {
     const Calibration::Flags selected = selection();
     if (!m_host.link)
         return;
-    const SpanOutcome r =
-        SpanAdjustmentFlow(*m_host.link, s.Instrument, s.CalibrationRecord, selected, author(),
-                           CalibrationLogPath(s.StartFolder), output());
+    SpanOutcome r;
+    RunOperation(*m_host.link, Operation::CalibrateSpan, [&] {
+        r = SpanAdjustmentFlow(*m_host.link, s.Instrument, s.CalibrationRecord, selected, author(),
+                               CalibrationLogPath(s.StartFolder), output());
+        return r.ok;
+    });
     m_calibrationOK = r.ok;
     m_resultText = Calibration::ResultText(s.CalibrationRecord, m_sensorEnabled, selected, r.status,
                                            r.before, false);
@@ -429,9 +435,12 @@ void frmCalibration::bumpTest(frmUploadCalib* progress) {
         out.setProgressLabel = [progress](const QString& text) {
             progress->lblUpload()->setText(text);
         };
-    const BumpOutcome r =
-        BumpTestFlow(*m_host.link, s.Instrument, s.CalibrationRecord, applied, Bump::Criteria{},
-                     author(), CalibrationLogPath(s.StartFolder), out, m_bumpClock);
+    BumpOutcome r;
+    RunOperation(*m_host.link, Operation::CalibrateBump, [&] {
+        r = BumpTestFlow(*m_host.link, s.Instrument, s.CalibrationRecord, applied, Bump::Criteria{},
+                         author(), CalibrationLogPath(s.StartFolder), out, m_bumpClock);
+        return r.ok;
+    });
     m_calibrationOK = r.ok;
     m_resultText = r.record.resultLines();
     s.LiveReadingsNew = false;
@@ -579,7 +588,8 @@ void frmCalibration::nitrogenStep() {
     const clsInstrument& cal = s.CalibrationRecord;
     const QString oxygen = Calibration::NitrogenReadingText(
         s.LiveReadings[Calibration::OxygenChannel], cal.GasPoint(Calibration::OxygenChannel));
-    const bool ok = m_n2.Calibrate(link, oxygen);
+    const bool ok =
+        RunOperation(link, Operation::Nitrogen, [&] { return m_n2.Calibrate(link, oxygen); });
     m_trend->markGap();
     const QString line =
         Calibration::NitrogenResultLine(cal, ok, m_sensorEnabled[Calibration::RangeChannel],

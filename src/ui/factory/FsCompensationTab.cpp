@@ -1,6 +1,7 @@
 #include "ui/factory/FsCompensationTab.h"
 
 #include "app/MessageTable.h"
+#include "link/InstrumentSession.h"
 #include "link/WriteSequences.h"
 #include "link/uclHbif.h"
 #include "model/CompensationConsole.h"
@@ -105,7 +106,8 @@ void FsCompensationTab::vfgCompensation_MouseDown(int row, int col) {
         });
         BusyPointer busy;
         m_link->setInstrument(m_main);
-        ok = WriteSequences(*m_link).sendCompensation(built.payload);
+        ok = RunOperation(*m_link, Operation::Compensation,
+                          [&] { return WriteSequences(*m_link).sendCompensation(built.payload); });
     }
     if (!ok) {
         ui().inform(this, QStringLiteral("Fail"), LoadMessage(5001), UiServices::Critical);

@@ -4,6 +4,7 @@
 
 #include "app/AppState.h"
 #include "app/MessageTable.h"
+#include "link/InstrumentSession.h"
 #include "link/OperationSequences.h"
 #include "link/WriteSequences.h"
 #include "link/uclHbif.h"
@@ -88,7 +89,9 @@ bool MainCommands::Update(UpdateKind kind) {
         m_host.showProgress(LoadMessage(6057), LoadMessage(6001));
     }
     m_host.setBusy(true);
-    const UpdateResult result = UpdateFlow(link(), r, kind, output());
+    UpdateResult result;
+    RunOperation(link(), kind == UpdateKind::Settings ? Operation::Write : Operation::WriteIdentity,
+                 [&] { return (result = UpdateFlow(link(), r, kind, output())).written; });
     m_host.setBusy(false);
     if (result.written)
         rememberBaseline();
@@ -104,16 +107,18 @@ bool MainCommands::Update(UpdateKind kind) {
 }
 
 bool MainCommands::DateTimeSet() {
-    return confirmedWrite([this] { return DateTimeSetFlow(link(), record(), output()); });
+    return confirmedWrite(Operation::SetClock,
+                          [this] { return DateTimeSetFlow(link(), record(), output()); });
 }
 
 bool MainCommands::WriteCheckData() {
-    return confirmedWrite([this] { return WriteCheckDataFlow(link(), output()); });
+    return confirmedWrite(Operation::CheckData,
+                          [this] { return WriteCheckDataFlow(link(), output()); });
 }
 
 // A short write: asked, with the progress dialog and the final box, unless the calibration
 // upload drives it (then none of them).
-bool MainCommands::confirmedWrite(const std::function<bool()>& flow) {
+bool MainCommands::confirmedWrite(const QString& operation, const std::function<bool()>& flow) {
     const bool driven = calibrationDriven();
     if (!driven) {
         if (ui().ask(m_host.window, LoadMessage(5309), LoadMessage(5310)) != UiServices::AnswerYes)
@@ -121,7 +126,7 @@ bool MainCommands::confirmedWrite(const std::function<bool()>& flow) {
         m_host.showProgress(LoadMessage(6057), LoadMessage(6001));
     }
     m_host.setBusy(true);
-    const bool ok = flow();
+    const bool ok = RunOperation(link(), operation, flow);
     m_host.setBusy(false);
     if (!driven) {
         m_host.closeProgress();
@@ -134,25 +139,29 @@ bool MainCommands::confirmedWrite(const std::function<bool()>& flow) {
 }
 
 bool MainCommands::Maintenance(MaintenanceCommand command) {
-    QString question, title;
+    QString question, title, operation;
     switch (command) {
     case MaintenanceCommand::Defaults:
         question = LoadMessage(5374);
         title = LoadMessage(5377);
+        operation = Operation::Defaults;
         break;
     case MaintenanceCommand::ClearPowerLog:
         question = QStringLiteral("Clear Power Log ?");
         title = QStringLiteral("Clear Power");
+        operation = Operation::ClearPower;
         break;
     case MaintenanceCommand::ClearLoggerData:
         question = LoadMessage(5343);
         title = LoadMessage(5344);
+        operation = Operation::ClearLogger;
         break;
     }
     if (ui().ask(m_host.window, question, title) != UiServices::AnswerYes)
         return false;
     m_host.setBusy(true);
-    const bool ok = MaintenanceFlow(link(), command, output());
+    const bool ok =
+        RunOperation(link(), operation, [&] { return MaintenanceFlow(link(), command, output()); });
     m_host.setBusy(false);
     return ok;
 }
@@ -163,10 +172,11 @@ bool MainCommands::FlashCheck() {
     m_host.setBusy(true);
     ProgressTaskScope task(ProgressTask::FlashCheck);
     m_host.showProgress(LoadMessage(6057), QString());
-    const auto finish = [this](bool ok) {
+    SessionOperation operation(link(), Operation::FlashCheck);
+    const auto finish = [this, &operation](bool ok) {
         m_host.closeProgress();
         m_host.setBusy(false);
-        return ok;
+        return operation.finish(ok);
     };
     const auto progress = [this](int message) { info(message, FlowColor::Progress); };
     OperationSequences ops(link());

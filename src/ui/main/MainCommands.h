@@ -88,7 +88,7 @@ public:
 private:
     bool read(bool save);
     bool calibrationDriven() const;
-    bool confirmedWrite(const std::function<bool()>& flow);
+    bool confirmedWrite(const QString& operation, const std::function<bool()>& flow);
     bool refusedByChecks();
     uclHbif& link() const;
     clsInstrument& record() const;

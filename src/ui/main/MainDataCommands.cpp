@@ -3,6 +3,7 @@
 
 #include "app/AppState.h"
 #include "app/MessageTable.h"
+#include "link/InstrumentSession.h"
 #include "link/uclHbif.h"
 #include "model/SettingRecord.h"
 #include "model/SettingsFile.h"
@@ -22,7 +23,9 @@ constexpr int SettingsFilterIndex = 1; // "Config Data"
 bool MainCommands::ReadInstrument() {
     BusyPointer busy;
     clsInstrument& r = record();
-    const bool ok = ReadInstrumentFlow(link(), r, output(), m_host.enableLockedGases);
+    const bool ok = RunOperation(link(), Operation::Read, [&] {
+        return ReadInstrumentFlow(link(), r, output(), m_host.enableLockedGases);
+    });
     // A failed read leaves the record part-read: its settings are no instrument's whole.
     m_settingsKnown = ok;
     if (ok) {
@@ -81,7 +84,8 @@ bool MainCommands::DownloadLoggerData() {
         ProgressTaskScope task(ProgressTask::Download);
         m_host.showProgress(LoadMessage(6056), QString());
         m_host.setBusy(true);
-        ok = downloadInto(m_host.dataFilePath());
+        ok = RunOperation(link(), Operation::Download,
+                          [this] { return downloadInto(m_host.dataFilePath()); });
         m_host.closeProgress();
         m_host.setBusy(false);
     }
@@ -93,7 +97,11 @@ bool MainCommands::PowerOff() {
     if (ui().ask(m_host.window, LoadMessage(5347), LoadMessage(5348)) != UiServices::AnswerYes)
         return false;
     m_host.setBusy(true);
-    const PowerOffResult result = PowerOffFlow(link(), record(), output());
+    PowerOffResult result = PowerOffResult::Failed;
+    RunOperation(link(), Operation::PowerOff, [&] {
+        result = PowerOffFlow(link(), record(), output());
+        return result == PowerOffResult::Done;
+    });
     if (result == PowerOffResult::Done) {
         StartOver();
         m_host.restartAfterPowerOff();
@@ -112,7 +120,9 @@ bool MainCommands::FramDump() {
     ProgressTaskScope task(ProgressTask::Download);
     m_host.showProgress(LoadMessage(6019), LoadMessage(5445));
     m_host.setBusy(true);
-    const bool ok = FramDumpFlow(link(), m_host.dumpFilePath(), output());
+    const bool ok = RunOperation(link(), Operation::FramDump, [this] {
+        return FramDumpFlow(link(), m_host.dumpFilePath(), output());
+    });
     m_host.closeProgress();
     m_host.setBusy(false);
     return ok;

@@ -7,6 +7,7 @@
 #include "app/ReadingFormat.h"
 #include "model/GasChoices.h"
 #include "model/GasDefaults.h"
+#include "model/GasLevels.h"
 #include "model/SettingsChecks.h"
 #include "ui/calibration/frmGasSel.h"
 #include "ui/common/FlexGrid.h"
@@ -39,39 +40,8 @@ LevelKind kindOfColumn(int col) {
     return LevelKind(col - SettingsGrid::ColWarning + 1);
 }
 
-float levelOf(const clsInstrument& r, int slot, int col) {
-    switch (col) {
-    case SettingsGrid::ColWarning:
-        return r.Warning(slot);
-    case SettingsGrid::ColAlarm:
-        return r.Alarm(slot);
-    case SettingsGrid::ColStel:
-        return r.Stel(slot);
-    case SettingsGrid::ColTwa:
-        return r.Twa(slot);
-    default:
-        return r.AutoCalib(slot);
-    }
-}
-
-void setLevel(clsInstrument& r, int slot, int col, float v) {
-    switch (col) {
-    case SettingsGrid::ColWarning:
-        r.setWarning(slot, v);
-        break;
-    case SettingsGrid::ColAlarm:
-        r.setAlarm(slot, v);
-        break;
-    case SettingsGrid::ColStel:
-        r.setStel(slot, v);
-        break;
-    case SettingsGrid::ColTwa:
-        r.setTwa(slot, v);
-        break;
-    default:
-        r.setAutoCalib(slot, v);
-        break;
-    }
+LevelColumn levelColumn(int col) {
+    return LevelColumn(col - SettingsGrid::ColWarning);
 }
 
 } // namespace
@@ -206,7 +176,7 @@ void SettingsGrid::ShowInstrument() {
                           r.GasEnabled(slot) ? FlexGrid::Checked : FlexGrid::Unchecked);
         g->setCellAlignment(row, ColEnable, Qt::AlignHCenter);
         for (int c = ColWarning; c <= ColAutoCal; ++c)
-            g->setTextMatrix(row, c, FormatReading(levelOf(r, slot, c), d));
+            g->setTextMatrix(row, c, FormatReading(LevelOf(r, slot, levelColumn(c)), d));
     }
     const QColor ro = g->BackColorFixed();
     for (int slot = 0; slot < 2; ++slot) {
@@ -270,38 +240,16 @@ void SettingsGrid::vfgOption_ValidateEdit(int row, int col, bool* cancel) {
         return;
     clsInstrument& r = record();
     const int slot = row - 2;
-    {
-        BusyGuard busy;
-        const QString text = m_grid->EditText().trimmed();
-        const int d = r.GasPoint(slot);
-        double number = 0;
-        if (text.isEmpty()) {
-            // A cleared cell means "not used".
-            setLevel(r, slot, col, -101.0f);
-            m_grid->setEditText(QStringLiteral("-----"));
-        } else if (!ParseNumber(text, &number) || !std::isfinite(float(number))) {
-            *cancel = true;
-        } else if (col <= ColTwa && number < 0) {
-            // A negative level would round to 0 and pass as a set level.
-            *cancel = true;
-        } else if (col <= ColTwa) {
-            const float v = RoundToStep(float(number), r.GasDesit(slot));
-            if (!CheckLevelRange(r, slot, kindOfColumn(col), v)) {
-                *cancel = true;
-            } else {
-                setLevel(r, slot, col, v);
-                m_grid->setEditText(FormatReading(levelOf(r, slot, col), d));
-            }
-        } else {
-            const float v = float(number);
-            if (v < 0 || v > r.GasFullScale(slot) || !CheckCalibValue(r, slot, v)) {
-                *cancel = true;
-            } else {
-                r.setAutoCalib(slot, RoundToStep(v, r.GasDesit(slot)));
-                m_grid->setEditText(FormatReading(r.AutoCalib(slot), d));
-            }
-        }
+    BusyGuard busy;
+    const LevelColumn column = levelColumn(col);
+    if (!EnterLevel(r, slot, column, m_grid->EditText())) {
+        *cancel = true;
+        return;
     }
+    // A cleared cell means "not used".
+    m_grid->setEditText(m_grid->EditText().trimmed().isEmpty()
+                            ? QStringLiteral("-----")
+                            : FormatReading(LevelOf(r, slot, column), r.GasPoint(slot)));
     // The marking reads the cell texts; it runs in AfterEdit once the text is stored.
 }
 
@@ -330,11 +278,7 @@ void SettingsGrid::enableChanged(int slot) {
         }
         for (int i = 0; i < 5; ++i)
             r.setGasEnabled(i, m_grid->CellChecked(i + 2, ColEnable) == FlexGrid::Checked);
-        r.setWarning(slot, -101.0f);
-        r.setAlarm(slot, -101.0f);
-        r.setStel(slot, -101.0f);
-        r.setTwa(slot, -101.0f);
-        r.setAutoCalib(slot, -101.0f);
+        ClearLevels(r, slot);
         for (int c = ColWarning; c <= ColAutoCal; ++c)
             m_grid->setTextMatrix(row, c, QStringLiteral("-----"));
         ShowInstrument();
@@ -348,9 +292,7 @@ void SettingsGrid::enableChanged(int slot) {
         m_grid->setCellChecked(row, ColEnable, FlexGrid::Unchecked);
         return;
     }
-    if (r.GasName(slot) == QLatin1String("O2") || r.GasName(slot) == QLatin1String("OXY"))
-        r.setAlarmO2(s.DefaultRecord.AlarmO2());
-    r.setOverScale(slot, r.OverScale(slot));
+    ApplyChosenGas(r, slot, s.DefaultRecord);
     ShowInstrument();
 }
 

@@ -6,11 +6,8 @@
 #include "app/Conversions.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
-#include "link/CommLog.h"
 #include "link/InstrumentFlows.h"
-#include "link/IrCommPortControl.h"
-#include "link/LinkBringUp.h"
-#include "link/SerialPortControl.h"
+#include "link/InstrumentSession.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "sim/SimInstrument.h"
@@ -30,7 +27,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -56,7 +52,10 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
     : QWidget(parent), m_options(options) {
     setObjectName(QStringLiteral("frmMain"));
     DefaultCommSettings();
-    m_link = new uclHbif(this);
+    m_session = new InstrumentSession(this);
+    m_session->setRecord(&appState().Instrument);
+    m_session->setFallBackToInfrared(true);
+    m_link = &m_session->link();
     buildControls();
     buildCommands();
     buildLayout();
@@ -66,7 +65,6 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
 }
 
 frmMain::~frmMain() {
-    SetCommLogFailureHandler({});
     // The window's own part is gone before QWidget takes its children down: a field that loses
     // the focus then must not reach a handler of this window.
     const auto children = findChildren<QObject*>();
@@ -118,13 +116,10 @@ void frmMain::buildControls() {
     m_tmrInter = new QTimer(this);
     connect(m_tmrInter, &QTimer::timeout, this, &frmMain::tmrInter_Timer);
 
-    connect(m_link, &uclHbif::OnConnect, this, &frmMain::uclHB3130_OnConnect);
+    connect(m_session, &InstrumentSession::linkEvent, this, &frmMain::showLinkEvent);
     connect(m_link, &uclHbif::Densty, this, &frmMain::uclHB3130_Densty);
-    connect(m_link, &uclHbif::ConnectRetry, this, &frmMain::uclHB3130_ConnectRetry);
-    connect(m_link, &uclHbif::AlarmMessage, this, &frmMain::uclHB3130_AlarmMessage);
     connect(m_link, &uclHbif::DumpMessage, this, &frmMain::uclHB3130_DumpMessage);
     connect(m_link, &uclHbif::OnDisconnect, this, &frmMain::uclHB3130_OnDisconnect);
-    connect(m_link, &uclHbif::IrDAError, this, &frmMain::uclHB3130_IrDAError);
     connect(m_link, &uclHbif::Beep, this, [] { ui().beep(); });
 }
 
@@ -175,6 +170,21 @@ void frmMain::installSimulatorActions() {
     };
     m_actSimCable = add("actSimCable", 5793, &SimPortControl::setCableConnected);
     m_actSimAdapter = add("actSimAdapter", 5794, &SimPortControl::setAdapterPresent);
+    m_session->setSimulatedPortFactory([this](QObject* parent) -> PortControl* {
+        // One simulated instrument for the window's life: it keeps what was written to it and
+        // wakes up again when the link reopens after a power off.
+        if (!m_simInstrument) {
+            SimOptions sim;
+            sim.baud = m_options.simulateBaud;
+            m_simInstrument = new SimInstrument(sim, this);
+        }
+        auto* port = new SimPortControl(m_simInstrument, parent);
+        // A link reopened after a power off finds the cable and the adapter as the menu left
+        // them.
+        port->setCableConnected(m_actSimCable->isChecked());
+        port->setAdapterPresent(m_actSimAdapter->isChecked());
+        return port;
+    });
 }
 
 void frmMain::loadWindow() {
@@ -222,11 +232,7 @@ void frmMain::loadWindow() {
     m_shownTime = QDateTime::currentDateTime();
     m_fraStatus->show();
 
-    StartCommLog();
-    // Said once when the log stops taking lines, not with every line that is lost.
-    SetCommLogFailureHandler([this](const QString& path, const QString& why) {
-        AddInfo(LoadMessage(9411, {QDir::toNativeSeparators(path), why}), ColorFailure);
-    });
+    m_session->startCommLog();
 
     m_txtSuffix->setText(s.FactoryRecordSuffix);
     m_dataFilePath = PathInFolder(s.StartFolder, QStringLiteral("TQ5800.DAT"));
@@ -373,73 +379,8 @@ void frmMain::EnableLockedGases() {
 }
 
 void frmMain::OpenLink() {
-    AppState& s = appState();
-    if (m_serialPort) {
-        if (PortControl* port = m_link->ActivePort())
-            port->close();
-        m_link->setSerialControl(nullptr);
-        m_link->setIrDAControl(nullptr);
-        m_serialPort->deleteLater();
-        m_serialPort = nullptr;
-    }
-    if (m_irdaPort) {
-        m_irdaPort->deleteLater();
-        m_irdaPort = nullptr;
-    }
-
-    QString serialName;
-    bool severalConverters = false;
-    if (m_options.simulate) {
-        // One simulated instrument for the window's life: it keeps what was written to it and
-        // wakes up again when the link reopens after a power off.
-        if (!m_simInstrument) {
-            SimOptions sim;
-            sim.baud = m_options.simulateBaud;
-            m_simInstrument = new SimInstrument(sim, this);
-        }
-        auto* sim = new SimPortControl(m_simInstrument, this);
-        // A link reopened after a power off finds the cable and the adapter as the menu left
-        // them.
-        sim->setCableConnected(m_actSimCable->isChecked());
-        sim->setAdapterPresent(m_actSimAdapter->isChecked());
-        m_serialPort = sim;
-    } else if (!m_options.port.isEmpty()) {
-        serialName = m_options.port;
-    } else if (m_options.irda.isEmpty()) {
-        const ConverterLookup found = FindConverterPort();
-        severalConverters = found.matches > 1;
-        if (severalConverters)
-            ui().message(this, LoadMessage(20014), LoadMessage(20015), UiServices::Critical,
-                         UiServices::Ok);
-        else if (found.matches == 1)
-            serialName = found.portName;
-    }
-    if (!m_serialPort)
-        m_serialPort = new SerialPortControl(this);
-    m_irdaPort = new IrCommPortControl(this);
-    if (!m_options.irda.isEmpty())
-        m_irdaPort->setPortName(m_options.irda);
-    if (!serialName.isEmpty())
-        m_serialPort->setPortName(serialName);
-
-    LinkPorts ports;
-    ports.serial = m_serialPort;
-    ports.irda = m_irdaPort;
-    ports.serialComm = m_options.simulate || !serialName.isEmpty();
-    ports.settings = s.CommSettings;
-    if (!ports.serialComm && m_options.irda.isEmpty() && !severalConverters)
-        AddInfo(LoadMessage(5760), ColorFailure);
-    QString why;
-    PortControl* port = ports.serialComm ? m_serialPort : m_irdaPort;
-    if (!BringUpLink(*m_link, ports, &why) && port->hasPortName()) {
-        // Missing, busy or not permitted: the lamp shows the error and the log says why.
-        setLamp(0, LampError);
-        setLamp(1, LampOff);
-        m_portProblem = why;
-        AddInfo(LoadMessage(5779, {port->portName(), why}), ColorFailure);
-        if (port->openRefused())
-            AddInfo(PortAccessRefusedText(port->portName()), ColorFailure);
-    }
+    const PortRequest request{m_options.simulate, m_options.port, m_options.irda};
+    m_session->open(request, appState().CommSettings);
 }
 
 void frmMain::FirstActivate() {
@@ -495,11 +436,39 @@ void frmMain::txtSuffix_Validate() {
     appState().FactoryRecordSuffix = m_txtSuffix->text();
 }
 
+void frmMain::showLinkEvent(LinkEventKind kind, const QString& text) {
+    switch (kind) {
+    case LinkEventKind::Connected:
+        AddInfo(text, ColorConnected);
+        uclHB3130_OnConnect();
+        break;
+    case LinkEventKind::Retry:
+        AddInfo(text, ColorProgress);
+        break;
+    case LinkEventKind::InstrumentText:
+        AddInfo(text, ColorInstrument);
+        break;
+    case LinkEventKind::SeveralAdapters:
+        ui().message(this, text, LoadMessage(20015), UiServices::Critical, UiServices::Ok);
+        break;
+    case LinkEventKind::NoAdapter:
+    case LinkEventKind::AdapterRemoved:
+    case LinkEventKind::LogFailed:
+        AddInfo(text, ColorFailure);
+        break;
+    case LinkEventKind::PortProblem:
+    case LinkEventKind::PortsFailed:
+        // Missing, busy or not permitted: the lamp shows the error and the log says why.
+        AddInfo(text, ColorFailure);
+        setLamp(0, LampError);
+        setLamp(1, LampOff);
+        if (kind == LinkEventKind::PortsFailed)
+            ui().message(this, text, LoadMessage(5372), UiServices::NoIcon, UiServices::Ok);
+        break;
+    }
+}
+
 void frmMain::uclHB3130_OnConnect() {
-    if (!m_link->Connected())
-        return;
-    AddInfo(LoadMessage(5432, {m_link->ConnectReply()}), ColorConnected);
-    m_portProblem.clear();
     setLamp(0, LampOn);
     setLamp(1, LampOn);
     RefreshCommands();
@@ -517,14 +486,6 @@ void frmMain::uclHB3130_Densty(float v0, float v1, float v2, float v3, float v4)
     emit commandRequested(QStringLiteral("LiveReadings"));
 }
 
-void frmMain::uclHB3130_ConnectRetry(qint16 count) {
-    AddInfo(LoadMessage(5412, {QString::number(count)}), ColorProgress);
-}
-
-void frmMain::uclHB3130_AlarmMessage(const QString& text) {
-    AddInfo(text, ColorInstrument);
-}
-
 void frmMain::uclHB3130_DumpMessage(const QString& text) {
     if (m_upload)
         m_upload->setLabel(text);
@@ -536,34 +497,11 @@ void frmMain::uclHB3130_OnDisconnect() {
     const bool adapterGone = port && port->lost();
     setLamp(0, adapterGone ? LampError : LampOn);
     setLamp(1, LampOff);
-    if (adapterGone)
-        AddInfo(LoadMessage(5788, {port->portName()}), ColorFailure);
     RefreshCommands();
     for (int i = 2; i < 4; ++i) {
         m_shpStatus[i]->hide();
         m_lblStatus[i]->hide();
     }
-}
-
-void frmMain::uclHB3130_IrDAError(qint16 code) {
-    if (code != 10060 && code != 10048) {
-        // The infrared port's own errors (missing, busy, refused, gone), once each until the
-        // link is up again: the port is retried every few ticks.
-        const QString why = m_irdaPort ? m_irdaPort->errorString() : QString();
-        if (why == m_portProblem)
-            return;
-        m_portProblem = why;
-        setLamp(0, LampError);
-        setLamp(1, LampOff);
-        AddInfo(LoadMessage(5786, {m_irdaPort->portName(), why}), ColorFailure);
-        if (m_irdaPort->openRefused())
-            AddInfo(PortAccessRefusedText(m_irdaPort->portName()), ColorFailure);
-        return;
-    }
-    AddInfo(LoadMessage(5371), ColorFailure);
-    setLamp(0, LampError);
-    setLamp(1, LampOff);
-    ui().message(this, LoadMessage(5371), LoadMessage(5372), UiServices::NoIcon, UiServices::Ok);
 }
 
 void frmMain::showProgress(const QString& caption, const QString& label) {

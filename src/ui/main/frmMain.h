@@ -11,6 +11,7 @@
 #include <map>
 
 class FlexGrid;
+class InstrumentSession;
 class MainCommands;
 class SimInstrument;
 class PortControl;
@@ -25,6 +26,7 @@ class SettingsGrid;
 class StatusLamp;
 class frmUpload;
 class uclHbif;
+enum class LinkEventKind;
 
 // The operator's main window: link lamps, the coloured log pane, both clocks, the settings
 // grid and every command, enabled by whether an instrument is connected and whether the
@@ -47,6 +49,7 @@ public:
     ~frmMain() override;
 
     uclHbif* uclHB3130() const { return m_link; }
+    InstrumentSession* session() const { return m_session; }
     SettingsGrid* settings() const { return m_settings; }
     MainCommands* commands() const { return m_commands; }
 
@@ -82,13 +85,12 @@ public:
     void FirstActivate();
 
 public slots:
+    // The session's link events as coloured lines of the log pane, lamps and message boxes.
+    void showLinkEvent(LinkEventKind kind, const QString& text);
     void uclHB3130_OnConnect();
     void uclHB3130_Densty(float v0, float v1, float v2, float v3, float v4);
-    void uclHB3130_ConnectRetry(qint16 count);
-    void uclHB3130_AlarmMessage(const QString& text);
     void uclHB3130_DumpMessage(const QString& text);
     void uclHB3130_OnDisconnect();
-    void uclHB3130_IrDAError(qint16 code);
     // Every button lands here, and is only routed: the commands are MainCommands'.
     void command_Click(MainButton which);
     void tmrInter_Timer();
@@ -124,11 +126,8 @@ private:
     void restartAfterPowerOff();
 
     StartupOptions m_options;
-    uclHbif* m_link = nullptr;
-    PortControl* m_serialPort = nullptr;
-    PortControl* m_irdaPort = nullptr;
-    // The last port problem shown, so a port retried every few ticks is not reported each time.
-    QString m_portProblem;
+    InstrumentSession* m_session = nullptr;
+    uclHbif* m_link = nullptr; // the session's
     SettingsGrid* m_settings = nullptr;
     MainCommands* m_commands = nullptr;
     SimInstrument* m_simInstrument = nullptr;
