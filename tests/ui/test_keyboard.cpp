@@ -8,6 +8,7 @@
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
 #include "sim/SimInstrument.h"
+#include "support/MainWindowBench.h"
 #include "ui/calibration/frmCalibration.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"
@@ -34,7 +35,7 @@
 
 namespace {
 
-constexpr int ConnectLimitMs = 5000;
+using windowtest::ConnectLimitMs;
 constexpr int ReadLimitMs = 20000;
 
 QString accessibleName(QObject* o) {
@@ -123,14 +124,11 @@ QString outOfReadingOrder(const QList<QWidget*>& walk, QWidget* window) {
 class TestKeyboard : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScopedScriptedUi> m_ui;
-    std::unique_ptr<frmMain> m_main;
+    std::unique_ptr<windowtest::MainWindowBench> m_bench;
+    frmMain* m_main = nullptr;
 
-    ScriptedUiServices& ui() { return m_ui->services; }
-    SimInstrument& sim() {
-        return qobject_cast<SimPortControl*>(m_main->uclHB3130()->SerialControl())->instrument();
-    }
+    ScriptedUiServices& ui() { return m_bench->asked(); }
+    SimInstrument& sim() { return windowtest::MainWindowBench::sim(*m_main); }
     // A key on `w`, or on whatever holds the focus.
     static void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         w = w ? w : QApplication::focusWidget();
@@ -169,8 +167,8 @@ class TestKeyboard : public QObject {
         return fs;
     }
     std::unique_ptr<frmCalibration> openCalibration() {
-        auto cal = std::make_unique<frmCalibration>(frmCalibration::Host{m_main->uclHB3130(), {}},
-                                                    m_main.get());
+        auto cal =
+            std::make_unique<frmCalibration>(frmCalibration::Host{m_main->uclHB3130(), {}}, m_main);
         cal->show();
         cal->FirstActivate();
         activate(cal.get());
@@ -204,27 +202,18 @@ class TestKeyboard : public QObject {
 
 private slots:
     void initTestCase() {
-        resetAppState();
-        SetMessageLanguage(QStringLiteral("en"));
-        m_dir = std::make_unique<QTemporaryDir>();
-        appState().StartFolder = m_dir->path();
-        m_ui = std::make_unique<ScopedScriptedUi>();
-        StartupOptions o;
-        o.simulate = true;
-        m_main = std::make_unique<frmMain>(o);
-        m_main->uclHB3130()->setLinkTickInterval(5);
-        m_main->show();
-        m_main->FirstActivate();
-        QApplication::setActiveWindow(m_main.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_main.get()));
+        m_bench = std::make_unique<windowtest::MainWindowBench>();
+        m_main = &m_bench->open();
+        QApplication::setActiveWindow(m_main);
+        QVERIFY(QTest::qWaitForWindowActive(m_main));
         QVERIFY(QTest::qWaitFor([&] { return m_main->button(MainButton::Read)->isEnabled(); },
                                 ConnectLimitMs));
         // Once connected, the keyboard starts at the read.
         QCOMPARE(QApplication::focusWidget(), m_main->button(MainButton::Read));
     }
     void cleanupTestCase() {
-        m_main.reset();
-        m_ui.reset();
+        m_main = nullptr;
+        m_bench.reset();
     }
 
     // Read, edit a threshold and write it with the keys alone.
@@ -234,7 +223,7 @@ private slots:
         QVERIFY(
             QTest::qWaitFor([] { return appState().Instrument.CommFlags() != 0; }, ReadLimitMs));
         FlexGrid* g = m_main->vfgOption();
-        activate(m_main.get());
+        activate(m_main);
         // From the first identity field, Tab reaches the grid after the four other fields.
         m_main->settings()->txtOption(0)->setFocus(Qt::TabFocusReason);
         for (int i = 0; i < 5; ++i)
@@ -273,7 +262,7 @@ private slots:
     void dialogsOpenAndCloseByKeys() {
         const clsInstrument before = appState().Instrument;
         sim().clearCounters();
-        activate(m_main.get());
+        activate(m_main);
         bool factoryShown = false;
         whenOpen<frmFsDialog>([&](frmFsDialog* d) {
             factoryShown = true;
@@ -281,12 +270,12 @@ private slots:
             press(nullptr, Qt::Key_Escape); // leaves a cell editor, if one opened
             press(d, Qt::Key_Escape);
         });
-        press(m_main.get(), Qt::Key_E, Qt::AltModifier);
+        press(m_main, Qt::Key_E, Qt::AltModifier);
         QTRY_VERIFY(factoryShown);
         QTRY_VERIFY(noDialogOpen());
         QCOMPARE(appState().Instrument.StationList(0), before.StationList(0));
 
-        activate(m_main.get());
+        activate(m_main);
         bool calibrationShown = false;
         whenOpen<frmCalibration>([&](frmCalibration* d) {
             calibrationShown = true;
@@ -299,7 +288,7 @@ private slots:
             QCOMPARE(QApplication::activeModalWidget(), d);
             press(d, Qt::Key_Escape);
         });
-        press(m_main.get(), Qt::Key_C, Qt::AltModifier);
+        press(m_main, Qt::Key_C, Qt::AltModifier);
         QTRY_VERIFY(calibrationShown);
         QTRY_VERIFY(noDialogOpen());
         QCOMPARE(sim().commandCount(QStringLiteral("SZ")), 0);
@@ -371,11 +360,11 @@ private slots:
 
     void tabWalksEachWindowInReadingOrder() {
         // The main window: identity, grid, commands, then the log pane.
-        activate(m_main.get());
+        activate(m_main);
         const QList<QWidget*> walk = tabWalk(m_main->settings()->txtOption(0));
         QCOMPARE(walk.at(5), m_main->vfgOption());
         QCOMPARE(walk.last()->objectName(), QStringLiteral("rtbLog"));
-        QCOMPARE(outOfReadingOrder(walk, m_main.get()), QString());
+        QCOMPARE(outOfReadingOrder(walk, m_main), QString());
         for (QPushButton* b : m_main->findChildren<QPushButton*>())
             QVERIFY2(!b->isVisible() || !b->isEnabled() || walk.contains(b), qPrintable(b->text()));
         // Shift+Tab goes back the same way.
@@ -390,7 +379,7 @@ private slots:
     }
 
     void aScreenReaderNamesEveryControl() {
-        QCOMPARE(unnamed(m_main.get()).join(u'|'), QString());
+        QCOMPARE(unnamed(m_main).join(u'|'), QString());
         const auto fs = openFactory();
         auto* tabs = fs->findChild<QTabWidget*>();
         for (int i = 0; i < tabs->count(); ++i) {

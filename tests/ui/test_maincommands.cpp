@@ -9,6 +9,7 @@
 #include "link/uclHbif.h"
 #include "sim/SimInstrument.h"
 #include "support/LinkTestAccess.h"
+#include "support/MainWindowBench.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/common/StatusLamp.h"
@@ -35,7 +36,7 @@
 #include <unistd.h>
 
 namespace {
-constexpr int ConnectLimitMs = 5000;
+using windowtest::ConnectLimitMs;
 const QColor Red(255, 0, 0);
 const QColor Green(0, 192, 0);
 
@@ -53,47 +54,36 @@ bool writeAll(const QString& path, const QByteArray& bytes) {
 class TestMainCommands : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScopedScriptedUi> m_ui;
-    std::unique_ptr<frmMain> m_w;
+    std::unique_ptr<windowtest::MainWindowBench> m_bench;
     QList<OperationReport> m_reports; // since the window was ready
 
-    ScriptedUiServices& asked() { return m_ui->services; }
-    SimInstrument& sim() {
-        return qobject_cast<SimPortControl*>(m_w->uclHB3130()->SerialControl())->instrument();
-    }
+    ScriptedUiServices& asked() { return m_bench->asked(); }
+    SimInstrument& sim() { return windowtest::MainWindowBench::sim(*m_bench->window); }
     clsInstrument& record() { return appState().Instrument; }
 
     // A connected window in diagnostic and factory mode, with a fast link.
     frmMain& window(bool read = true) {
-        AppState& s = appState();
-        s.DebugMode = true;
-        s.FactoryMode = true;
-        StartupOptions o;
-        o.simulate = true;
-        m_w = std::make_unique<frmMain>(o);
-        uclHbif* link = m_w->uclHB3130();
+        m_bench->open(true, true);
+        uclHbif* link = m_bench->window->uclHB3130();
         link->setLinkTickInterval(5);
         link->setTimeoutTicks(4);
         link->Timings().ClearPollTicks = 2;
         link->Timings().PowerOffTicks = 5;
-        m_w->show();
-        m_w->FirstActivate();
         if (!QTest::qWaitFor([&] { return link->Connected(); }, ConnectLimitMs))
             qWarning("no connection");
         if (read)
-            m_w->command_Click(MainButton::Read);
+            m_bench->window->command_Click(MainButton::Read);
         m_reports.clear();
-        connect(m_w->session(), &InstrumentSession::operationFinished, this,
+        connect(m_bench->window->session(), &InstrumentSession::operationFinished, this,
                 [this](const OperationReport& r) { m_reports << r; });
         sim().clearCounters();
         asked().asked.clear();
         markLog();
-        return *m_w;
+        return *m_bench->window;
     }
 
     QTextDocument* log() const {
-        return m_w->findChild<QTextEdit*>(QStringLiteral("rtbLog"))->document();
+        return m_bench->window->findChild<QTextEdit*>(QStringLiteral("rtbLog"))->document();
     }
     // Lines of the log pane from here on.
     void markLog() { m_logMark = log()->blockCount() - 1; }
@@ -122,7 +112,7 @@ class TestMainCommands : public QObject {
 
     // Runs a command by its button; the answers are queued first.
     void run(const QString& command) {
-        frmMain& w = *m_w;
+        frmMain& w = *m_bench->window;
         static const QHash<QString, std::function<void(frmMain&)>> commands = {
             {"Update", [](frmMain& w) { w.command_Click(MainButton::Update); }},
             {"DateTime", [](frmMain& w) { w.command_Click(MainButton::DateTimeSet); }},
@@ -141,18 +131,8 @@ class TestMainCommands : public QObject {
     }
 
 private slots:
-    void init() {
-        resetAppState();
-        SetMessageLanguage(QStringLiteral("en"));
-        m_dir = std::make_unique<QTemporaryDir>();
-        appState().StartFolder = m_dir->path();
-        m_ui = std::make_unique<ScopedScriptedUi>();
-    }
-    void cleanup() {
-        m_w.reset();
-        m_ui.reset();
-        m_dir.reset();
-    }
+    void init() { m_bench = std::make_unique<windowtest::MainWindowBench>(); }
+    void cleanup() { m_bench.reset(); }
 
     void answeringNoSendsNothing_data() {
         QTest::addColumn<QString>("command");
@@ -177,7 +157,7 @@ private slots:
         QCOMPARE(asked().asked[0].title, LoadMessage(title));
         QCOMPARE(asked().asked[0].icon, UiServices::Question);
         QCOMPARE(sim().receivedPayloads(), QStringList());
-        QVERIFY(m_w->button(MainButton::Exit)->isEnabled());
+        QVERIFY(m_bench->window->button(MainButton::Exit)->isEnabled());
     }
 
     void commandsSendAndReport_data() {
@@ -230,22 +210,22 @@ private slots:
         QVERIFY(lines(Red).isEmpty());
         if (box)
             QCOMPARE(asked().asked.last().text, LoadMessage(box));
-        QVERIFY(!m_w->progressDialog());
-        QVERIFY(m_w->button(MainButton::Exit)->isEnabled());
-        QVERIFY(m_w->vfgOption()->isEnabled());
+        QVERIFY(!m_bench->window->progressDialog());
+        QVERIFY(m_bench->window->button(MainButton::Exit)->isEnabled());
+        QVERIFY(m_bench->window->vfgOption()->isEnabled());
         QCOMPARE(asked().busyDepth, 0);
     }
 
     void updateShowsWhatItWritesAndRecordsIt() {
         window();
-        QVERIFY(typeInto(m_w->vfgOption(), 5, 3, QStringLiteral("60")));
+        QVERIFY(typeInto(m_bench->window->vfgOption(), 5, 3, QStringLiteral("60")));
         asked().answers.enqueue(UiServices::AnswerYes);
         run("Update");
         const QString detail = asked().asked[0].detail;
         QVERIFY2(detail.contains(QStringLiteral("Gas 4 Alarm: 50 -> 60")), qPrintable(detail));
         QCOMPARE(detail.count(QStringLiteral(" -> ")), 1);
         QCOMPARE(sim().state().levels[SimDeviceState::Alarm][3], 60.0f);
-        QVERIFY(readAll(m_dir->filePath("TQ5800_Setting.csv")).contains("\r\nWrite,"));
+        QVERIFY(readAll(m_bench->dir.filePath("TQ5800_Setting.csv")).contains("\r\nWrite,"));
         // Written values are the new baseline: a second update changes nothing.
         asked().answers.enqueue(UiServices::AnswerNo);
         run("Update");
@@ -280,8 +260,8 @@ private slots:
         QFETCH(int, notLine);
         QFETCH(int, box);
         window();
-        const QByteArray csvBefore = readAll(m_dir->filePath("TQ5800_Setting.csv"));
-        auto* port = qobject_cast<SimPortControl*>(m_w->uclHB3130()->SerialControl());
+        const QByteArray csvBefore = readAll(m_bench->dir.filePath("TQ5800_Setting.csv"));
+        auto* port = qobject_cast<SimPortControl*>(m_bench->window->uclHB3130()->SerialControl());
         if (fault == "silent") {
             QVERIFY(sim().setFaults(QStringLiteral("silent=0")));
         } else {
@@ -305,22 +285,23 @@ private slots:
             QCOMPARE(asked().asked.last().text, LoadMessage(box));
             QCOMPARE(asked().asked.last().icon, UiServices::Critical);
         }
-        QCOMPARE(readAll(m_dir->filePath("TQ5800_Setting.csv")), csvBefore);
-        QVERIFY(m_w->button(MainButton::Exit)->isEnabled());
+        QCOMPARE(readAll(m_bench->dir.filePath("TQ5800_Setting.csv")), csvBefore);
+        QVERIFY(m_bench->window->button(MainButton::Exit)->isEnabled());
         QCOMPARE(asked().busyDepth, 0);
         if (fault == "silent")
             return;
         // A pulled adapter is a port error; a pulled cable leaves the port as it is.
-        QTRY_COMPARE(m_w->shpStatus(0)->fillColor(),
+        QTRY_COMPARE(m_bench->window->shpStatus(0)->fillColor(),
                      fault == "adapter" ? QColor(254, 0, 0) : QColor(0, 255, 0));
-        QTRY_COMPARE(m_w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
+        QTRY_COMPARE(m_bench->window->shpStatus(1)->fillColor(), QColor(160, 160, 160));
         // Back in: the window reconnects by itself and the command then works.
         port->setCommandHook({});
         if (fault == "cable")
             port->setCableConnected(true);
         else
             port->setAdapterPresent(true);
-        QVERIFY(QTest::qWaitFor([&] { return m_w->uclHB3130()->Connected(); }, ConnectLimitMs));
+        QVERIFY(QTest::qWaitFor([&] { return m_bench->window->uclHB3130()->Connected(); },
+                                ConnectLimitMs));
         markLog();
         run("Read");
         QVERIFY2(lines(Red).isEmpty(), qPrintable(lines(Red).join('|')));
@@ -329,7 +310,7 @@ private slots:
 
     void aFailedReadRedrawsTheGrid() {
         window();
-        FlexGrid* g = m_w->vfgOption();
+        FlexGrid* g = m_bench->window->vfgOption();
         QVERIFY(typeInto(g, 4, 2, QStringLiteral("5.0")));
         // The read fails part-way, after the levels came in again.
         QVERIFY(sim().setFaults(QStringLiteral("silent=60")));
@@ -369,7 +350,7 @@ private slots:
             r.setHcMode(0);
             r.setGasEnabled(4, false);
         }
-        m_w->ShowInstrument();
+        m_bench->window->ShowInstrument();
         asked().answers.enqueue(UiServices::AnswerYes);
         run("Update");
         QCOMPARE(asked().asked.size(), 1);
@@ -408,7 +389,7 @@ private slots:
                 record().setStel(slot, value);
             else
                 record().setTwa(slot, value);
-            m_w->ShowInstrument();
+            m_bench->window->ShowInstrument();
         } else {
             levels[std::size_t(level)][s] = value;
             // Keep warning and alarm in order, so that only the range can paint them.
@@ -419,7 +400,7 @@ private slots:
             run("Read");
         }
         const int col = SettingsGrid::ColWarning + level;
-        QCOMPARE(m_w->vfgOption()->CellForeColor(slot + 2, col), Red);
+        QCOMPARE(m_bench->window->vfgOption()->CellForeColor(slot + 2, col), Red);
         sim().clearCounters();
         asked().asked.clear();
         asked().answers.enqueue(UiServices::AnswerYes);
@@ -430,42 +411,43 @@ private slots:
 
     void updateIdWaitsForAKnownIdentity() {
         window(false);
-        QTRY_VERIFY(m_w->button(MainButton::Update)->isEnabled());
-        QVERIFY(!m_w->button(MainButton::UpdateId)->isEnabled());
+        QTRY_VERIFY(m_bench->window->button(MainButton::Update)->isEnabled());
+        QVERIFY(!m_bench->window->button(MainButton::UpdateId)->isEnabled());
         run("Read");
-        QVERIFY(m_w->button(MainButton::UpdateId)->isEnabled());
+        QVERIFY(m_bench->window->button(MainButton::UpdateId)->isEnabled());
     }
 
     void aRunningCommandLocksTheWindow() {
         window();
         bool sampled = false;
         QList<bool> enabled;
-        QTimer::singleShot(0, m_w.get(), [&] {
+        QTimer::singleShot(0, m_bench->window.get(), [&] {
             sampled = true;
-            SettingsGrid* s = m_w->settings();
+            SettingsGrid* s = m_bench->window->settings();
             for (QWidget* w : std::initializer_list<QWidget*>{
-                     m_w->vfgOption(), s->txtOption(0), s->txtOption(2), s->cmbInterval(),
-                     s->cmbStation(), m_w->button(MainButton::Exit),
-                     m_w->button(MainButton::Update)})
+                     m_bench->window->vfgOption(), s->txtOption(0), s->txtOption(2),
+                     s->cmbInterval(), s->cmbStation(), m_bench->window->button(MainButton::Exit),
+                     m_bench->window->button(MainButton::Update)})
                 enabled << w->isEnabled();
-            enabled << (m_w->progressDialog() && m_w->progressDialog()->isVisible());
+            enabled << (m_bench->window->progressDialog() &&
+                        m_bench->window->progressDialog()->isVisible());
         });
         run("Read");
         QVERIFY(sampled);
         QCOMPARE(enabled, (QList<bool>{false, false, false, false, false, false, false, true}));
-        QVERIFY(m_w->vfgOption()->isEnabled());
-        QVERIFY(m_w->settings()->cmbStation()->isEnabled());
-        QVERIFY(!m_w->settings()->txtOption(2)->isReadOnly());
+        QVERIFY(m_bench->window->vfgOption()->isEnabled());
+        QVERIFY(m_bench->window->settings()->cmbStation()->isEnabled());
+        QVERIFY(!m_bench->window->settings()->txtOption(2)->isReadOnly());
     }
 
     void downloadWritesTheImageRetriesOnceAndCancels() {
         window();
         run("Download");
-        QCOMPARE(QFileInfo(m_dir->filePath("TQ5800.DAT")).size(), qint64(524288));
+        QCOMPARE(QFileInfo(m_bench->dir.filePath("TQ5800.DAT")).size(), qint64(524288));
         QCOMPARE(sim().commandCount("EP,R"), 1024);
         QVERIFY(lines(Red).isEmpty());
         QCOMPARE(lines(Green).last(),
-                 shown(5787, {QDir::toNativeSeparators(m_dir->filePath("TQ5800.DAT"))}));
+                 shown(5787, {QDir::toNativeSeparators(m_bench->dir.filePath("TQ5800.DAT"))}));
         QCOMPARE(appState().ProgressTask, ProgressTask::Idle);
 
         // A block that never completes: "One more time !" and one whole second try.
@@ -474,8 +456,9 @@ private slots:
         QStringList labels;
         QTimer sampler;
         connect(&sampler, &QTimer::timeout, this, [&] {
-            if (m_w->progressDialog() && !labels.contains(m_w->progressDialog()->label()))
-                labels << m_w->progressDialog()->label();
+            if (m_bench->window->progressDialog() &&
+                !labels.contains(m_bench->window->progressDialog()->label()))
+                labels << m_bench->window->progressDialog()->label();
         });
         sampler.start(1);
         run("Download");
@@ -487,9 +470,9 @@ private slots:
         // Cancel from the progress dialog after a few blocks.
         sim().clearCounters();
         int blocks = 0;
-        connect(m_w->uclHB3130(), &uclHbif::DumpMessage, this, [&] {
-            if (++blocks == 10 && m_w->progressDialog())
-                m_w->progressDialog()->cmdUpload()->click();
+        connect(m_bench->window->uclHB3130(), &uclHbif::DumpMessage, this, [&] {
+            if (++blocks == 10 && m_bench->window->progressDialog())
+                m_bench->window->progressDialog()->cmdUpload()->click();
         });
         m_reports.clear();
         run("Download");
@@ -498,7 +481,7 @@ private slots:
         QCOMPARE(m_reports[0].outcome, OperationOutcome::Cancelled);
         QVERIFY(sim().commandCount("EP,R") < 20);
         QVERIFY(lines(Red).contains(shown(5462)));
-        QVERIFY(readAll(m_dir->filePath("SerialLog.log")).contains("= User Cancel ="));
+        QVERIFY(readAll(m_bench->dir.filePath("SerialLog.log")).contains("= User Cancel ="));
     }
 
     void powerOffResetsAndReconnects() {
@@ -510,12 +493,13 @@ private slots:
         QCOMPARE(record().CommFlags(), qint16(0));
         QCOMPARE(record().ImportFlag(), qint16(-1)); // the first activation ran again
         QVERIFY(record().SerialNo().trimmed().isEmpty() || record().SerialNo().startsWith(u'-'));
-        QVERIFY(QFile::exists(m_dir->filePath("TQ5800Config.ini")));
-        QVERIFY(!m_w->button(MainButton::UpdateId)->isEnabled());
+        QVERIFY(QFile::exists(m_bench->dir.filePath("TQ5800Config.ini")));
+        QVERIFY(!m_bench->window->button(MainButton::UpdateId)->isEnabled());
         // The same instrument answers the connect sequence again.
-        QVERIFY(QTest::qWaitFor([&] { return m_w->uclHB3130()->Connected(); }, ConnectLimitMs));
-        QTRY_COMPARE(m_w->shpStatus(1)->fillColor(), QColor(0, 255, 0));
-        QVERIFY(m_w->button(MainButton::Read)->isEnabled());
+        QVERIFY(QTest::qWaitFor([&] { return m_bench->window->uclHB3130()->Connected(); },
+                                ConnectLimitMs));
+        QTRY_COMPARE(m_bench->window->shpStatus(1)->fillColor(), QColor(0, 255, 0));
+        QVERIFY(m_bench->window->button(MainButton::Read)->isEnabled());
     }
 
     void flashCheckComparesWithTheReference_data() {
@@ -534,21 +518,21 @@ private slots:
         QCOMPARE(reference.size(), 524288);
         if (flipOneByte)
             reference[4097] = char(reference.at(4097) ^ 0x01);
-        const QString copy = m_dir->filePath(QStringLiteral("reference.dat"));
+        const QString copy = m_bench->dir.filePath(QStringLiteral("reference.dat"));
         QVERIFY(writeAll(copy, reference));
         window();
-        m_w->setCheckFilePath(copy);
+        m_bench->window->setCheckFilePath(copy);
         if (!downloads) {
             // An image that cannot be written: nothing to compare, and no verdict.
-            QVERIFY(writeAll(m_dir->filePath("TQ5800.DAT"), "x"));
-            QFile::setPermissions(m_dir->filePath("TQ5800.DAT"), QFile::ReadOwner);
+            QVERIFY(writeAll(m_bench->dir.filePath("TQ5800.DAT"), "x"));
+            QFile::setPermissions(m_bench->dir.filePath("TQ5800.DAT"), QFile::ReadOwner);
         }
         asked().answers.enqueue(UiServices::AnswerYes);
         run("Flash");
         if (!downloads) {
             QVERIFY(lines(Red).contains(shown(9434)));
             QVERIFY(lines(Red).filter("FLASH Check NG").isEmpty());
-            QCOMPARE(readAll(m_dir->filePath("TQ5800.DAT")), QByteArray("x"));
+            QCOMPARE(readAll(m_bench->dir.filePath("TQ5800.DAT")), QByteArray("x"));
             return;
         }
         const QStringList sent = sim().receivedPayloads();
@@ -559,8 +543,8 @@ private slots:
         const QString verdict = LoadMessage(5388, {flipOneByte ? "NG" : "OK"});
         QVERIFY(lines(flipOneByte ? Red : Green).contains(verdict));
         QCOMPARE(appState().ProgressTask, ProgressTask::Idle);
-        QVERIFY(m_w->button(MainButton::Exit)->isEnabled());
-        QCOMPARE(MainCommands::CompareDataFiles(copy, m_dir->filePath("TQ5800.DAT")),
+        QVERIFY(m_bench->window->button(MainButton::Exit)->isEnabled());
+        QCOMPARE(MainCommands::CompareDataFiles(copy, m_bench->dir.filePath("TQ5800.DAT")),
                  qint64(flipOneByte ? 1 : 0));
     }
 
@@ -568,36 +552,36 @@ private slots:
         window(false);
         // The program's defaults are not stored as an instrument's settings: refused before
         // a file is even asked for.
-        m_w->button(MainButton::StoreSettings)->click();
+        m_bench->window->button(MainButton::StoreSettings)->click();
         QCOMPARE(asked().asked.last().text, LoadMessage(9415));
         QVERIFY(asked().fileFilters.isEmpty());
         // Nor what a read that broke off left in the record.
         QVERIFY(sim().setFaults(QStringLiteral("silent=60")));
         run("Read");
-        m_w->button(MainButton::StoreSettings)->click();
+        m_bench->window->button(MainButton::StoreSettings)->click();
         QCOMPARE(asked().asked.last().text, LoadMessage(9415));
         QVERIFY(asked().fileFilters.isEmpty());
 
         // A read whose calibration history did not come is a failed read: no row.
         QVERIFY(sim().setFaults(QString()));
-        QTRY_VERIFY(m_w->uclHB3130()->Connected());
-        m_w->command_Click(MainButton::ReadAndSave);
-        const QString csv = m_dir->filePath("TQ5800_Setting.csv");
+        QTRY_VERIFY(m_bench->window->uclHB3130()->Connected());
+        m_bench->window->command_Click(MainButton::ReadAndSave);
+        const QString csv = m_bench->dir.filePath("TQ5800_Setting.csv");
         const QByteArray oneRow = readAll(csv);
         QCOMPARE(oneRow.count("\r\nRead,"), 1);
         QVERIFY(record().CalibBefore(0) != -101.0f);
         markLog();
         QVERIFY(sim().setFaults(QStringLiteral("silent=190")));
-        m_w->command_Click(MainButton::ReadAndSave);
+        m_bench->window->command_Click(MainButton::ReadAndSave);
         QCOMPARE(readAll(csv), oneRow);
         QVERIFY(lines(Red).contains(shown(9414)));
         QCOMPARE(record().CalibBefore(0), -101.0f); // unknown, not the last read's
 
         // A row that cannot be saved says which file and why.
         QVERIFY(sim().setFaults(QString()));
-        QTRY_VERIFY(m_w->uclHB3130()->Connected());
+        QTRY_VERIFY(m_bench->window->uclHB3130()->Connected());
         QFile::setPermissions(csv, QFile::ReadOwner);
-        m_w->command_Click(MainButton::ReadAndSave);
+        m_bench->window->command_Click(MainButton::ReadAndSave);
         QCOMPARE(asked().asked.last().text,
                  LoadMessage(9413, {QDir::toNativeSeparators(csv), qt_error_string(EACCES)}));
         QCOMPARE(asked().asked.last().icon, UiServices::Critical);
@@ -605,32 +589,32 @@ private slots:
 
         // A communication log that stops taking lines is said once, not with every line.
         markLog();
-        QFile::setPermissions(m_dir->filePath("SerialLog.log"), QFile::ReadOwner);
+        QFile::setPermissions(m_bench->dir.filePath("SerialLog.log"), QFile::ReadOwner);
         run("Read");
         QCOMPARE(lines(Red).filter("The communication log").size(), 1);
     }
 
     void framDump() {
         window();
-        m_w->uclHB3130()->setRunDensty(true);
+        m_bench->window->uclHB3130()->setRunDensty(true);
         run("FramDump");
         QCOMPARE(asked().asked.last().text, LoadMessage(5367));
-        m_w->uclHB3130()->setRunDensty(false);
-        QTRY_COMPARE(m_w->uclHB3130()->Status(), LinkStatus::Done);
+        m_bench->window->uclHB3130()->setRunDensty(false);
+        QTRY_COMPARE(m_bench->window->uclHB3130()->Status(), LinkStatus::Done);
         sim().clearCounters();
         asked().answers.enqueue(UiServices::AnswerYes);
         run("FramDump");
         QCOMPARE(sim().commandCount("EF,R"), 1);
-        QVERIFY(
-            readAll(m_dir->filePath("DumpEF.dat")).startsWith(";\tTQ-5800 Data Logger Program"));
+        QVERIFY(readAll(m_bench->dir.filePath("DumpEF.dat"))
+                    .startsWith(";\tTQ-5800 Data Logger Program"));
         QCOMPARE(lines(QColor(128, 32, 0)).size(), 2);
     }
 
     void settingsFilesRoundTripAndRefuseWhatDoesNotFit() {
         window();
-        const QString file = m_dir->filePath("a.seq");
+        const QString file = m_bench->dir.filePath("a.seq");
         asked().fileNames.enqueue(file);
-        m_w->button(MainButton::StoreSettings)->click();
+        m_bench->window->button(MainButton::StoreSettings)->click();
         QCOMPARE(asked().fileFilters.last(),
                  (QStringList{"All files (*.*)", "Config Data (*.seq)"}));
         QCOMPARE(asked().selectedFilters.last(), 1);
@@ -641,7 +625,7 @@ private slots:
         text.replace("AP,W,0,", "AP,W,1,");
         QVERIFY(writeAll(file, text + "ZZ,W,1,\r\n"));
         asked().fileNames.enqueue(file);
-        m_w->button(MainButton::LoadSettings)->click();
+        m_bench->window->button(MainButton::LoadSettings)->click();
         QCOMPARE(asked().texts().count(QStringLiteral("unknown")), 1);
         QCOMPARE(record().AlarmMode(), qint16(1));
         QCOMPARE(record().ImportFlag(), qint16(-1));
@@ -652,7 +636,7 @@ private slots:
         wide.replace(wide.indexOf("\r\nSC,W,") + 7, 4, "1000");
         QVERIFY(writeAll(file, wide));
         asked().fileNames.enqueue(file);
-        m_w->button(MainButton::LoadSettings)->click();
+        m_bench->window->button(MainButton::LoadSettings)->click();
         QCOMPARE(asked().asked.last().text,
                  LoadMessage(5776, {"16", "value wider than its field of the instrument"}));
         QCOMPARE(asked().asked.last().icon, UiServices::Critical);
@@ -662,18 +646,18 @@ private slots:
         record().setSpecNo(QStringLiteral("12345678901"));
         QFile::remove(file);
         asked().fileNames.enqueue(file);
-        m_w->button(MainButton::StoreSettings)->click();
+        m_bench->window->button(MainButton::StoreSettings)->click();
         QVERIFY(asked().asked.last().text.contains(QStringLiteral("12345678901")));
         QVERIFY(!QFile::exists(file));
         // A cancelled dialog does nothing.
         const int before = asked().asked.size();
-        m_w->button(MainButton::StoreSettings)->click();
+        m_bench->window->button(MainButton::StoreSettings)->click();
         QCOMPARE(asked().asked.size(), before);
     }
 
     void gridAndFieldMends() {
         window();
-        FlexGrid* g = m_w->vfgOption();
+        FlexGrid* g = m_bench->window->vfgOption();
         const float warning = record().Warning(2);
         QVERIFY(!typeInto(g, 4, 2, QStringLiteral("-5")));
         g->cancelEdit();
@@ -681,19 +665,20 @@ private slots:
         g->cancelEdit();
         QCOMPARE(record().Warning(2), warning);
         // Choosing a station fills the station ID field.
-        QComboBox* station = m_w->settings()->cmbStation();
+        QComboBox* station = m_bench->window->settings()->cmbStation();
         station->setCurrentIndex(3);
-        m_w->settings()->cmbStation_Click();
-        QCOMPARE(m_w->settings()->txtOption(1)->text(), record().StationList(3).trimmed());
+        m_bench->window->settings()->cmbStation_Click();
+        QCOMPARE(m_bench->window->settings()->txtOption(1)->text(),
+                 record().StationList(3).trimmed());
         // Identity fields are named by their captions; the clock reads month first.
-        QCOMPARE(m_w->settings()->txtOption(2)->accessibleName(), LoadMessage(5211));
+        QCOMPARE(m_bench->window->settings()->txtOption(2)->accessibleName(), LoadMessage(5211));
         QTRY_VERIFY(
             QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d$"))
-                .match(m_w->lblOption(5)->text())
+                .match(m_bench->window->lblOption(5)->text())
                 .hasMatch());
         // No data shown (link released): the grid refuses edits.
-        LinkTestAccess::setStatus(*m_w->uclHB3130(), LinkStatus::Idle);
-        m_w->ShowInstrument();
+        LinkTestAccess::setStatus(*m_bench->window->uclHB3130(), LinkStatus::Idle);
+        m_bench->window->ShowInstrument();
         QVERIFY(!g->startEdit(4, 2));
     }
 
@@ -705,12 +690,12 @@ private slots:
     void aPortThatCannotOpenIsReported() {
         QFETCH(bool, infrared);
         StartupOptions o;
-        (infrared ? o.irda : o.port) = m_dir->filePath(QStringLiteral("no-such-port"));
+        (infrared ? o.irda : o.port) = m_bench->dir.filePath(QStringLiteral("no-such-port"));
         frmMain w(o);
         QCOMPARE(w.shpStatus(0)->fillColor(), QColor(254, 0, 0));
         // Reported once, though the infrared port is retried every few ticks.
         QTest::qWait(300);
-        QCOMPARE(w.logText().count(m_dir->filePath(QStringLiteral("no-such-port"))), 1);
+        QCOMPARE(w.logText().count(m_bench->dir.filePath(QStringLiteral("no-such-port"))), 1);
     }
 
     void anInfraredPortThatGoesIsReported() {

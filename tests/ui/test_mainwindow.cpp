@@ -6,6 +6,7 @@
 #include "app/MessageTable.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
+#include "support/MainWindowBench.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/common/StatusLamp.h"
@@ -26,7 +27,7 @@
 #include <memory>
 
 namespace {
-constexpr int ConnectLimitMs = 5000;
+using windowtest::ConnectLimitMs;
 constexpr int ReadLimitMs = 20000;
 const QColor Red(255, 0, 0);
 } // namespace
@@ -34,25 +35,12 @@ const QColor Red(255, 0, 0);
 class TestMainWindow : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScopedScriptedUi> m_ui;
+    std::unique_ptr<windowtest::MainWindowBench> m_bench;
 
-    std::unique_ptr<frmMain> makeWindow(bool debug = false, bool factory = false) {
-        AppState& s = appState();
-        s.DebugMode = debug;
-        s.FactoryMode = factory;
-        StartupOptions o;
-        o.simulate = true;
-        auto w = std::make_unique<frmMain>(o);
-        w->uclHB3130()->setLinkTickInterval(5);
-        w->show();
-        w->FirstActivate();
-        return w;
+    static std::unique_ptr<frmMain> makeWindow(bool debug = false, bool factory = false) {
+        return windowtest::MainWindowBench::make(debug, factory);
     }
-
-    static bool connectWindow(frmMain& w) {
-        return QTest::qWaitFor([&] { return w.uclHB3130()->Connected(); }, ConnectLimitMs);
-    }
+    static bool connectWindow(frmMain& w) { return windowtest::MainWindowBench::connected(w); }
 
     // Types into a grid cell through the editor, as a user would, and presses Enter.
     static bool typeInto(FlexGrid* g, int row, int col, const QString& text) {
@@ -69,17 +57,8 @@ class TestMainWindow : public QObject {
     }
 
 private slots:
-    void init() {
-        resetAppState();
-        SetMessageLanguage(QStringLiteral("en"));
-        m_dir = std::make_unique<QTemporaryDir>();
-        appState().StartFolder = m_dir->path();
-        m_ui = std::make_unique<ScopedScriptedUi>();
-    }
-    void cleanup() {
-        m_ui.reset();
-        m_dir.reset();
-    }
+    void init() { m_bench = std::make_unique<windowtest::MainWindowBench>(); }
+    void cleanup() { m_bench.reset(); }
 
     void captionsAndSwitches() {
         auto w = makeWindow();
@@ -353,12 +332,12 @@ private slots:
         port->instrument().clearCounters();
         w->txtSuffix()->setText(QStringLiteral("a/b"));
         w->command_Click(MainButton::ReadAndSave);
-        QCOMPARE(m_ui->services.asked.last().text, LoadMessage(5382));
+        QCOMPARE(m_bench->asked().asked.last().text, LoadMessage(5382));
         QCOMPARE(port->instrument().commandCount("VP,R"), 0);
         w->txtSuffix()->setText(QStringLiteral("_01"));
         w->command_Click(MainButton::ReadAndSave);
         w->command_Click(MainButton::ReadAndSave);
-        QFile csv(m_dir->filePath(QStringLiteral("TQ5800_Setting_01.csv")));
+        QFile csv(m_bench->dir.filePath(QStringLiteral("TQ5800_Setting_01.csv")));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = csv.readAll().split('\n');
         QCOMPARE(lines.size(), 4); // header, two records, the empty rest after the last CR LF
@@ -408,7 +387,7 @@ private slots:
         g->toggleCheck(4, 1);
         QCOMPARE(g->CellChecked(4, 1), FlexGrid::Checked);
         // Unchecking asks; No keeps the gas.
-        auto& asked = m_ui->services;
+        auto& asked = m_bench->asked();
         asked.answers.enqueue(UiServices::AnswerNo);
         g->toggleCheck(5, 1);
         QCOMPARE(g->CellChecked(5, 1), FlexGrid::Checked);
@@ -446,7 +425,7 @@ private slots:
         QCOMPARE(user->text(), QStringLiteral("ABC"));
         QTest::keyClicks(user, QStringLiteral("_,"));
         QCOMPARE(user->text(), QStringLiteral("ABC"));
-        QCOMPARE(m_ui->services.beeps, 2);
+        QCOMPARE(m_bench->asked().beeps, 2);
         emit user->editingFinished();
         QCOMPARE(appState().Instrument.UserID(), QStringLiteral("ABC"));
         QLineEdit* station = w->settings()->txtOption(1);
@@ -465,20 +444,20 @@ private slots:
 
     void closingAsks() {
         auto w = makeWindow();
-        m_ui->services.answers.enqueue(UiServices::AnswerNo);
+        m_bench->asked().answers.enqueue(UiServices::AnswerNo);
         QVERIFY(!w->close());
         QVERIFY(w->isVisible());
-        QCOMPARE(m_ui->services.asked.last().text, QStringLiteral("End ?"));
+        QCOMPARE(m_bench->asked().asked.last().text, QStringLiteral("End ?"));
         // While an operation runs (exit disabled) the close is refused without a question.
-        const int before = m_ui->services.asked.size();
+        const int before = m_bench->asked().asked.size();
         w->SetCommandFramesEnabled(false);
         QVERIFY(!w->close());
-        QCOMPARE(m_ui->services.asked.size(), before);
+        QCOMPARE(m_bench->asked().asked.size(), before);
         w->SetCommandFramesEnabled(true);
-        m_ui->services.answers.enqueue(UiServices::AnswerYes);
+        m_bench->asked().answers.enqueue(UiServices::AnswerYes);
         QVERIFY(w->close());
         // Closing writes the configuration file.
-        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("TQ5800Config.ini"))));
+        QVERIFY(QFile::exists(m_bench->dir.filePath(QStringLiteral("TQ5800Config.ini"))));
     }
 };
 
