@@ -106,7 +106,7 @@ QString checkedHexDigits(const QString& text, int digits) {
     return t;
 }
 
-// The spec number's field, from its identity row.
+// The width of the SpecNo field, from its identity row.
 int specNoWidth() {
     return FindIdentityCommand(u"BS")->width;
 }
@@ -271,7 +271,7 @@ QString rangeProblem(const QString& code, const clsInstrument& r) {
         const QString shown = DisplayText(f.row, r);
         switch (RowKind(f.row)) {
         case Kind::Text:
-            // No spec number at all is what an instrument without one holds.
+            // An empty SpecNo is what an instrument without one holds.
             if (!shown.trimmed().isEmpty() && !IsValid(f.row, shown))
                 return LoadMessage(9409, {code, shown, Label(f.row)});
             return QString();
