@@ -190,8 +190,7 @@ void InstrumentSession::end(const QString& operation, bool ok) {
 }
 
 bool InstrumentSession::run(const QString& operation, const std::function<bool()>& body) {
-    SessionOperation scope(*m_link, operation);
-    return scope.finish(body());
+    return RunOperation(*m_link, operation, body);
 }
 
 SessionOperation::SessionOperation(uclHbif& link, const QString& operation)

@@ -34,10 +34,6 @@ const QColor kConcentration(192, 255, 255);
 const QColor kFailure(255, 0, 0);
 const QColor kProgress(0, 192, 0);
 
-QColor rgbColor(quint32 rgb) {
-    return QColor(int((rgb >> 16) & 0xFF), int((rgb >> 8) & 0xFF), int(rgb & 0xFF));
-}
-
 } // namespace
 
 frmCalibration::frmCalibration(Host host, QWidget* parent)
@@ -151,7 +147,7 @@ void frmCalibration::info(const QString& text, const QColor& color) {
 
 FlowOutput frmCalibration::output() {
     FlowOutput out;
-    out.addInfo = [this](const QString& text, quint32 rgb) { info(text, rgbColor(rgb)); };
+    out.addInfo = [this](const QString& text, quint32 rgb) { info(text, QColor::fromRgb(rgb)); };
     return out;
 }
 

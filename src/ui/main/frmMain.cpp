@@ -42,10 +42,6 @@ namespace {
 // The clocks read month/day/year with fixed separators, whatever the locale.
 const QString ClockFormat = QStringLiteral("MM/dd/yyyy hh:mm:ss");
 
-QColor rgbColor(quint32 rgb) {
-    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
 } // namespace
 
 frmMain::frmMain(const StartupOptions& options, QWidget* parent)
@@ -359,7 +355,7 @@ QString frmMain::checkFilePath() const {
 
 FlowOutput frmMain::flowOutput() {
     FlowOutput out;
-    out.addInfo = [this](const QString& text, quint32 rgb) { AddInfo(text, rgbColor(rgb)); };
+    out.addInfo = [this](const QString& text, quint32 rgb) { AddInfo(text, QColor::fromRgb(rgb)); };
     out.setProgressLabel = [this](const QString& text) {
         if (m_upload)
             m_upload->setLabel(text);
@@ -439,14 +435,14 @@ void frmMain::txtSuffix_Validate() {
 void frmMain::showLinkEvent(LinkEventKind kind, const QString& text) {
     switch (kind) {
     case LinkEventKind::Connected:
-        AddInfo(text, ColorConnected);
+        AddInfo(text, QColor::fromRgb(FlowColor::Connected));
         uclHB3130_OnConnect();
         break;
     case LinkEventKind::Retry:
-        AddInfo(text, ColorProgress);
+        AddInfo(text, QColor::fromRgb(FlowColor::Progress));
         break;
     case LinkEventKind::InstrumentText:
-        AddInfo(text, ColorInstrument);
+        AddInfo(text, QColor::fromRgb(FlowColor::Instrument));
         break;
     case LinkEventKind::SeveralAdapters:
         ui().message(this, text, LoadMessage(20015), UiServices::Critical, UiServices::Ok);
@@ -454,12 +450,12 @@ void frmMain::showLinkEvent(LinkEventKind kind, const QString& text) {
     case LinkEventKind::NoAdapter:
     case LinkEventKind::AdapterRemoved:
     case LinkEventKind::LogFailed:
-        AddInfo(text, ColorFailure);
+        AddInfo(text, QColor::fromRgb(FlowColor::Failure));
         break;
     case LinkEventKind::PortProblem:
     case LinkEventKind::PortsFailed:
         // Missing, busy or not permitted: the lamp shows the error and the log says why.
-        AddInfo(text, ColorFailure);
+        AddInfo(text, QColor::fromRgb(FlowColor::Failure));
         setLamp(0, LampError);
         setLamp(1, LampOff);
         if (kind == LinkEventKind::PortsFailed)
@@ -590,7 +586,7 @@ void frmMain::restartAfterPowerOff() {
     AppState& s = appState();
     QString error;
     if (!WriteConfigFile(&error))
-        AddInfo(LoadMessage(5780, {error}), ColorFailure);
+        AddInfo(LoadMessage(5780, {error}), QColor::fromRgb(FlowColor::Failure));
     ResetDisplay();
     ReadConfigFile();
     ApplyAppFont(this);

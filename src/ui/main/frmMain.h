@@ -35,14 +35,6 @@ class frmMain : public QWidget {
     Q_OBJECT
 
 public:
-    // Log pane colours.
-    static inline const QColor ColorProgress{0, 192, 0};
-    static inline const QColor ColorConnected{0, 0, 255};
-    static inline const QColor ColorInstrument{0, 0, 192};
-    static inline const QColor ColorFailure{255, 0, 0};
-    static inline const QColor ColorDump{128, 32, 0};
-    static inline const QColor ColorAnalog{0, 128, 64};
-
     enum LampState { LampOn, LampOff, LampBusy, LampError };
 
     explicit frmMain(const StartupOptions& options, QWidget* parent = nullptr);
