@@ -2,12 +2,12 @@
 
 #include "app/AppDate.h"
 #include "app/MessageTable.h"
-#include "link/CommandSet.h"
 #include "link/OperationSequences.h"
 #include "link/ReadSequences.h"
 #include "link/WriteSequences.h"
 #include "link/uclHbif.h"
 #include "model/CalibrationLog.h"
+#include "model/CommandSet.h"
 #include "model/clsInstrument.h"
 
 #include <QElapsedTimer>

@@ -4,9 +4,9 @@
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "app/ReadingFormat.h"
-#include "link/CommandSet.h"
 #include "link/Frame.h"
 #include "link/uclHbif.h"
+#include "model/CommandSet.h"
 #include "model/Payloads.h"
 
 #include <QDateTime>

@@ -4,10 +4,10 @@
 #include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
-#include "link/CommandSet.h"
 #include "link/DumpSequences.h"
 #include "link/ReadSequences.h"
 #include "link/uclHbif.h"
+#include "model/CommandSet.h"
 #include "model/GasDefaults.h"
 #include "model/clsInstrument.h"
 

@@ -2,9 +2,9 @@
 
 #include "app/AppDate.h"
 #include "app/MessageTable.h"
-#include "link/CommandSet.h"
 #include "link/PortControl.h"
 #include "link/uclHbif.h"
+#include "model/CommandSet.h"
 
 #include <QElapsedTimer>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/CommandSet.h"
 #include "link/LinkState.h"
+#include "model/CommandSet.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
 #include "link/ReadSequences.h"
 
 #include "app/ReadingFormat.h"
-#include "link/CommandSet.h"
 #include "link/Frame.h"
 #include "link/uclHbif.h"
+#include "model/CommandSet.h"
 #include "model/clsInstrument.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/clsToken.h"
-#include "link/CommandSet.h"
 #include "link/LinkState.h"
+#include "model/CommandSet.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "link/WriteSequences.h"
 
 #include "app/MessageTable.h"
-#include "link/CommandSet.h"
 #include "link/uclHbif.h"
+#include "model/CommandSet.h"
 #include "model/clsInstrument.h"
 
 #include <QDateTime>

@@ -4,9 +4,9 @@
 #include "app/Errors.h"
 #include "app/MessageTable.h"
 #include "link/CommLog.h"
-#include "link/CommandSet.h"
 #include "link/Frame.h"
 #include "link/PortControl.h"
+#include "model/CommandSet.h"
 
 #include <QEventLoop>
 #include <QFile>

@@ -9,7 +9,7 @@
 #include "app/ReadingFormat.h"
 #include "app/TextLineReader.h"
 #include "app/clsToken.h"
-#include "link/CommandSet.h"
+#include "model/CommandSet.h"
 #include "model/FactoryParameters.h"
 #include "model/Payloads.h"
 #include "model/UserGasTable.h"

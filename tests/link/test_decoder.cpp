@@ -1,11 +1,11 @@
 // Reply decoding: every key of the table with its checks, store order, partial stores and
 // log lines, driven through DecodeResponse with frames the test builds itself.
-#include "support/LinkTestSupport.h"
 #include "app/Conversions.h"
-#include "link/CommandSet.h"
 #include "link/Frame.h"
 #include "link/ResponseDecoder.h"
+#include "model/CommandSet.h"
 #include "model/clsInstrument.h"
+#include "support/LinkTestSupport.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -1,11 +1,11 @@
 // Frames, block acknowledgements, log rendering, the communication log and the dump-listing
 // line buffer: pure functions checked against byte-exact known answers.
-#include "support/LinkTestSupport.h"
 #include "link/CommLog.h"
-#include "link/CommandSet.h"
 #include "link/Frame.h"
 #include "link/HexListBuffer.h"
+#include "model/CommandSet.h"
 #include "model/clsInstrument.h"
+#include "support/LinkTestSupport.h"
 
 #include <QDir>
 #include <QRegularExpression>

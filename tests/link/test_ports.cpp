@@ -1,13 +1,13 @@
 // Port controls: settings parsing, the serial and IrCOMM controls on a real pseudo-terminal
 // (a real QSerialPort), and the link running against the in-process simulator.
-#include "support/LinkTestSupport.h"
-#include "link/CommandSet.h"
 #include "link/Frame.h"
 #include "link/IrCommPortControl.h"
 #include "link/SerialPortControl.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
+#include "model/CommandSet.h"
 #include "support/LinkTestAccess.h"
+#include "support/LinkTestSupport.h"
 
 #include <QSerialPort>
 #include <QSignalSpy>

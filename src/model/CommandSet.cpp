@@ -1,4 +1,4 @@
-#include "link/CommandSet.h"
+#include "model/CommandSet.h"
 
 #include "model/Payloads.h"
 #include "model/clsInstrument.h"
