@@ -1,8 +1,8 @@
 // Any bytes as a configuration file, read from memory: the reader must end, and what it kept
 // must write and read back whole and unchanged (a second write gives the same file).
 #include "app/AppDate.h"
-#include "app/AppState.h"
-#include "app/ConfigFile.h"
+#include "state/AppState.h"
+#include "state/ConfigFile.h"
 
 #include <QBuffer>
 #include <cstdlib>

@@ -8,12 +8,12 @@
 //   flags bit 0     checksum verification on
 //   flags bits 1-2  the exchange's waiting status: read (4), write (5), block transfer (3)
 //   flags bits 3-7  the bytes arrive in pieces of this size (0: in one piece)
-#include "app/AppState.h"
 #include "link/Frame.h"
 #include "link/FrameAssembler.h"
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 #include "support/LinkTestAccess.h"
 
 #include <QCoreApplication>

@@ -3,8 +3,6 @@
 // files as the program writes them, and the tokenizer set up the way the readers set it up.
 //   make_seeds fuzz/corpus
 #include "app/AppDate.h"
-#include "app/AppState.h"
-#include "app/ConfigFile.h"
 #include "link/Frame.h"
 #include "link/LinkState.h"
 #include "link/ResponseDecoder.h"
@@ -13,6 +11,8 @@
 #include "model/StationFile.h"
 #include "model/clsInstrument.h"
 #include "sim/SimInstrument.h"
+#include "state/AppState.h"
+#include "state/ConfigFile.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -1,13 +1,13 @@
 // The link's own cost: decoding one received frame, and one whole exchange through the
 // transport (send, log, receive event, block assembly, decode, wait) against a scripted port
 // that answers at once and against the unpaced simulator.
-#include "app/AppState.h"
 #include "link/Frame.h"
 #include "link/ResponseDecoder.h"
 #include "link/ScriptedPortControl.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 #include "support/LinkTestAccess.h"
 
 #include <QTemporaryDir>

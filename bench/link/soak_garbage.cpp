@@ -4,10 +4,10 @@
 // size are printed every few seconds. A measurement, not a test: the figures should stay flat.
 //   soak_garbage [SECONDS=60] [BYTES_PER_10MS=16384]
 #include "ProcessMemory.h"
-#include "app/AppState.h"
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 #include "support/LinkTestAccess.h"
 
 #include <QCoreApplication>

@@ -6,13 +6,13 @@
 // last bytes left, as it reports on exit), the link's (last reply bytes read until the next
 // request is written) and the rest, which the pseudo-terminal and the scheduler take in
 // passing bytes between the two processes. Figures are printed; nothing passes or fails.
-#include "app/AppState.h"
-#include "link/DumpSequences.h"
-#include "link/ReadSequences.h"
 #include "link/SerialPortControl.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
+#include "ops/DumpSequences.h"
+#include "ops/ReadSequences.h"
+#include "state/AppState.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,9 +4,9 @@
 // window could not repaint or take a click), and the process's resident memory is read before,
 // after and at its peak. Figures are printed; nothing passes or fails.
 #include "ProcessMemory.h"
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "link/uclHbif.h"
+#include "state/AppState.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/main/frmMain.h"
 #include "ui/shell/StartupOptions.h"

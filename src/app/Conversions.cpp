@@ -1,7 +1,7 @@
 #include "app/Conversions.h"
 
-#include "app/AppState.h"
 #include "app/Errors.h"
+#include "state/AppState.h"
 
 #include <QSerialPortInfo>
 #include <bit>

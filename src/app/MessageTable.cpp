@@ -1,6 +1,6 @@
 #include "app/MessageTable.h"
 
-#include "app/AppState.h"
+#include "state/AppState.h"
 
 #include <QFile>
 #include <optional>

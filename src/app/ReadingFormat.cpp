@@ -1,9 +1,9 @@
 #include "app/ReadingFormat.h"
 
-#include "app/AppState.h"
 #include "app/Errors.h"
 #include "app/NumberFormat.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 
 #include <QFile>
 #include <cmath>

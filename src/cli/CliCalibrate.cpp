@@ -3,15 +3,15 @@
 // calibration log and the printed records.
 #include "cli/CliSession.h"
 
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "app/ReadingFormat.h"
-#include "link/CalibrationFlows.h"
-#include "link/OperationSequences.h"
 #include "link/uclHbif.h"
 #include "model/CalibrationLog.h"
 #include "model/clsInstrument.h"
+#include "ops/CalibrationFlows.h"
+#include "ops/OperationSequences.h"
 #include "report/CertificatePdf.h"
+#include "state/AppState.h"
 
 namespace {
 

@@ -1,12 +1,9 @@
 // The commands of CliSession.
 #include "cli/CliSession.h"
 
-#include "app/AppState.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "app/ReadingFormat.h"
-#include "link/ReadSequences.h"
-#include "link/WriteSequences.h"
 #include "link/uclHbif.h"
 #include "model/CommandSet.h"
 #include "model/FactoryParameters.h"
@@ -16,6 +13,9 @@
 #include "model/SettingsFile.h"
 #include "model/StationFile.h"
 #include "model/clsInstrument.h"
+#include "ops/ReadSequences.h"
+#include "ops/WriteSequences.h"
+#include "state/AppState.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -3,11 +3,11 @@
 // refused), so every file the command names is tried first and a refusal sends nothing.
 #include "cli/CliSession.h"
 
-#include "app/AppState.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
 #include "model/SettingRecord.h"
+#include "state/AppState.h"
 
 int CliSession::checkBeforeTheInstrument() {
     const CliOptions& o = m_options;

@@ -1,13 +1,13 @@
 #include "cli/CliSession.h"
 
-#include "app/AppState.h"
 #include "app/CommandLineHelp.h"
-#include "app/ConfigFile.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "link/CommLog.h"
-#include "link/InstrumentSession.h"
 #include "link/uclHbif.h"
+#include "ops/InstrumentSession.h"
+#include "state/AppState.h"
+#include "state/ConfigFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>

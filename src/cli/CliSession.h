@@ -1,10 +1,10 @@
 #pragma once
 
 #include "cli/CliOptions.h"
-#include "link/InstrumentFlows.h"
-#include "link/InstrumentSession.h"
 #include "link/LinkState.h"
 #include "model/CalibrationRules.h"
+#include "ops/InstrumentFlows.h"
+#include "ops/InstrumentSession.h"
 
 #include <QObject>
 #include <memory>

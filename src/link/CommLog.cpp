@@ -1,8 +1,8 @@
 #include "link/CommLog.h"
 
-#include "app/AppState.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
+#include "state/AppState.h"
 
 #include <QStringEncoder>
 #include <QTime>

@@ -1,11 +1,11 @@
 #include "link/LinkBringUp.h"
 
-#include "app/AppState.h"
 #include "app/FilePaths.h"
 #include "link/CommLog.h"
 #include "link/PortControl.h"
 #include "link/SerialLogRotation.h"
 #include "link/uclHbif.h"
+#include "state/AppState.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,6 +1,5 @@
 #include "link/ResponseDecoder.h"
 
-#include "app/AppState.h"
 #include "app/Conversions.h"
 #include "app/FieldCodec.h"
 #include "app/MessageTable.h"
@@ -10,6 +9,7 @@
 #include "link/Frame.h"
 #include "model/Payloads.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 
 #include <QDateTime>
 #include <cmath>

@@ -1,12 +1,12 @@
 #include "link/uclHbif.h"
 
-#include "app/AppState.h"
 #include "app/Errors.h"
 #include "app/MessageTable.h"
 #include "link/CommLog.h"
 #include "link/Frame.h"
 #include "link/PortControl.h"
 #include "model/CommandSet.h"
+#include "state/AppState.h"
 
 #include <QEventLoop>
 #include <QFile>

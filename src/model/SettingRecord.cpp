@@ -1,11 +1,11 @@
 #include "model/SettingRecord.h"
 
-#include "app/AppState.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 
 #include <QDir>
 

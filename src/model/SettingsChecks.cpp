@@ -1,8 +1,8 @@
 #include "model/SettingsChecks.h"
 
-#include "app/AppState.h"
 #include "app/ReadingFormat.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 
 #include <optional>
 #include <utility>

@@ -1,6 +1,6 @@
 // Message table: escapes, parameters, both languages.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
+#include "state/AppState.h"
 
 #include <QtTest>
 

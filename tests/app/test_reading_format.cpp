@@ -1,9 +1,9 @@
 // Reading and status formatting: the code table, number formats, gas titles, the gas
 // information record, intervals, step rounding, FillFileFF and the auto-calibration check.
-#include "app/AppState.h"
 #include "app/Errors.h"
 #include "app/ReadingFormat.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 
 #include <QFile>
 #include <QTemporaryDir>

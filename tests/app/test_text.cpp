@@ -1,11 +1,11 @@
 // Tokenizer, conversions, number formats and dates.
 #include "app/AppDate.h"
-#include "app/AppState.h"
 #include "app/Conversions.h"
 #include "app/Errors.h"
 #include "app/FieldCodec.h"
 #include "app/NumberFormat.h"
 #include "app/clsToken.h"
+#include "state/AppState.h"
 
 #include <QtTest>
 #include <cmath>

@@ -1,7 +1,7 @@
 // The command line's options and commands, and the choice of port, without any process.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "cli/CliCommandLine.h"
+#include "state/AppState.h"
 
 #include <QtTest>
 

@@ -2,10 +2,10 @@
 // the settings file and setting record it stores, a settings-file write in step order and
 // its refusal by the checks, the clock, time-outs and resends under faults, a garbage flood,
 // and the exit status of usage errors and absent instruments.
-#include "support/CliTestSupport.h"
-#include "app/AppState.h"
 #include "link/CommLog.h"
 #include "link/LinkBringUp.h"
+#include "state/AppState.h"
+#include "support/CliTestSupport.h"
 #include "support/LinkSupport.h"
 
 #include <QJsonArray>

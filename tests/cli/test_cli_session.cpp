@@ -1,10 +1,10 @@
 // The instrument session as the command line runs it: which port a request leads to, and one
 // "finished" report for every command run on the simulated instrument.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "cli/CliSession.h"
-#include "link/InstrumentSession.h"
 #include "link/SimPortControl.h"
+#include "ops/InstrumentSession.h"
+#include "state/AppState.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,15 +1,15 @@
 // The link when the line, the adapter or the instrument misbehave: every exchange ends, no
 // failure passes for success, nothing is lost or stored twice.
 
-#include "support/SequenceTestSupport.h"
 #include "app/MessageTable.h"
-#include "link/DumpSequences.h"
 #include "link/Frame.h"
-#include "link/InstrumentFlows.h"
-#include "link/OperationSequences.h"
-#include "link/ReadSequences.h"
-#include "link/WriteSequences.h"
+#include "ops/DumpSequences.h"
+#include "ops/InstrumentFlows.h"
+#include "ops/OperationSequences.h"
+#include "ops/ReadSequences.h"
+#include "ops/WriteSequences.h"
 #include "support/LinkTestAccess.h"
+#include "support/SequenceTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -4,10 +4,10 @@
 #include "app/Errors.h"
 #include "app/MessageTable.h"
 #include "link/Frame.h"
-#include "link/OperationSequences.h"
 #include "link/PortControl.h"
 #include "link/ScriptedPortControl.h"
 #include "link/uclHbif.h"
+#include "ops/OperationSequences.h"
 #include "support/LinkTestAccess.h"
 #include "support/LinkTestSupport.h"
 

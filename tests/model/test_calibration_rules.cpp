@@ -1,9 +1,9 @@
 // The calibration rules without a link: the concentration field that is never cut, the span
 // request, the grid's concentration edit with its refusals, and the result texts.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "model/CalibrationRules.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 
 #include <QtTest>
 

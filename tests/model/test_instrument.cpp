@@ -1,8 +1,8 @@
 // Instrument record: defaults, change-flag semantics, index rules, gas tables, SelectGas.
-#include "app/AppState.h"
 #include "app/Errors.h"
 #include "model/GasDefaults.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 
 #include <QJsonArray>
 #include <QtTest>

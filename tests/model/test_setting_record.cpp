@@ -1,11 +1,11 @@
 // Setting record file: name and suffix check, header, record lines for the three modes,
 // append-only growth, and CSV columns as a real CSV reader sees them.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "model/CalibrationCertificate.h"
 #include "model/CalibrationLog.h"
 #include "model/SettingRecord.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,10 +1,10 @@
 // Settings checks: level ranges by slot and kind, warning/alarm order, and the validation
 // before "Update" with the message it reports.
-#include "app/AppState.h"
 #include "model/GasDefaults.h"
 #include "model/GasLevels.h"
 #include "model/SettingsChecks.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 // Settings files: the writer's exact lines, export then import, the reader's kept habits,
 // stops at fields that cannot be converted, and hostile input.
-#include "app/AppState.h"
 #include "app/FilePaths.h"
 #include "model/SettingsFile.h"
 #include "model/clsInstrument.h"
+#include "state/AppState.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // Shared pieces of the link tests: a temporary start folder whose communication log the tests
 // read back, and frames built by the test itself.
 
-#include "app/AppState.h"
 #include "link/uclHbif.h"
+#include "state/AppState.h"
 #include "support/LinkTestAccess.h"
 
 #include <QByteArray>

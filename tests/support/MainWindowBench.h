@@ -5,11 +5,11 @@
 // to the boxes, and the link at a fast tick. The window goes first when the bench goes, then
 // the answers, then the folder.
 
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "sim/SimInstrument.h"
+#include "state/AppState.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/main/frmMain.h"
 

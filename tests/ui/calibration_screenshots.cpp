@@ -2,10 +2,10 @@
 // before a span, the progress window during it, after it, a failed span, a bump test with a
 // dead sensor and its progress window, the live trend settling, and the certificate and bump
 // test report PDFs (scripts/screenshots turns their first pages into PNGs).
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
+#include "state/AppState.h"
 #include "ui/calibration/frmCalibration.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"

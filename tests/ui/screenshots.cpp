@@ -1,8 +1,8 @@
 // Writes a PNG of every window into the folder given, for a developer to look at:
 //   scripts/screenshots [folder]   (runs this under xvfb-run, also at 150 % scaling)
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "link/uclHbif.h"
+#include "state/AppState.h"
 #include "ui/calibration/frmGasSel.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/factory/frmFsDialog.h"

@@ -2,12 +2,12 @@
 // through the progress window with their result boxes, the concentration edits and their
 // refusals, the nitrogen calibration with each way out, the certificate and its log line, the
 // pump around the window, and the live trend's bound. Simulator time is moved by the test.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
-#include "support/SequenceTestSupport.h"
 #include "model/CalibrationLog.h"
-#include "support/PdfText.h"
+#include "state/AppState.h"
 #include "support/LinkTestAccess.h"
+#include "support/PdfText.h"
+#include "support/SequenceTestSupport.h"
 #include "ui/calibration/CalibrationCommand.h"
 #include "ui/calibration/CalibrationTrend.h"
 #include "ui/calibration/frmCalibration.h"

@@ -2,10 +2,10 @@
 // brings back (checked on the frames the next update sends), Cancel, the parameter rows'
 // refusals, the station tab with its file, the gas table's rules and the compensation console.
 #include "app/MessageTable.h"
-#include "support/SequenceTestSupport.h"
-#include "link/WriteSequences.h"
 #include "model/clsInstrument.h"
+#include "ops/WriteSequences.h"
 #include "support/LinkTestAccess.h"
+#include "support/SequenceTestSupport.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/factory/FsCompensationTab.h"

@@ -1,6 +1,6 @@
 // Gas selection lists and their layout rule.
-#include "app/AppState.h"
 #include "model/GasChoices.h"
+#include "state/AppState.h"
 #include "ui/calibration/frmGasSel.h"
 
 #include <QPushButton>

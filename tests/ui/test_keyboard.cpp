@@ -2,12 +2,12 @@
 // key with and without an open editor, Tab walks each window in the order it reads and never
 // sticks in a grid, the commands have their Alt keys, Escape leaves a dialog without writing,
 // and a screen reader finds a name for every control it can reach.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
 #include "sim/SimInstrument.h"
+#include "state/AppState.h"
 #include "support/MainWindowBench.h"
 #include "ui/calibration/frmCalibration.h"
 #include "ui/common/FlexGrid.h"

@@ -1,13 +1,13 @@
 // Every command of the main window against the in-process simulated instrument, driven through
 // the buttons' handlers and answered through ScriptedUiServices: what the instrument received,
 // what the log pane, the boxes and the files show, and the refusals before anything is sent.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "app/ReadingFormat.h"
-#include "link/InstrumentSession.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
+#include "ops/InstrumentSession.h"
 #include "sim/SimInstrument.h"
+#include "state/AppState.h"
 #include "support/LinkTestAccess.h"
 #include "support/MainWindowBench.h"
 #include "ui/common/FlexGrid.h"

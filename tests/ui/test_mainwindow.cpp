@@ -1,11 +1,11 @@
 // The main window against the in-process simulated instrument: captions, lamps and enabled
 // states across connect and disconnect, a read filling grid and identity fields, and the grid
 // rules driven through FlexGrid edits.
-#include "app/AppState.h"
 #include "app/Conversions.h"
 #include "app/MessageTable.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
+#include "state/AppState.h"
 #include "support/MainWindowBench.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"

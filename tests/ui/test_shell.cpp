@@ -1,7 +1,7 @@
 // Start-up switches, the splash window and the password dialog.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "app/ProgramVersion.h"
+#include "state/AppState.h"
 #include "ui/common/FontHelpers.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/shell/AboutBox.h"

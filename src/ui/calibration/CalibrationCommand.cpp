@@ -1,6 +1,6 @@
 #include "ui/calibration/CalibrationCommand.h"
 
-#include "link/OperationSequences.h"
+#include "ops/OperationSequences.h"
 #include "ui/calibration/frmCalibration.h"
 
 void RunCalibrationCommand(QWidget* parent, uclHbif& link,

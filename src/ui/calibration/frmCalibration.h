@@ -1,9 +1,9 @@
 #pragma once
 
-#include "link/CalibrationFlows.h"
 #include "model/BumpTest.h"
 #include "model/CalibrationCertificate.h"
 #include "model/CalibrationRules.h"
+#include "ops/CalibrationFlows.h"
 
 #include <QColor>
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "ui/calibration/frmGasSel.h"
 
-#include "app/AppState.h"
 #include "app/ReadingFormat.h"
+#include "state/AppState.h"
 #include "ui/common/FontHelpers.h"
 
 #include <QGridLayout>

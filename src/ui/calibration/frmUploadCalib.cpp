@@ -1,7 +1,7 @@
 #include "ui/calibration/frmUploadCalib.h"
 
-#include "app/AppState.h"
 #include "app/MessageTable.h"
+#include "state/AppState.h"
 #include "ui/common/FontHelpers.h"
 #include "ui/common/WindowHelpers.h"
 

@@ -1,11 +1,11 @@
 #include "ui/factory/FsCompensationTab.h"
 
 #include "app/MessageTable.h"
-#include "link/InstrumentSession.h"
-#include "link/WriteSequences.h"
 #include "link/uclHbif.h"
 #include "model/CompensationConsole.h"
 #include "model/clsInstrument.h"
+#include "ops/InstrumentSession.h"
+#include "ops/WriteSequences.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/UiServices.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/InstrumentFlows.h"
+#include "ops/InstrumentFlows.h"
 
 #include <QStringList>
 

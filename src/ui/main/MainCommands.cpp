@@ -2,14 +2,14 @@
 // download, power-off, dump and settings-file commands are in MainDataCommands.cpp.
 #include "ui/main/MainCommands.h"
 
-#include "app/AppState.h"
 #include "app/MessageTable.h"
-#include "link/InstrumentSession.h"
-#include "link/OperationSequences.h"
-#include "link/WriteSequences.h"
 #include "link/uclHbif.h"
 #include "model/SettingsChecks.h"
 #include "model/clsInstrument.h"
+#include "ops/InstrumentSession.h"
+#include "ops/OperationSequences.h"
+#include "ops/WriteSequences.h"
+#include "state/AppState.h"
 #include "ui/common/UiServices.h"
 #include "ui/main/ChangedSettings.h"
 

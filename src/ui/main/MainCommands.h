@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/InstrumentFlows.h"
 #include "model/clsInstrument.h"
+#include "ops/InstrumentFlows.h"
 
 #include <QObject>
 #include <QString>

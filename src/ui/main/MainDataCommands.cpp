@@ -1,13 +1,13 @@
 // The read, download, power-off, FRAM dump and settings-file commands of the main window.
 #include "ui/main/MainCommands.h"
 
-#include "app/AppState.h"
 #include "app/MessageTable.h"
-#include "link/InstrumentSession.h"
 #include "link/uclHbif.h"
 #include "model/SettingRecord.h"
 #include "model/SettingsFile.h"
 #include "model/clsInstrument.h"
+#include "ops/InstrumentSession.h"
+#include "state/AppState.h"
 #include "ui/common/UiServices.h"
 
 #include <QDir>

@@ -1,6 +1,5 @@
 #include "ui/main/SettingsGrid.h"
 
-#include "app/AppState.h"
 #include "app/Conversions.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
@@ -9,6 +8,7 @@
 #include "model/GasDefaults.h"
 #include "model/GasLevels.h"
 #include "model/SettingsChecks.h"
+#include "state/AppState.h"
 #include "ui/calibration/frmGasSel.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/UiServices.h"

@@ -1,4 +1,4 @@
-#include "link/OperationSequences.h"
+#include "ops/OperationSequences.h"
 
 #include "app/AppDate.h"
 #include "app/MessageTable.h"

@@ -1,10 +1,10 @@
 // The memory dumps: the binary image block by block on both port paths, its preparation, a
 // withheld block, and the hex list with its layout, its padding and its failure.
-#include "support/SequenceTestSupport.h"
 #include "app/MessageTable.h"
-#include "link/DumpSequences.h"
+#include "ops/DumpSequences.h"
 #include "sim/SimLoggerMemory.h"
 #include "support/LinkTestAccess.h"
+#include "support/SequenceTestSupport.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>

@@ -1,10 +1,10 @@
 // The instrument operations: the clears and the default restore with their polls, the zero
 // adjustment with its SUB polls, the bounds on those polls and Cancel, span and nitrogen
 // adjustment, the pump and power off.
-#include "support/SequenceTestSupport.h"
 #include "app/MessageTable.h"
-#include "link/OperationSequences.h"
+#include "ops/OperationSequences.h"
 #include "sim/SimLoggerMemory.h"
+#include "support/SequenceTestSupport.h"
 
 #include <QSignalSpy>
 #include <QtTest>

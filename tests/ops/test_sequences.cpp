@@ -2,11 +2,11 @@
 // simulator would always answer well): the read table and its order, stopping at a failed
 // slot, the single reads and their failure actions, SetInstrument's steps and flags, the levels
 // echo passes, and the one-shot writes.
-#include "support/SequenceTestSupport.h"
 #include "app/MessageTable.h"
 #include "link/Frame.h"
-#include "link/ReadSequences.h"
-#include "link/WriteSequences.h"
+#include "ops/ReadSequences.h"
+#include "ops/WriteSequences.h"
+#include "support/SequenceTestSupport.h"
 
 #include <QSignalSpy>
 #include <QtTest>

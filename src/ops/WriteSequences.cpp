@@ -1,4 +1,4 @@
-#include "link/WriteSequences.h"
+#include "ops/WriteSequences.h"
 
 #include "app/MessageTable.h"
 #include "link/uclHbif.h"

@@ -1,4 +1,4 @@
-#include "link/DumpSequences.h"
+#include "ops/DumpSequences.h"
 
 #include "app/AppDate.h"
 #include "app/FilePaths.h"

@@ -3,11 +3,11 @@
 // below for its command. The record is looked at through its JSON form, never through the
 // command tables the decoder reads, so a setting stored in the wrong property, two fields
 // swapped, or a reply taken for the wrong command shows as a wrong value under a name.
-#include "support/SequenceTestSupport.h"
 #include "app/MessageTable.h"
-#include "link/ReadSequences.h"
+#include "ops/ReadSequences.h"
 #include "sim/SimFields.h"
 #include "sim/SimResponder.h"
+#include "support/SequenceTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

@@ -1,14 +1,14 @@
-#include "link/CalibrationFlows.h"
+#include "ops/CalibrationFlows.h"
 
 #include "app/AppDate.h"
 #include "app/MessageTable.h"
-#include "link/OperationSequences.h"
-#include "link/ReadSequences.h"
-#include "link/WriteSequences.h"
 #include "link/uclHbif.h"
 #include "model/CalibrationLog.h"
 #include "model/CommandSet.h"
 #include "model/clsInstrument.h"
+#include "ops/OperationSequences.h"
+#include "ops/ReadSequences.h"
+#include "ops/WriteSequences.h"
 
 #include <QElapsedTimer>
 #include <cmath>

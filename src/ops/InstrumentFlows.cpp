@@ -1,15 +1,15 @@
 // The read and download flows; the write and maintenance flows are in CommandFlows.cpp.
-#include "link/InstrumentFlows.h"
+#include "ops/InstrumentFlows.h"
 
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
-#include "link/DumpSequences.h"
-#include "link/ReadSequences.h"
 #include "link/uclHbif.h"
 #include "model/CommandSet.h"
 #include "model/GasDefaults.h"
 #include "model/clsInstrument.h"
+#include "ops/DumpSequences.h"
+#include "ops/ReadSequences.h"
+#include "state/AppState.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,11 +1,11 @@
 // Zero, span and nitrogen adjustment on the in-process simulator: per-channel results and
 // their texts, the history they leave, what is never sent, live polling around each step, and
 // every way out of the nitrogen calibration, including a link that stops answering.
-#include "support/SequenceTestSupport.h"
 #include "app/MessageTable.h"
-#include "link/CalibrationFlows.h"
 #include "model/CalibrationLog.h"
 #include "model/CalibrationRules.h"
+#include "ops/CalibrationFlows.h"
+#include "support/SequenceTestSupport.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "link/ReadSequences.h"
+#include "ops/ReadSequences.h"
 
 #include "app/ReadingFormat.h"
 #include "link/Frame.h"

@@ -1,14 +1,14 @@
 // The operator's commands shared by the main window and the command line: their log-pane
 // lines and colours, communication-log lines, record updates and results, on the in-process
 // simulator and on scripted instruments for the failures the simulator does not give.
-#include "support/SequenceTestSupport.h"
-#include "app/AppState.h"
 #include "app/MessageTable.h"
-#include "link/InstrumentFlows.h"
-#include "link/ReadSequences.h"
 #include "model/SettingRecord.h"
+#include "ops/InstrumentFlows.h"
+#include "ops/ReadSequences.h"
 #include "sim/SimLoggerMemory.h"
+#include "state/AppState.h"
 #include "support/LinkTestAccess.h"
+#include "support/SequenceTestSupport.h"
 
 #include <QFile>
 #include <QSignalSpy>

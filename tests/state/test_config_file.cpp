@@ -1,11 +1,11 @@
 // Configuration file: keys, fallbacks, rounding, stops, the writer's lines, atomic replace,
 // password scrambling and hostile input.
 #include "app/AppDate.h"
-#include "app/AppState.h"
-#include "app/ConfigFile.h"
 #include "app/Errors.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
+#include "state/AppState.h"
+#include "state/ConfigFile.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

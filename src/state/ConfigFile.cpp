@@ -1,13 +1,13 @@
-#include "app/ConfigFile.h"
+#include "state/ConfigFile.h"
 
 #include "app/AppDate.h"
-#include "app/AppState.h"
 #include "app/Errors.h"
 #include "app/FieldCodec.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "app/NumberFormat.h"
 #include "app/TextLineReader.h"
+#include "state/AppState.h"
 
 #include <QFile>
 #include <QHash>

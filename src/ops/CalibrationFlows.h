@@ -1,9 +1,9 @@
 #pragma once
 
-#include "link/InstrumentFlows.h"
 #include "model/BumpTest.h"
 #include "model/CalibrationCertificate.h"
 #include "model/CalibrationRules.h"
+#include "ops/InstrumentFlows.h"
 
 #include <QtGlobal>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "link/InstrumentSession.h"
+#include "ops/InstrumentSession.h"
 
 #include "app/MessageTable.h"
 #include "link/CommLog.h"

@@ -2,9 +2,9 @@
 // is killed at a different moment each round; the file left on disk is always one whole file
 // as written, read back through the reader.
 #include "app/AppDate.h"
-#include "app/AppState.h"
-#include "app/ConfigFile.h"
 #include "app/MessageTable.h"
+#include "state/AppState.h"
+#include "state/ConfigFile.h"
 
 #include <QFile>
 #include <QProcess>

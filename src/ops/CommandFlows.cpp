@@ -1,13 +1,13 @@
 // The write, clock, maintenance, power-off and FRAM dump flows of InstrumentFlows.h.
-#include "link/InstrumentFlows.h"
+#include "ops/InstrumentFlows.h"
 
 #include "app/MessageTable.h"
-#include "link/DumpSequences.h"
-#include "link/OperationSequences.h"
-#include "link/WriteSequences.h"
 #include "link/uclHbif.h"
 #include "model/SettingRecord.h"
 #include "model/clsInstrument.h"
+#include "ops/DumpSequences.h"
+#include "ops/OperationSequences.h"
+#include "ops/WriteSequences.h"
 
 #include <QDateTime>
 

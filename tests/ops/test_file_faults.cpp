@@ -3,13 +3,13 @@
 // is missing, the disk is full (a file-size limit on this process: writes past it fail as on a
 // full disk, without needing a disk to fill). Each run reports its failure as one, leaves the
 // earlier good file byte for byte as it was, and keeps what arrived under a name that says so.
-#include "support/SequenceTestSupport.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "link/CommLog.h"
-#include "link/InstrumentFlows.h"
 #include "model/SettingRecord.h"
 #include "model/SettingsFile.h"
+#include "ops/InstrumentFlows.h"
+#include "support/SequenceTestSupport.h"
 
 #include <QDir>
 #include <QtTest>

@@ -1,9 +1,9 @@
-// Helper of test_app_config_kill: writes the configuration file PATH over and over, the
+// Helper of test_state_config_kill: writes the configuration file PATH over and over, the
 // execute count one higher each time, until it is killed. Prints "ready" after the first write.
 //   config_writer PATH
-#include "app/AppState.h"
-#include "app/ConfigFile.h"
 #include "app/MessageTable.h"
+#include "state/AppState.h"
+#include "state/ConfigFile.h"
 
 #include <QCoreApplication>
 #include <cstdio>
