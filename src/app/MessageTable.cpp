@@ -1,8 +1,7 @@
 #include "app/MessageTable.h"
 
-#include "state/AppState.h"
-
 #include <QFile>
+#include <QLocale>
 #include <optional>
 
 namespace {
@@ -46,6 +45,16 @@ const QHash<int, QString>& MessageTableFor(const QString& language) {
 
 void SetMessageLanguage(const QString& language) {
     languageOverride() = language;
+}
+
+QString ActiveLanguage() {
+    const QByteArray forced = qgetenv("TQ5800_LANG").trimmed().toLower();
+    if (forced == "ja" || forced == "en")
+        return QString::fromLatin1(forced);
+    const QStringList langs = QLocale::system().uiLanguages();
+    if (!langs.isEmpty() && langs.first().startsWith(QLatin1String("ja"), Qt::CaseInsensitive))
+        return QStringLiteral("ja");
+    return QStringLiteral("en");
 }
 
 QString MessageLanguage() {

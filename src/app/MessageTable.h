@@ -19,3 +19,5 @@ const QHash<int, QString>& MessageTableFor(const QString& language);
 // Switches the language LoadMessage uses (tests; the program uses ActiveLanguage()).
 void SetMessageLanguage(const QString& language);
 QString MessageLanguage();
+// The user-interface language: "ja" or "en". TQ5800_LANG overrides the system's choice.
+QString ActiveLanguage();

@@ -2,14 +2,12 @@
 
 #include <QString>
 
-class clsInstrument;
-
 // Readings, levels and scale values are singles in which certain values stand for a state
 // (-101 "not available", -102..-180 instrument states, and the raw codes 56797, 65287, 65535).
 
 // The display text of a reading: the state's word, or the number with 0 to 3 decimals
-// (multiplied by ConvParam in single precision when `convert`).
-QString FormatReading(float value, int decimals, bool convert = false);
+// (multiplied by `factor` in single precision first: ConvParam shows a converted reading).
+QString FormatReading(float value, int decimals, float factor = 1.0f);
 // A number gives its value; otherwise the first three characters after any leading blanks
 // decide the state code
 // ("OVE" -107, "WAR" -103, "ALR" -104, "STE" -105, "TWA" -106, "NOR" -102), anything else -101.
@@ -19,16 +17,9 @@ QString DecimalFormat(int decimals);
 // Five columns, right-aligned, 0 to 3 decimals (other counts as 0); "*****" for a negative
 // value; a longer number keeps only its last five characters.
 QString FormatScaleValue(float value, int decimals);
-// "name(unit)" or "name(fullscale unit)"; "----(---)" for an empty name.
-QString GasTitle(const clsInstrument& record, int gas, bool withRange);
 QString GasTitleText(const QString& name, const QString& unit, float fullScale, int decimals);
 // Digits after the first "."; 0 without one.
 int DecimalsOfText(const QString& text);
-// Applies a 25-character gas information record (name 1-10, full scale 12-16, resolution
-// 17-21, unit 22-25; 25 "*" for no gas) through the record's setters. Throws ConversionError
-// when full scale or resolution are not numbers (or negative, or beyond a single's range);
-// fields written before stay written.
-void ApplyGasInfoRecord(const QString& text, clsInstrument& record, int gas);
 // List position of an interval trend time: 10, 20, 30, 60, 180, 600 their own, else 5 (300).
 int IntervalIndex(int seconds);
 // v rounded to a whole number of steps (ties to even); 0 when v is negative or the step is 0.
@@ -36,8 +27,3 @@ float RoundToStep(float value, float step);
 // Writes 0xFF at positions 1..count of the file, creating it; bytes beyond stay. False when
 // the file cannot be written.
 bool FillFileFF(const QString& path, qint64 count);
-// Whether an auto-calibration value fits the gas's warning level (oxygen: at most the
-// warning level, or the default for AlarmO2 2). Negative values pass.
-bool CheckCalibValue(const clsInstrument& record, int gas, float value);
-// The same on the connected instrument's record.
-bool CheckCalibValue(int gas, float value);

@@ -7,6 +7,7 @@
 #include "link/uclHbif.h"
 #include "model/CommandSet.h"
 #include "model/FactoryParameters.h"
+#include "model/GasInfo.h"
 #include "model/RecordJson.h"
 #include "model/SettingRecord.h"
 #include "model/SettingsChecks.h"

@@ -8,6 +8,7 @@
 #include "app/NumberFormat.h"
 #include "model/SettingRecord.h"
 #include "state/AppState.h"
+#include "state/RecordFiles.h"
 
 int CliSession::checkBeforeTheInstrument() {
     const CliOptions& o = m_options;

@@ -7,6 +7,7 @@
 #include "app/ReadingFormat.h"
 #include "link/CommLog.h"
 #include "link/Frame.h"
+#include "model/GasInfo.h"
 #include "model/Payloads.h"
 #include "model/clsInstrument.h"
 #include "state/AppState.h"

@@ -4,6 +4,7 @@
 #include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
 #include "model/CalibrationCertificate.h"
+#include "model/GasInfo.h"
 #include "model/clsInstrument.h"
 
 namespace Calibration {

@@ -2,6 +2,7 @@
 
 #include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
+#include "model/GasInfo.h"
 #include "model/SettingsChecks.h"
 #include "model/clsInstrument.h"
 

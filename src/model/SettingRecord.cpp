@@ -5,7 +5,6 @@
 #include "app/NumberFormat.h"
 #include "app/ReadingFormat.h"
 #include "model/clsInstrument.h"
-#include "state/AppState.h"
 
 #include <QDir>
 
@@ -81,10 +80,6 @@ QString SettingRecordFileName(const QString& suffix) {
 
 QString SettingRecordPath(const QString& folder, const QString& suffix) {
     return PathInFolder(folder, SettingRecordFileName(suffix));
-}
-
-QString SettingRecordPath() {
-    return SettingRecordPath(appState().StartFolder, appState().FactoryRecordSuffix);
 }
 
 bool IsValidRecordSuffix(const QString& suffix) {
@@ -213,15 +208,4 @@ bool AppendSettingRecord(const QString& path, const clsInstrument& r, SettingRec
     if (error)
         *error = LoadMessage(9413, {QDir::toNativeSeparators(path), why});
     return false;
-}
-
-bool AppendSettingRecord(const clsInstrument& r, SettingRecordMode mode, QString* error) {
-    // The suffix comes from the configuration as well as from the window's field: one that
-    // could lead out of the start folder is refused wherever a record is appended.
-    if (!IsValidRecordSuffix(appState().FactoryRecordSuffix)) {
-        if (error)
-            *error = LoadMessage(5382);
-        return false;
-    }
-    return AppendSettingRecord(SettingRecordPath(), r, mode, AppDate::now(), error);
 }

@@ -19,8 +19,6 @@ inline constexpr int InvalidSuffixMessage = 5382;
 
 QString SettingRecordFileName(const QString& suffix);
 QString SettingRecordPath(const QString& folder, const QString& suffix);
-// StartFolder and FactoryRecordSuffix of the program state.
-QString SettingRecordPath();
 // False when the suffix holds \ / : | < > * ? or a double quote.
 bool IsValidRecordSuffix(const QString& suffix);
 
@@ -47,6 +45,3 @@ QString SpreadsheetSafeText(const QString& typed);
 // a sentence naming the file and the system's cause in `error` on failure.
 bool AppendSettingRecord(const QString& path, const clsInstrument& record, SettingRecordMode mode,
                          const AppDate& now, QString* error = nullptr);
-// The same into SettingRecordPath() at the current time.
-bool AppendSettingRecord(const clsInstrument& record, SettingRecordMode mode,
-                         QString* error = nullptr);

@@ -1,8 +1,7 @@
 #include "model/SettingsChecks.h"
 
-#include "app/ReadingFormat.h"
+#include "model/GasInfo.h"
 #include "model/clsInstrument.h"
-#include "state/AppState.h"
 
 #include <optional>
 #include <utility>
@@ -173,8 +172,4 @@ UpdateCheck CheckBeforeUpdate(const clsInstrument& r) {
         return c;
     }
     return {};
-}
-
-UpdateCheck CheckBeforeUpdate() {
-    return CheckBeforeUpdate(appState().Instrument);
 }

@@ -38,4 +38,3 @@ struct UpdateCheck {
 // inside a text would shift every field after it (such a text can come from a hand-edited
 // file).
 UpdateCheck CheckBeforeUpdate(const clsInstrument& record);
-UpdateCheck CheckBeforeUpdate(); // the connected instrument's record

@@ -11,6 +11,7 @@
 #include "app/clsToken.h"
 #include "model/CommandSet.h"
 #include "model/FactoryParameters.h"
+#include "model/GasInfo.h"
 #include "model/Payloads.h"
 #include "model/UserGasTable.h"
 #include "model/clsInstrument.h"

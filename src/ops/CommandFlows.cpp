@@ -8,6 +8,7 @@
 #include "ops/DumpSequences.h"
 #include "ops/OperationSequences.h"
 #include "ops/WriteSequences.h"
+#include "state/RecordFiles.h"
 
 #include <QDateTime>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Conversions.h"
+#include "link/ConverterLookup.h"
 
 #include <QList>
 #include <QObject>

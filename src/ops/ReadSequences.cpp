@@ -4,6 +4,7 @@
 #include "link/Frame.h"
 #include "link/uclHbif.h"
 #include "model/CommandSet.h"
+#include "model/GasInfo.h"
 #include "model/clsInstrument.h"
 
 namespace {

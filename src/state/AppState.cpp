@@ -1,6 +1,5 @@
 #include "state/AppState.h"
 
-#include <QLocale>
 #include <memory>
 
 namespace {
@@ -18,12 +17,6 @@ void resetAppState() {
     holder() = std::make_unique<AppState>();
 }
 
-QString ActiveLanguage() {
-    const QByteArray forced = qgetenv("TQ5800_LANG").trimmed().toLower();
-    if (forced == "ja" || forced == "en")
-        return QString::fromLatin1(forced);
-    const QStringList langs = QLocale::system().uiLanguages();
-    if (!langs.isEmpty() && langs.first().startsWith(QLatin1String("ja"), Qt::CaseInsensitive))
-        return QStringLiteral("ja");
-    return QStringLiteral("en");
+void DefaultCommSettings() {
+    appState().CommSettings = QStringLiteral("921600,n,8,1");
 }

@@ -98,6 +98,5 @@ public:
     ProgressTaskScope& operator=(const ProgressTaskScope&) = delete;
 };
 void resetAppState();
-
-// The user-interface language: "ja" or "en". TQ5800_LANG overrides the system's choice.
-QString ActiveLanguage();
+// Sets CommSettings to "921600,n,8,1".
+void DefaultCommSettings();

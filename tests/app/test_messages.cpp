@@ -1,6 +1,5 @@
 // Message table: escapes, parameters, both languages.
 #include "app/MessageTable.h"
-#include "state/AppState.h"
 
 #include <QtTest>
 

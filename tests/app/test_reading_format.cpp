@@ -1,9 +1,7 @@
-// Reading and status formatting: the code table, number formats, gas titles, the gas
-// information record, intervals, step rounding, FillFileFF and the auto-calibration check.
+// Reading and status formatting: the code table, number formats, gas title texts, intervals,
+// step rounding and FillFileFF.
 #include "app/Errors.h"
 #include "app/ReadingFormat.h"
-#include "model/clsInstrument.h"
-#include "state/AppState.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,7 +10,6 @@
 class TestReadingFormat : public QObject {
     Q_OBJECT
 private slots:
-    void init() { resetAppState(); }
 
     void codeTable_data() {
         QTest::addColumn<float>("value");
@@ -38,25 +35,24 @@ private slots:
     void codeTable() {
         QFETCH(float, value);
         QFETCH(QString, text);
-        // A state is a state whatever the decimals and the conversion.
-        QCOMPARE(FormatReading(value, 0, false), text);
-        QCOMPARE(FormatReading(value, 2, true), text);
+        // A state is a state whatever the decimals and the conversion factor.
+        QCOMPARE(FormatReading(value, 0), text);
+        QCOMPARE(FormatReading(value, 2, 0.2f), text);
     }
 
     void numbersAndConversion() {
-        QCOMPARE(FormatReading(20.9f, 1, false), QStringLiteral("20.9"));
-        QCOMPARE(FormatReading(12.345f, 2, false), QStringLiteral("12.35"));
-        QCOMPARE(FormatReading(5, 4, false), QStringLiteral("5"));
-        QCOMPARE(FormatReading(0.25f, 1, false), QStringLiteral("0.3"));
-        QCOMPARE(FormatReading(2.5f, 0, false), QStringLiteral("3"));
-        QCOMPARE(FormatReading(1.0005f, 3, false), QStringLiteral("1.001"));
+        QCOMPARE(FormatReading(20.9f, 1), QStringLiteral("20.9"));
+        QCOMPARE(FormatReading(12.345f, 2), QStringLiteral("12.35"));
+        QCOMPARE(FormatReading(5, 4), QStringLiteral("5"));
+        QCOMPARE(FormatReading(0.25f, 1), QStringLiteral("0.3"));
+        QCOMPARE(FormatReading(2.5f, 0), QStringLiteral("3"));
+        QCOMPARE(FormatReading(1.0005f, 3), QStringLiteral("1.001"));
         // Codes that are not in the table are numbers.
-        QCOMPARE(FormatReading(-100, 0, false), QStringLiteral("-100"));
-        QCOMPARE(FormatReading(-119, 1, false), QStringLiteral("-119.0"));
-        QCOMPARE(FormatReading(50, 1, true), QStringLiteral("10.0"));
-        appState().ConvParam = 0.5f;
-        QCOMPARE(FormatReading(3, 2, true), QStringLiteral("1.50"));
-        QCOMPARE(FormatReading(3, 2, false), QStringLiteral("3.00"));
+        QCOMPARE(FormatReading(-100, 0), QStringLiteral("-100"));
+        QCOMPARE(FormatReading(-119, 1), QStringLiteral("-119.0"));
+        QCOMPARE(FormatReading(50, 1, 0.2f), QStringLiteral("10.0"));
+        QCOMPARE(FormatReading(3, 2, 0.5f), QStringLiteral("1.50"));
+        QCOMPARE(FormatReading(3, 2), QStringLiteral("3.00"));
     }
 
     void parseReadingText() {
@@ -99,28 +95,7 @@ private slots:
         QCOMPARE(FormatScaleValue(100, 3), QStringLiteral("0.000"));
     }
 
-    void gasTitles() {
-        clsInstrument r;
-        QCOMPARE(GasTitle(r, 0, true), QStringLiteral("----(---)"));
-        r.setGasName(0, QStringLiteral("CH4"));
-        r.setGasUnit(0, QStringLiteral("%LEL"));
-        r.setGasFullScale(0, 100);
-        r.setGasPoint(0, 0);
-        QCOMPARE(GasTitle(r, 0, true), QStringLiteral("CH4(100%LEL)"));
-        QCOMPARE(GasTitle(r, 0, false), QStringLiteral("CH4(%LEL)"));
-        r.setGasName(4, QStringLiteral("CH4"));
-        r.setGasUnit(4, QStringLiteral("%LEL"));
-        r.setGasFullScale(4, 100);
-        r.setGasPoint(4, 0);
-        QCOMPARE(GasTitle(r, 4, true), QStringLiteral("CH4(%LEL)"));
-        r.setGasName(2, QStringLiteral("H2S"));
-        r.setGasUnit(2, QStringLiteral("ppm"));
-        r.setGasFullScale(2, 30);
-        r.setGasPoint(2, 1);
-        QCOMPARE(GasTitle(r, 2, true), QStringLiteral("H2S(30.0ppm)"));
-        r.setGasName(3, QStringLiteral("   "));
-        QCOMPARE(GasTitle(r, 3, false), QStringLiteral("----(---)"));
-
+    void gasTitleTexts() {
         QCOMPARE(GasTitleText(QStringLiteral(" "), QStringLiteral("ppm"), 5, 0),
                  QStringLiteral("----(---)"));
         QCOMPARE(GasTitleText(QStringLiteral("CO"), QStringLiteral("ppm"), -1, 0),
@@ -138,52 +113,6 @@ private slots:
         QCOMPARE(DecimalsOfText(QStringLiteral("1.2.3")), 3);
         QCOMPARE(DecimalsOfText(QStringLiteral("5.")), 0);
         QCOMPARE(DecimalsOfText(QString()), 0);
-    }
-
-    void gasInfoRecord() {
-        clsInstrument r;
-        ApplyGasInfoRecord(QStringLiteral("CH4          100 0.01%LEL"), r, 0);
-        QCOMPARE(r.GasName(0), QStringLiteral("CH4"));
-        QVERIFY(r.GasEnabled(0));
-        QCOMPARE(r.GasFullScale(0), 100.0f);
-        QCOMPARE(r.GasDesit(0), 0.01f);
-        QCOMPARE(r.GasPoint(0), qint16(2));
-        QCOMPARE(r.GasUnit(0), QStringLiteral("%LEL"));
-        QVERIFY(r.Change_GasEnable(0));
-        QVERIFY(r.Change_GasPoint(0));
-
-        // Column 11 is not part of the name.
-        ApplyGasInfoRecord(QStringLiteral("ABCDEFGHIJK 25.0  0.1vol%"), r, 1);
-        QCOMPARE(r.GasName(1), QStringLiteral("ABCDEFGHIJ"));
-        QCOMPARE(r.GasPoint(1), qint16(1));
-
-        r.ClearChangeFlags();
-        ApplyGasInfoRecord(QString(25, u'*'), r, 0);
-        QCOMPARE(r.GasName(0), QString());
-        QVERIFY(!r.GasEnabled(0));
-        QCOMPARE(r.GasFullScale(0), -101.0f);
-        QCOMPARE(r.GasDesit(0), 0.0f);
-        QCOMPARE(r.GasPoint(0), qint16(-101));
-        QCOMPARE(r.GasUnit(0), QString());
-        QVERIFY(r.Change_GasEnable(0));
-
-        // A bad column raises the error after the fields before it were written.
-        clsInstrument b;
-        QVERIFY_THROWS_EXCEPTION(
-            ConversionError, ApplyGasInfoRecord(QStringLiteral("H2S        abcde  0.5ppm "), b, 2));
-        QCOMPARE(b.GasName(2), QStringLiteral("H2S"));
-        QVERIFY(b.GasEnabled(2));
-        QCOMPARE(b.GasFullScale(2), -101.0f);
-        QVERIFY_THROWS_EXCEPTION(
-            ConversionError, ApplyGasInfoRecord(QStringLiteral("CO           500  x  ppm "), b, 3));
-        QCOMPARE(b.GasFullScale(3), 500.0f);
-        QCOMPARE(b.GasDesit(3), 0.0f);
-        QVERIFY_THROWS_EXCEPTION(
-            ConversionError, ApplyGasInfoRecord(QStringLiteral("X           9e99    1ppm "), b, 1));
-        QVERIFY_THROWS_EXCEPTION(ConversionError,
-                                 ApplyGasInfoRecord(QStringLiteral("short"), b, 1));
-        // A gas index outside the record changes nothing and does not fail.
-        ApplyGasInfoRecord(QStringLiteral("CH4          100    1%LEL"), b, 7);
     }
 
     void intervalsAndSteps() {
@@ -230,55 +159,6 @@ private slots:
         QVERIFY(FillFileFF(path, 0));
         QCOMPARE(QFileInfo(path).size(), 10);
         QVERIFY(!FillFileFF(dir.filePath(QStringLiteral("missing/x.dat")), 4));
-    }
-
-    void calibCheck() {
-        clsInstrument r;
-        r.setGasName(0, QStringLiteral("CH4"));
-        r.setWarning(0, 10);
-        QVERIFY(CheckCalibValue(r, 0, 50));
-        QVERIFY(CheckCalibValue(r, 0, 10));
-        QVERIFY(!CheckCalibValue(r, 0, 5));
-        QVERIFY(CheckCalibValue(r, 0, -101));
-        QVERIFY(CheckCalibValue(r, 0, -1));
-
-        r.setGasName(1, QStringLiteral("O2"));
-        r.setWarning(1, 18);
-        r.setAlarmO2(1);
-        QVERIFY(CheckCalibValue(r, 1, 17.9f));
-        QVERIFY(CheckCalibValue(r, 1, 18));
-        QVERIFY(!CheckCalibValue(r, 1, 20.9f));
-        QVERIFY(CheckCalibValue(r, 1, -101));
-        // Oxygen without a warning level: the default 19.5.
-        r.setWarning(1, -101);
-        QVERIFY(CheckCalibValue(r, 1, 19.5f));
-        QVERIFY(!CheckCalibValue(r, 1, 19.6f));
-        // Alarm type 2 always uses the default, whatever the warning.
-        r.setWarning(1, 23);
-        r.setAlarmO2(2);
-        QVERIFY(!CheckCalibValue(r, 1, 20));
-        QVERIFY(CheckCalibValue(r, 1, 19.5f));
-        // "OXY" is oxygen too; the comparison is exact.
-        r.setAlarmO2(1);
-        r.setGasName(1, QStringLiteral("OXY"));
-        QVERIFY(CheckCalibValue(r, 1, 22));
-        QVERIFY(!CheckCalibValue(r, 1, 24));
-        r.setGasName(1, QStringLiteral("o2"));
-        QVERIFY(CheckCalibValue(r, 1, 24));
-        QVERIFY(!CheckCalibValue(r, 1, 22));
-
-        // Defaults of the other slots when their warning is not set.
-        QVERIFY(!CheckCalibValue(r, 2, 9.9f));
-        QVERIFY(CheckCalibValue(r, 2, 10));
-        QVERIFY(!CheckCalibValue(r, 3, 24.9f));
-        QVERIFY(CheckCalibValue(r, 3, 25));
-        QVERIFY(CheckCalibValue(r, 4, 0));
-        QVERIFY(CheckCalibValue(r, 9, 0));
-
-        appState().Instrument.setGasName(0, QStringLiteral("CH4"));
-        appState().Instrument.setWarning(0, 30);
-        QVERIFY(!CheckCalibValue(0, 20));
-        QVERIFY(CheckCalibValue(0, 30));
     }
 };
 

@@ -5,7 +5,6 @@
 #include "app/FieldCodec.h"
 #include "app/NumberFormat.h"
 #include "app/clsToken.h"
-#include "state/AppState.h"
 
 #include <QtTest>
 #include <cmath>
@@ -14,8 +13,6 @@
 class TestText : public QObject {
     Q_OBJECT
 private slots:
-    void init() { resetAppState(); }
-
     void tokenizerResponseDelimiters() {
         clsToken t;
         t.AddDelimiters(QStringLiteral("\r"));
@@ -146,31 +143,6 @@ private slots:
         QVERIFY(IsAllDigits(QString()));
         QVERIFY(IsAllDigits(QStringLiteral("0123")));
         QVERIFY(!IsAllDigits(QStringLiteral("12a")));
-    }
-
-    void converterLookup() {
-        PortDescriptor a{QStringLiteral("COM5"), true, 0x10C4, 0xEA60};
-        PortDescriptor b{QStringLiteral("COM7"), true, 0x10C4, 0xEA60};
-        PortDescriptor other{QStringLiteral("COM1"), true, 0x0403, 0x6001};
-        PortDescriptor noIds{QStringLiteral("COM2"), false, 0, 0};
-        ConverterLookup r = FindConverterPort({other, a, noIds});
-        QCOMPARE(r.matches, 1);
-        QCOMPARE(r.portNumber, 5);
-        QCOMPARE(appState().IrCommNum, 5);
-        r = FindConverterPort({a, b});
-        QCOMPARE(r.matches, 2);
-        QCOMPARE(r.portNumber, 0);
-        QCOMPARE(appState().IrCommNum, 0);
-        QVERIFY(r.portName.isEmpty());
-        r = FindConverterPort({other});
-        QCOMPARE(r.matches, 0);
-        r = FindConverterPort({PortDescriptor{QStringLiteral("ttyUSB0"), true, 0x10C4, 0xEA60}});
-        QCOMPARE(r.matches, 1);
-        QCOMPARE(r.portName, QStringLiteral("ttyUSB0"));
-        QCOMPARE(appState().ConverterPortName, QStringLiteral("ttyUSB0"));
-        appState().CommSettings.clear();
-        DefaultCommSettings();
-        QCOMPARE(appState().CommSettings, QStringLiteral("921600,n,8,1"));
     }
 
     void numberFormats_data() {

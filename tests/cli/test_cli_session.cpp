@@ -2,6 +2,7 @@
 // "finished" report for every command run on the simulated instrument.
 #include "app/MessageTable.h"
 #include "cli/CliSession.h"
+#include "link/ConverterLookup.h"
 #include "link/SimPortControl.h"
 #include "ops/InstrumentSession.h"
 #include "state/AppState.h"

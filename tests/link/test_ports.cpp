@@ -1,11 +1,13 @@
 // Port controls: settings parsing, the serial and IrCOMM controls on a real pseudo-terminal
 // (a real QSerialPort), and the link running against the in-process simulator.
+#include "link/ConverterLookup.h"
 #include "link/Frame.h"
 #include "link/IrCommPortControl.h"
 #include "link/SerialPortControl.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "model/CommandSet.h"
+#include "state/AppState.h"
 #include "support/LinkTestAccess.h"
 #include "support/LinkTestSupport.h"
 
@@ -97,6 +99,28 @@ class TestPorts : public QObject {
 
 private slots:
     void init() { resetAppState(); }
+
+    void converterLookup() {
+        PortDescriptor a{QStringLiteral("COM5"), true, 0x10C4, 0xEA60};
+        PortDescriptor b{QStringLiteral("COM7"), true, 0x10C4, 0xEA60};
+        PortDescriptor other{QStringLiteral("COM1"), true, 0x0403, 0x6001};
+        PortDescriptor noIds{QStringLiteral("COM2"), false, 0, 0};
+        ConverterLookup r = FindConverterPort({other, a, noIds});
+        QCOMPARE(r.matches, 1);
+        QCOMPARE(r.portNumber, 5);
+        QCOMPARE(appState().IrCommNum, 5);
+        r = FindConverterPort({a, b});
+        QCOMPARE(r.matches, 2);
+        QCOMPARE(r.portNumber, 0);
+        QCOMPARE(appState().IrCommNum, 0);
+        QVERIFY(r.portName.isEmpty());
+        r = FindConverterPort({other});
+        QCOMPARE(r.matches, 0);
+        r = FindConverterPort({PortDescriptor{QStringLiteral("ttyUSB0"), true, 0x10C4, 0xEA60}});
+        QCOMPARE(r.matches, 1);
+        QCOMPARE(r.portName, QStringLiteral("ttyUSB0"));
+        QCOMPARE(appState().ConverterPortName, QStringLiteral("ttyUSB0"));
+    }
 
     void portSettings_data() {
         QTest::addColumn<QString>("text");

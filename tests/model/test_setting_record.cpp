@@ -6,6 +6,7 @@
 #include "model/SettingRecord.h"
 #include "model/clsInstrument.h"
 #include "state/AppState.h"
+#include "state/RecordFiles.h"
 
 #include <QFile>
 #include <QProcess>

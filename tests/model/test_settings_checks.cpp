@@ -331,13 +331,6 @@ private slots:
             QVERIFY(CheckBeforeUpdate(r).ok);
         }
     }
-
-    void connectedRecordOverload() {
-        appState().Instrument = valid();
-        QVERIFY(CheckBeforeUpdate().ok);
-        appState().Instrument.setGasEnabled(4, false);
-        QCOMPARE(CheckBeforeUpdate().message, 5369);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSettingsChecks)

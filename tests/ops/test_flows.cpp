@@ -7,6 +7,7 @@
 #include "ops/ReadSequences.h"
 #include "sim/SimLoggerMemory.h"
 #include "state/AppState.h"
+#include "state/RecordFiles.h"
 #include "support/LinkTestAccess.h"
 #include "support/SequenceTestSupport.h"
 

@@ -511,6 +511,12 @@ private slots:
         QCOMPARE(appState().AppFont.Size, 15.0f);
     }
 
+    void defaultCommSettings() {
+        appState().CommSettings.clear();
+        DefaultCommSettings();
+        QCOMPARE(appState().CommSettings, QStringLiteral("921600,n,8,1"));
+    }
+
     void missingFileChangesNothing() {
         QTemporaryDir dir;
         appState().StartFolder = dir.path();

@@ -3,6 +3,7 @@
 // rules driven through FlexGrid edits.
 #include "app/Conversions.h"
 #include "app/MessageTable.h"
+#include "link/ConverterLookup.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "state/AppState.h"

@@ -8,6 +8,7 @@
 #include "model/clsInstrument.h"
 #include "ops/InstrumentSession.h"
 #include "state/AppState.h"
+#include "state/RecordFiles.h"
 #include "ui/common/UiServices.h"
 
 #include <QDir>

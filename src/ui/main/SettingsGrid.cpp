@@ -6,6 +6,7 @@
 #include "app/ReadingFormat.h"
 #include "model/GasChoices.h"
 #include "model/GasDefaults.h"
+#include "model/GasInfo.h"
 #include "model/GasLevels.h"
 #include "model/SettingsChecks.h"
 #include "state/AppState.h"

@@ -1,7 +1,6 @@
 #include "ui/main/frmMain.h"
 
 #include "app/AppDate.h"
-#include "app/Conversions.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "link/SimPortControl.h"
