@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
         frmMain w(o);
         w.show();
         w.FirstActivate();
-        uclHbif* link = w.uclHB3130();
+        uclHbif* link = w.link();
         QElapsedTimer t;
         t.start();
         while (!link->Connected() && t.elapsed() < StartLimitMs)

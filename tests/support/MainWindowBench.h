@@ -41,16 +41,16 @@ public:
         StartupOptions o;
         o.simulate = true;
         auto w = std::make_unique<frmMain>(o);
-        w->uclHB3130()->setLinkTickInterval(5);
+        w->link()->setLinkTickInterval(5);
         w->show();
         w->FirstActivate();
         return w;
     }
     static bool connected(frmMain& w) {
-        return QTest::qWaitFor([&] { return w.uclHB3130()->Connected(); }, ConnectLimitMs);
+        return QTest::qWaitFor([&] { return w.link()->Connected(); }, ConnectLimitMs);
     }
     static SimInstrument& sim(frmMain& w) {
-        return qobject_cast<SimPortControl*>(w.uclHB3130()->SerialControl())->instrument();
+        return qobject_cast<SimPortControl*>(w.link()->SerialControl())->instrument();
     }
     QString file(const QString& name) const { return dir.filePath(name); }
     ScriptedUiServices& asked() { return ui.services; }

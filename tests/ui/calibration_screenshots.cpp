@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     frmMain main(o);
     main.show();
     main.FirstActivate();
-    uclHbif& link = *main.uclHB3130();
+    uclHbif& link = *main.link();
     if (!QTest::qWaitFor([&] { return link.Connected(); }, 5000))
         qWarning("the simulated instrument did not connect");
     main.command_Click(MainButton::Read);
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     QTest::qWait(1500);
     save(&w, out, QStringLiteral("calibration_open"));
 
-    w.cmdCal_Click(0); // zero in clean air; the span gas is connected afterwards
+    w.cmdZero_Click(); // zero in clean air; the span gas is connected afterwards
     saveLastBox(scripted.services, &w, out, QStringLiteral("calibration_zero_result"));
     QTest::qWait(2500);
     save(&w, out, QStringLiteral("calibration_trend_settling"));
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
 
     sim.setFaults(QStringLiteral("delay=700")); // a span slow enough to be seen
     grabModalLater(out, QStringLiteral("calibration_during_span"), 400);
-    w.cmdCal_Click(1);
+    w.cmdSpan_Click();
     sim.setFaults(QString());
     QTest::qWait(2500);
     save(&w, out, QStringLiteral("calibration_after_span"));
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
         grid->commitEdit();
     }
     w.txtCylinderLot()->setText(QStringLiteral("LOT 4471-C"));
-    w.cmdCal_Click(1);
+    w.cmdSpan_Click();
     QTest::qWait(1500);
     save(&w, out, QStringLiteral("calibration_after_failed_span"));
     saveLastBox(scripted.services, &w, out, QStringLiteral("calibration_failed_span_result"));

@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     frmMain main(o);
     main.show();
     main.FirstActivate();
-    if (!QTest::qWaitFor([&] { return main.uclHB3130()->Connected(); }, 5000))
+    if (!QTest::qWaitFor([&] { return main.link()->Connected(); }, 5000))
         qWarning("the simulated instrument did not connect");
     main.command_Click(MainButton::Read);
     save(&main, out, QStringLiteral("main_after_read"));
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
         save(&sel, out, QStringLiteral("gas_select_slot2"));
     }
     {
-        frmFsDialog factory(main.uclHB3130(), &main);
+        frmFsDialog factory(main.link(), &main);
         factory.setInstrument(&appState().Instrument);
         const char* const tabs[] = {"station", "parameter", "gas_table", "compensation"};
         for (int tab = 0; tab < 4; ++tab) {

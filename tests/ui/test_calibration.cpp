@@ -23,6 +23,7 @@
 #include <QRandomGenerator>
 #include <QTimer>
 #include <QtTest>
+#include <array>
 #include <memory>
 
 namespace {
@@ -172,7 +173,7 @@ private slots:
         b.window->FirstActivate();
         b.window->txtOperator()->setText(QStringLiteral("K. Tanaka"));
         b.window->txtCylinderLot()->setText(QStringLiteral("LOT-4471"));
-        b.window->cmdCal_Click(0);
+        b.window->cmdZero_Click();
         QCOMPARE(appState().ProgressTask, ProgressTask::Idle);
         QVERIFY(b.window->CalibrationOK());
         QCOMPARE(ui().asked.size(), 1);
@@ -182,7 +183,7 @@ private slots:
         QVERIFY(!b.window->cmdCertificate()->isEnabled());
 
         b.s.sim().state().sensors.advance(10000); // the span gas settles
-        b.window->cmdCal_Click(1);
+        b.window->cmdSpan_Click();
         QVERIFY(b.window->CalibrationOK());
         QCOMPARE(ui().asked.size(), 2);
         QCOMPARE(ui().asked[1].text.count(QStringLiteral("Adjustment Complete.")), 5);
@@ -214,7 +215,7 @@ private slots:
         options.spanGasApplied = true;
         Bench b(options);
         b.window->FirstActivate();
-        b.window->cmdCal_Click(1);
+        b.window->cmdSpan_Click();
         // The failed channel with the reading the span started from.
         const QString before = RecordReading(b.window->lastSpan()->channels[3].before, 0);
         QVERIFY(before.toFloat() > 35 && before.toFloat() < 45);
@@ -226,7 +227,7 @@ private slots:
             b.grid()->toggleCheck(row, 1);
         QCOMPARE(appState().CalibrationSelection, (std::array<bool, 5>{}));
         const int spans = b.sent("S2,W");
-        b.window->cmdCal_Click(1);
+        b.window->cmdSpan_Click();
         QCOMPARE(ui().asked.last().text, LoadMessage(5345));
         QCOMPARE(ui().asked.last().title, LoadMessage(5346));
         QCOMPARE(b.sent("S2,W"), spans);
@@ -235,7 +236,7 @@ private slots:
         b.grid()->toggleCheck(4, 1);
         const int readings = b.sent("DN,R");
         appState().StartFolder = b.dir.filePath(QStringLiteral("missing"));
-        b.window->cmdCal_Click(1);
+        b.window->cmdSpan_Click();
         QVERIFY(ui().asked.last().text.startsWith(LoadMessage(5724, {QString()})));
         QCOMPARE(b.sent("S2,W"), spans);
         QCOMPARE(b.sent("DN,R"), readings);
@@ -262,13 +263,13 @@ private slots:
         QCOMPARE(g->EditText(), QStringLiteral("100.000")); // the stored value, unchanged
         g->cancelEdit();
         // The span refuses it too, before anything is sent.
-        b.window->cmdCal_Click(1);
+        b.window->cmdSpan_Click();
         QCOMPARE(ui().asked.last().title, LoadMessage(5346));
         QCOMPARE(b.sent("S2,W"), 0);
     }
 
     void failedLinkEndsTheStepInRed_data() {
-        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("button");         // Zero, Span, the nitrogen step, the way out
         QTest::addColumn<bool>("rangeSetFirst"); // the nitrogen range is set before the fault
         QTest::addColumn<bool>("silent");        // the instrument falls silent; else no cable
         for (bool silent : {true, false}) {
@@ -289,7 +290,7 @@ private slots:
         b.window->FirstActivate();
         appState().CalibrationSelection = {true, false, false, false, false};
         if (rangeSetFirst)
-            b.window->cmdCal_Click(2);
+            b.window->cmdNitrogen_Click();
         const qint16 saved = appState().Instrument.HcMode();
         if (silent)
             b.s.sim().setFaults("silent=0");
@@ -297,7 +298,10 @@ private slots:
             b.s.port->setCableConnected(false);
         ui().asked.clear();
         seqtest::Watchdog dog(b.s.link);
-        b.window->cmdCal_Click(button);
+        const std::array<void (frmCalibration::*)(), 4> press{
+            &frmCalibration::cmdZero_Click, &frmCalibration::cmdSpan_Click,
+            &frmCalibration::cmdNitrogen_Click, &frmCalibration::cmdExit_Click};
+        (b.window.get()->*press[std::size_t(button)])();
         QVERIFY(!dog.fired());
         QVERIFY(!b.window->CalibrationOK());
         if (button < 2) {
@@ -328,23 +332,23 @@ private slots:
         b.s.sim().state().settings["LP"] = 1;
         b.window->FirstActivate();
         clsInstrument& main = appState().Instrument;
-        b.window->cmdCal_Click(2); // Set range
-        QVERIFY(b.window->cmdCal(2)->text().startsWith(LoadMessage(5235)));
-        QCOMPARE(b.window->cmdCal(3)->text().remove(u'&'), LoadMessage(5236));
+        b.window->cmdNitrogen_Click(); // Set range
+        QVERIFY(b.window->cmdNitrogen()->text().startsWith(LoadMessage(5235)));
+        QCOMPARE(b.window->cmdExit()->text().remove(u'&'), LoadMessage(5236));
         QCOMPARE(main.HcMode(), qint16(2));
         QCOMPARE(b.window->SavedHcMode(), qint16(1));
         appState().LiveReadings = {0, 0.4f, 0, 0, 3};
-        b.window->cmdCal_Click(2); // N2 Cal
+        b.window->cmdNitrogen_Click(); // N2 Cal
         QCOMPARE(ui().asked.last().text, QStringLiteral("CH4  Adjustment Complete.\r\n"));
         QCOMPARE(b.s.sim().receivedPayloads().filter("SN,W").value(0),
                  QStringLiteral("SN,W,  0.4"));
-        b.window->cmdCal_Click(3); // N2 Cal END
-        QCOMPARE(b.window->cmdCal(2)->text().remove(u'&'), LoadMessage(5234));
+        b.window->cmdExit_Click(); // N2 Cal END
+        QCOMPARE(b.window->cmdNitrogen()->text().remove(u'&'), LoadMessage(5234));
         QCOMPARE(main.HcMode(), qint16(1));
         QCOMPARE(b.s.sim().state().settings.value("LP"), 1);
 
         // Closing the window while the range is set gives the range back.
-        b.window->cmdCal_Click(2);
+        b.window->cmdNitrogen_Click();
         QCOMPARE(b.s.sim().state().settings.value("LP"), 2);
         b.window->show();
         b.window->close();
@@ -358,7 +362,7 @@ private slots:
         Bench b;
         b.s.sim().state().gases[4].enabled = false;
         b.window->FirstActivate();
-        b.window->cmdCal_Click(2);
+        b.window->cmdNitrogen_Click();
         QCOMPARE(ui().asked.last().text, LoadMessage(5383));
         QCOMPARE(b.sent("LP,R"), 0);
     }
@@ -386,7 +390,7 @@ private slots:
         QObject::connect(&closer, &QTimer::timeout, [&] {
             auto* w = qobject_cast<frmCalibration*>(FindForm(QStringLiteral("frmCalibration")));
             if (w && !w->GasInfoPending())
-                w->cmdCal(3)->click();
+                w->cmdExit()->click();
         });
         closer.start(5);
         RunCalibrationCommand(nullptr, b.s.link, {});
@@ -406,15 +410,15 @@ private slots:
         QVERIFY(b.window->GasInfoMissing());
         QCOMPARE(ui().asked.last().text, LoadMessage(5815));
         QVERIFY(b.logged(5815, QColor(255, 0, 0)));
-        for (QPushButton* p : {b.window->cmdCal(0), b.window->cmdCal(1), b.window->cmdCal(2),
+        for (QPushButton* p : {b.window->cmdZero(), b.window->cmdSpan(), b.window->cmdNitrogen(),
                                b.window->cmdBumpTest()})
             QVERIFY(!p->isEnabled());
-        b.window->cmdCal(0)->click();
+        b.window->cmdZero()->click();
         QCOMPARE(b.sent("SZ,W"), 0);
         // The instrument answers again: the gases are read and the adjustments come back.
         b.s.sim().setFaults(QString());
         emit b.s.link.Densty(0, 20.9f, 0, 0, 0);
-        QTRY_VERIFY(b.window->cmdCal(0)->isEnabled());
+        QTRY_VERIFY(b.window->cmdZero()->isEnabled());
         QVERIFY(!b.window->GasInfoMissing());
         QCOMPARE(b.grid()->TextMatrix(1, 0), QStringLiteral("CH4(100%LEL)"));
     }
@@ -431,7 +435,7 @@ private slots:
         editor->selectAll();
         QTest::keyClicks(editor, "90");
         // Press and release with the event loop between them, as a hand clicks.
-        QPushButton* span = b.window->cmdCal(1);
+        QPushButton* span = b.window->cmdSpan();
         QTest::mousePress(span, Qt::LeftButton);
         QTest::qWait(20);
         QTest::mouseRelease(span, Qt::LeftButton);
@@ -508,11 +512,11 @@ private slots:
             seqtest::Watchdog dog(b.s.link);
             switch (steps[k]) {
             case 0:
-                b.window->cmdCal(0)->click();
+                b.window->cmdZero()->click();
                 break;
             case 1:
                 retype(b.window->txtOperator(), QStringLiteral("Op%1").arg(k));
-                b.window->cmdCal(1)->click();
+                b.window->cmdSpan()->click();
                 break;
             case 2: {
                 const auto& e = edits[int(random.bounded(edits.size()))];
@@ -527,7 +531,7 @@ private slots:
             case 4: // the instrument falls silent somewhere in the next span
                 b.s.sim().setFaults(QStringLiteral("silent=%1").arg(random.bounded(4)));
                 retype(b.window->txtOperator(), QStringLiteral("Op%1").arg(k));
-                b.window->cmdCal(1)->click();
+                b.window->cmdSpan()->click();
                 b.s.sim().setFaults(QString());
                 break;
             case 5: {

@@ -159,7 +159,7 @@ class TestKeyboard : public QObject {
     static bool noDialogOpen() { return QApplication::activeModalWidget() == nullptr; }
 
     std::unique_ptr<frmFsDialog> openFactory() {
-        auto fs = std::make_unique<frmFsDialog>(m_main->uclHB3130());
+        auto fs = std::make_unique<frmFsDialog>(m_main->link());
         fs->setInstrument(&appState().Instrument);
         fs->show();
         fs->FirstActivate();
@@ -168,7 +168,7 @@ class TestKeyboard : public QObject {
     }
     std::unique_ptr<frmCalibration> openCalibration() {
         auto cal =
-            std::make_unique<frmCalibration>(frmCalibration::Host{m_main->uclHB3130(), {}}, m_main);
+            std::make_unique<frmCalibration>(frmCalibration::Host{m_main->link(), {}}, m_main);
         cal->show();
         cal->FirstActivate();
         activate(cal.get());

@@ -64,7 +64,7 @@ class TestMainCommands : public QObject {
     // A connected window in diagnostic and factory mode, with a fast link.
     frmMain& window(bool read = true) {
         m_bench->open(true, true);
-        uclHbif* link = m_bench->window->uclHB3130();
+        uclHbif* link = m_bench->window->link();
         link->setLinkTickInterval(5);
         link->setTimeoutTicks(4);
         link->Timings().ClearPollTicks = 2;
@@ -261,7 +261,7 @@ private slots:
         QFETCH(int, box);
         window();
         const QByteArray csvBefore = readAll(m_bench->dir.filePath("TQ5800_Setting.csv"));
-        auto* port = qobject_cast<SimPortControl*>(m_bench->window->uclHB3130()->SerialControl());
+        auto* port = qobject_cast<SimPortControl*>(m_bench->window->link()->SerialControl());
         if (fault == "silent") {
             QVERIFY(sim().setFaults(QStringLiteral("silent=0")));
         } else {
@@ -300,8 +300,8 @@ private slots:
             port->setCableConnected(true);
         else
             port->setAdapterPresent(true);
-        QVERIFY(QTest::qWaitFor([&] { return m_bench->window->uclHB3130()->Connected(); },
-                                ConnectLimitMs));
+        QVERIFY(
+            QTest::qWaitFor([&] { return m_bench->window->link()->Connected(); }, ConnectLimitMs));
         markLog();
         run("Read");
         QVERIFY2(lines(Red).isEmpty(), qPrintable(lines(Red).join('|')));
@@ -470,7 +470,7 @@ private slots:
         // Cancel from the progress dialog after a few blocks.
         sim().clearCounters();
         int blocks = 0;
-        connect(m_bench->window->uclHB3130(), &uclHbif::DumpMessage, this, [&] {
+        connect(m_bench->window->link(), &uclHbif::DumpMessage, this, [&] {
             if (++blocks == 10 && m_bench->window->progressDialog())
                 m_bench->window->progressDialog()->cmdUpload()->click();
         });
@@ -496,8 +496,8 @@ private slots:
         QVERIFY(QFile::exists(m_bench->dir.filePath("TQ5800Config.ini")));
         QVERIFY(!m_bench->window->button(MainButton::UpdateId)->isEnabled());
         // The same instrument answers the connect sequence again.
-        QVERIFY(QTest::qWaitFor([&] { return m_bench->window->uclHB3130()->Connected(); },
-                                ConnectLimitMs));
+        QVERIFY(
+            QTest::qWaitFor([&] { return m_bench->window->link()->Connected(); }, ConnectLimitMs));
         QTRY_COMPARE(m_bench->window->shpStatus(1)->fillColor(), QColor(0, 255, 0));
         QVERIFY(m_bench->window->button(MainButton::Read)->isEnabled());
     }
@@ -564,7 +564,7 @@ private slots:
 
         // A read whose calibration history did not come is a failed read: no row.
         QVERIFY(sim().setFaults(QString()));
-        QTRY_VERIFY(m_bench->window->uclHB3130()->Connected());
+        QTRY_VERIFY(m_bench->window->link()->Connected());
         m_bench->window->command_Click(MainButton::ReadAndSave);
         const QString csv = m_bench->dir.filePath("TQ5800_Setting.csv");
         const QByteArray oneRow = readAll(csv);
@@ -579,7 +579,7 @@ private slots:
 
         // A row that cannot be saved says which file and why.
         QVERIFY(sim().setFaults(QString()));
-        QTRY_VERIFY(m_bench->window->uclHB3130()->Connected());
+        QTRY_VERIFY(m_bench->window->link()->Connected());
         QFile::setPermissions(csv, QFile::ReadOwner);
         m_bench->window->command_Click(MainButton::ReadAndSave);
         QCOMPARE(asked().asked.last().text,
@@ -596,11 +596,11 @@ private slots:
 
     void framDump() {
         window();
-        m_bench->window->uclHB3130()->setRunDensty(true);
+        m_bench->window->link()->setRunDensty(true);
         run("FramDump");
         QCOMPARE(asked().asked.last().text, LoadMessage(5367));
-        m_bench->window->uclHB3130()->setRunDensty(false);
-        QTRY_COMPARE(m_bench->window->uclHB3130()->Status(), LinkStatus::Done);
+        m_bench->window->link()->setRunDensty(false);
+        QTRY_COMPARE(m_bench->window->link()->Status(), LinkStatus::Done);
         sim().clearCounters();
         asked().answers.enqueue(UiServices::AnswerYes);
         run("FramDump");
@@ -677,7 +677,7 @@ private slots:
                 .match(m_bench->window->lblOption(5)->text())
                 .hasMatch());
         // No data shown (link released): the grid refuses edits.
-        LinkTestAccess::setStatus(*m_bench->window->uclHB3130(), LinkStatus::Idle);
+        LinkTestAccess::setStatus(*m_bench->window->link(), LinkStatus::Idle);
         m_bench->window->ShowInstrument();
         QVERIFY(!g->startEdit(4, 2));
     }

@@ -229,7 +229,7 @@ private slots:
         if (FindConverterPort().matches != 0)
             QSKIP("a USB serial converter is connected to this machine");
         QVERIFY(w.logText().contains(QStringLiteral("No USB Serial Converter found")));
-        QVERIFY(!w.uclHB3130()->SerialComm());
+        QVERIFY(!w.link()->SerialComm());
     }
 
     void lampsAndCommandsAcrossConnect() {
@@ -253,10 +253,10 @@ private slots:
         QVERIFY(w->logText().contains(QStringLiteral("...Connection Successful.")));
 
         // The line goes down: lamp off, instrument commands disabled, record kept.
-        auto* port = qobject_cast<SimPortControl*>(w->uclHB3130()->SerialControl());
+        auto* port = qobject_cast<SimPortControl*>(w->link()->SerialControl());
         QVERIFY(port);
         port->setCableConnected(false);
-        QTRY_VERIFY_WITH_TIMEOUT(!w->uclHB3130()->Connected(), ConnectLimitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->link()->Connected(), ConnectLimitMs);
         QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
         QVERIFY(!w->button(MainButton::Read)->isEnabled());
         QVERIFY(w->vfgOption()->isEnabled());
@@ -283,7 +283,7 @@ private slots:
 
         entry->trigger();
         QVERIFY(!entry->isChecked());
-        QTRY_VERIFY_WITH_TIMEOUT(!w->uclHB3130()->Connected(), ConnectLimitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->link()->Connected(), ConnectLimitMs);
         QTRY_COMPARE(w->shpStatus(1)->fillColor(), QColor(160, 160, 160));
         QVERIFY(!w->button(MainButton::Read)->isEnabled());
 
@@ -296,7 +296,7 @@ private slots:
     void readFillsGridAndIdentity() {
         auto w = makeWindow();
         QVERIFY(connectWindow(*w));
-        auto* port = qobject_cast<SimPortControl*>(w->uclHB3130()->SerialControl());
+        auto* port = qobject_cast<SimPortControl*>(w->link()->SerialControl());
         const SimDeviceState& sim = port->instrument().state();
         w->command_Click(MainButton::Read);
         const clsInstrument& r = appState().Instrument;
@@ -329,7 +329,7 @@ private slots:
     void informationGetAndSave() {
         auto w = makeWindow();
         QVERIFY(connectWindow(*w));
-        auto* port = qobject_cast<SimPortControl*>(w->uclHB3130()->SerialControl());
+        auto* port = qobject_cast<SimPortControl*>(w->link()->SerialControl());
         port->instrument().clearCounters();
         w->txtSuffix()->setText(QStringLiteral("a/b"));
         w->command_Click(MainButton::ReadAndSave);

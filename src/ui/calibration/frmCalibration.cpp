@@ -46,11 +46,18 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     m_vfgCal = new FlexGrid(m_fraCalibration);
     m_vfgCal->setObjectName(QStringLiteral("vfgCal"));
     m_vfgCal->setAccessibleName(LoadMessage(5216));
-    for (int i = 0; i < 4; ++i) {
-        m_cmdCal[i] = new QPushButton(m_fraCalibration);
-        m_cmdCal[i]->setObjectName(QStringLiteral("cmdCal%1").arg(i));
-        connect(m_cmdCal[i], &QPushButton::clicked, this, [this, i] { cmdCal_Click(i); });
-    }
+    // The buttons keep the control names they always had (cmdCal0..3): an automation tool may
+    // know them by these.
+    const auto calButton = [this](QPushButton*& button, const char* name,
+                                  void (frmCalibration::*click)()) {
+        button = new QPushButton(m_fraCalibration);
+        button->setObjectName(QLatin1String(name));
+        connect(button, &QPushButton::clicked, this, click);
+    };
+    calButton(m_cmdZero, "cmdCal0", &frmCalibration::cmdZero_Click);
+    calButton(m_cmdSpan, "cmdCal1", &frmCalibration::cmdSpan_Click);
+    calButton(m_cmdNitrogen, "cmdCal2", &frmCalibration::cmdNitrogen_Click);
+    calButton(m_cmdExit, "cmdCal3", &frmCalibration::cmdExit_Click);
     // Beside Zero and Span; it never becomes the default button, as nothing typed may start it.
     m_cmdBumpTest = new QPushButton(WithMnemonic(LoadMessage(5800), u'B'), m_fraCalibration);
     m_cmdBumpTest->setObjectName(QStringLiteral("cmdBumpTest"));
@@ -76,8 +83,7 @@ frmCalibration::frmCalibration(Host host, QWidget* parent)
     // The adjustments in two rows (Zero, Span, Bump test; the nitrogen step and the way out), so
     // that the window is no wider than the main window at its least.
     auto* buttons = new QGridLayout;
-    const QList<QPushButton*> order{m_cmdCal[0], m_cmdCal[1], m_cmdBumpTest, m_cmdCal[2],
-                                    m_cmdCal[3]};
+    const QList<QPushButton*> order{m_cmdZero, m_cmdSpan, m_cmdBumpTest, m_cmdNitrogen, m_cmdExit};
     for (int k = 0; k < order.size(); ++k)
         buttons->addWidget(order[k], k / 3, k % 3);
     left->addLayout(buttons);
@@ -185,7 +191,7 @@ void frmCalibration::readGasInfo() {
 }
 
 void frmCalibration::enableAdjustments() {
-    for (QPushButton* b : {m_cmdCal[0], m_cmdCal[1], m_cmdCal[2], m_cmdBumpTest})
+    for (QPushButton* b : {m_cmdZero, m_cmdSpan, m_cmdNitrogen, m_cmdBumpTest})
         b->setEnabled(!m_gasInfoMissing);
     m_cmdCertificate->setEnabled(m_lastSpan.has_value());
     m_cmdBumpReport->setEnabled(m_lastBump.has_value());
@@ -500,43 +506,40 @@ void frmCalibration::cmdBumpReport_Click() {
     info(LoadMessage(5812, {QDir::toNativeSeparators(path)}), kProgress);
 }
 
-void frmCalibration::cmdCal_Click(int index) {
-    AppState& s = appState();
-    if (index < 3 && !commitOpenEdit())
-        return;
-    switch (index) {
-    case 0:
+void frmCalibration::cmdZero_Click() {
+    if (commitOpenEdit())
         runAdjustment(ProgressTask::ZeroAdjustment);
-        break;
-    case 1: {
-        m_vfgCal->setCurrentCell(4, ColSelect);
-        const Calibration::SpanRequest request =
-            Calibration::BuildSpanRequest(s.CalibrationRecord, selection());
-        if (request.noSelection) {
-            ui().message(this, LoadMessage(5345), LoadMessage(5346), UiServices::Critical,
-                         UiServices::Ok);
-            return;
-        }
-        if (request.tooLong >= 0) {
-            ui().message(
-                this,
-                LoadMessage(5700, {Calibration::GasLabel(s.CalibrationRecord, request.tooLong)}),
-                LoadMessage(5346), UiServices::Critical, UiServices::Ok);
-            return;
-        }
-        if (recordCanBeKept(5346))
-            runAdjustment(ProgressTask::SpanAdjustment);
-        break;
+}
+
+void frmCalibration::cmdSpan_Click() {
+    if (!commitOpenEdit())
+        return;
+    const AppState& s = appState();
+    m_vfgCal->setCurrentCell(4, ColSelect);
+    const Calibration::SpanRequest request =
+        Calibration::BuildSpanRequest(s.CalibrationRecord, selection());
+    if (request.noSelection) {
+        ui().message(this, LoadMessage(5345), LoadMessage(5346), UiServices::Critical,
+                     UiServices::Ok);
+        return;
     }
-    case 2:
+    if (request.tooLong >= 0) {
+        ui().message(
+            this, LoadMessage(5700, {Calibration::GasLabel(s.CalibrationRecord, request.tooLong)}),
+            LoadMessage(5346), UiServices::Critical, UiServices::Ok);
+        return;
+    }
+    if (recordCanBeKept(5346))
+        runAdjustment(ProgressTask::SpanAdjustment);
+}
+
+void frmCalibration::cmdNitrogen_Click() {
+    if (commitOpenEdit())
         nitrogenStep();
-        break;
-    case 3:
-        exitOrEndNitrogen();
-        break;
-    default:
-        break;
-    }
+}
+
+void frmCalibration::cmdExit_Click() {
+    exitOrEndNitrogen();
 }
 
 frmCalibration::StepGuard::StepGuard(frmCalibration* w) : m_window(w) {
@@ -554,11 +557,10 @@ frmCalibration::StepGuard::~StepGuard() {
 void frmCalibration::showNitrogenState() {
     const bool rangeSet = m_n2.state() == NitrogenCalibration::State::RangeSet;
     // Zero, Span, the nitrogen step and the way out, each with its Alt key.
-    SetCaptionWithMnemonic(m_cmdCal[0], LoadMessage(5218), u'Z');
-    SetCaptionWithMnemonic(m_cmdCal[1], LoadMessage(5219), u'S');
-    SetCaptionWithMnemonic(m_cmdCal[2], LoadMessage(rangeSet ? 5235 : 5234), u'R');
-    SetCaptionWithMnemonic(m_cmdCal[3], LoadMessage(rangeSet ? 5236 : 5220),
-                           rangeSet ? u'E' : u'X');
+    SetCaptionWithMnemonic(m_cmdZero, LoadMessage(5218), u'Z');
+    SetCaptionWithMnemonic(m_cmdSpan, LoadMessage(5219), u'S');
+    SetCaptionWithMnemonic(m_cmdNitrogen, LoadMessage(rangeSet ? 5235 : 5234), u'R');
+    SetCaptionWithMnemonic(m_cmdExit, LoadMessage(rangeSet ? 5236 : 5220), rangeSet ? u'E' : u'X');
 }
 
 void frmCalibration::nitrogenStep() {

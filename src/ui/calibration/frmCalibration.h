@@ -56,7 +56,12 @@ public:
     bool GasInfoMissing() const { return m_gasInfoMissing; }
 
     FlexGrid* vfgCal() const { return m_vfgCal; }
-    QPushButton* cmdCal(int i) const { return m_cmdCal.at(i); }
+    QPushButton* cmdZero() const { return m_cmdZero; }
+    QPushButton* cmdSpan() const { return m_cmdSpan; }
+    // "Set range", then "N2 Cal" while the range is set.
+    QPushButton* cmdNitrogen() const { return m_cmdNitrogen; }
+    // "Exit Calibration", or "N2 Cal END" while the range is set.
+    QPushButton* cmdExit() const { return m_cmdExit; }
     QPushButton* cmdBumpTest() const { return m_cmdBumpTest; }
     QPushButton* cmdCertificate() const { return m_cmdCertificate; }
     QPushButton* cmdBumpReport() const { return m_cmdBumpReport; }
@@ -72,7 +77,10 @@ public:
     void setBumpClock(BumpClock clock) { m_bumpClock = std::move(clock); }
 
 public slots:
-    void cmdCal_Click(int index);
+    void cmdZero_Click();
+    void cmdSpan_Click();
+    void cmdNitrogen_Click();
+    void cmdExit_Click();
     void cmdBumpTest_Click();
     void cmdCertificate_Click();
     void cmdBumpReport_Click();
@@ -124,7 +132,10 @@ private:
     bool m_busy = false;
     QGroupBox* m_fraCalibration;
     FlexGrid* m_vfgCal;
-    std::array<QPushButton*, 4> m_cmdCal{};
+    QPushButton* m_cmdZero;
+    QPushButton* m_cmdSpan;
+    QPushButton* m_cmdNitrogen;
+    QPushButton* m_cmdExit;
     QPushButton* m_cmdBumpTest;
     QPushButton* m_cmdCertificate;
     QPushButton* m_cmdBumpReport;

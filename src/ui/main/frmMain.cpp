@@ -112,9 +112,9 @@ void frmMain::buildControls() {
     connect(m_tmrInter, &QTimer::timeout, this, &frmMain::tmrInter_Timer);
 
     connect(m_session, &InstrumentSession::linkEvent, this, &frmMain::showLinkEvent);
-    connect(m_link, &uclHbif::Densty, this, &frmMain::uclHB3130_Densty);
-    connect(m_link, &uclHbif::DumpMessage, this, &frmMain::uclHB3130_DumpMessage);
-    connect(m_link, &uclHbif::OnDisconnect, this, &frmMain::uclHB3130_OnDisconnect);
+    connect(m_link, &uclHbif::Densty, this, &frmMain::link_Densty);
+    connect(m_link, &uclHbif::DumpMessage, this, &frmMain::link_DumpMessage);
+    connect(m_link, &uclHbif::OnDisconnect, this, &frmMain::link_OnDisconnect);
     connect(m_link, &uclHbif::Beep, this, [] { ui().beep(); });
 }
 
@@ -435,7 +435,7 @@ void frmMain::showLinkEvent(LinkEventKind kind, const QString& text) {
     switch (kind) {
     case LinkEventKind::Connected:
         AddInfo(text, QColor::fromRgb(FlowColor::Connected));
-        uclHB3130_OnConnect();
+        link_OnConnect();
         break;
     case LinkEventKind::Retry:
         AddInfo(text, QColor::fromRgb(FlowColor::Progress));
@@ -463,7 +463,7 @@ void frmMain::showLinkEvent(LinkEventKind kind, const QString& text) {
     }
 }
 
-void frmMain::uclHB3130_OnConnect() {
+void frmMain::link_OnConnect() {
     setLamp(0, LampOn);
     setLamp(1, LampOn);
     RefreshCommands();
@@ -474,19 +474,19 @@ void frmMain::uclHB3130_OnConnect() {
         button(MainButton::Read)->setFocus(Qt::OtherFocusReason);
 }
 
-void frmMain::uclHB3130_Densty(float v0, float v1, float v2, float v3, float v4) {
+void frmMain::link_Densty(float v0, float v1, float v2, float v3, float v4) {
     AppState& s = appState();
     s.LiveReadings = {v0, v1, v2, v3, v4};
     s.LiveReadingsNew = true;
     emit commandRequested(QStringLiteral("LiveReadings"));
 }
 
-void frmMain::uclHB3130_DumpMessage(const QString& text) {
+void frmMain::link_DumpMessage(const QString& text) {
     if (m_upload)
         m_upload->setLabel(text);
 }
 
-void frmMain::uclHB3130_OnDisconnect() {
+void frmMain::link_OnDisconnect() {
     // An adapter pulled out is a port error, not a port that is still there.
     const PortControl* port = m_link->ActivePort();
     const bool adapterGone = port && port->lost();

@@ -40,7 +40,7 @@ public:
     explicit frmMain(const StartupOptions& options, QWidget* parent = nullptr);
     ~frmMain() override;
 
-    uclHbif* uclHB3130() const { return m_link; }
+    uclHbif* link() const { return m_link; }
     InstrumentSession* session() const { return m_session; }
     SettingsGrid* settings() const { return m_settings; }
     MainCommands* commands() const { return m_commands; }
@@ -79,10 +79,10 @@ public:
 public slots:
     // The session's link events as coloured lines of the log pane, lamps and message boxes.
     void showLinkEvent(LinkEventKind kind, const QString& text);
-    void uclHB3130_OnConnect();
-    void uclHB3130_Densty(float v0, float v1, float v2, float v3, float v4);
-    void uclHB3130_DumpMessage(const QString& text);
-    void uclHB3130_OnDisconnect();
+    void link_OnConnect();
+    void link_Densty(float v0, float v1, float v2, float v3, float v4);
+    void link_DumpMessage(const QString& text);
+    void link_OnDisconnect();
     // Every button lands here, and is only routed: the commands are MainCommands'.
     void command_Click(MainButton which);
     void tmrInter_Timer();
