@@ -143,7 +143,12 @@ bool SerialPortControl::isOpen() const {
 qint64 SerialPortControl::write(const QByteArray& bytes) {
     if (!m_port->isOpen())
         return -1;
-    return m_port->write(bytes);
+    const qint64 taken = m_port->write(bytes);
+    // The port only buffers what it is given and writes on a later turn of the event loop; a
+    // request waits for nothing, so it leaves now. Errors still reach the link queued.
+    if (taken > 0)
+        m_port->flush();
+    return taken;
 }
 
 QByteArray SerialPortControl::readAll() {
