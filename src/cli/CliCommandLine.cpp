@@ -23,6 +23,7 @@ enum class Opt : int {
     Retry,
     Settings,
     Json,
+    FleetDb,
     // the commands' own
     Seq,
     Record,
@@ -34,6 +35,8 @@ enum class Opt : int {
     Lot,
     Within,
     Share,
+    DueWithin,
+    JsonSwitch,
 };
 constexpr int GeneralCount = int(Opt::Seq);
 constexpr quint32 bit(Opt o) {
@@ -57,6 +60,7 @@ constexpr OptionRow kOptions[] = {
     {Opt::Retry,       "retry",       "N",                 "Resends per exchange, and attempts to connect: 1 to 1000 (default: configuration file, else 3)."},
     {Opt::Settings,    "settings",    "TEXT",              "Port settings (default \"921600,n,8,1\")."},
     {Opt::Json,        "json",        "FILE|-",            "Also write the instrument record as JSON (read, write, download), or each reading as a line of JSON (live). With \"-\" the JSON goes to standard output and the progress lines to standard error. tq5800-cli(1) describes the keys."},
+    {Opt::FleetDb,     "fleet-db",    "URL",               "The fleet history: a file path or postgresql://user@host:port/dbname (default: TQ5800_FLEET_DB, else the configuration file's \"Fleet DB\", else TQ5800_Fleet.db in the current folder). A password is best left to ~/.pgpass, PGPASSFILE or a service."},
     {Opt::Seq,         "seq",         "FILE",              "Also store the settings as a settings file."},
     {Opt::Record,      "record",      "SUFFIX",            "Also append a setting record to TQ5800_Setting<SUFFIX>.csv."},
     {Opt::Time,        "time",        "YYYY-MM-DDThh:mm:ss", "The time to set, in the years 2000 to 2099 (default: now)."},
@@ -67,6 +71,8 @@ constexpr OptionRow kOptions[] = {
     {Opt::Lot,         "lot",         "LOT",               "The gas cylinder's lot, for the records."},
     {Opt::Within,      "within",      "SECONDS",           "Time a channel has to reach its pass level, 1 to 600 (default 30)."},
     {Opt::Share,       "share",       "PERCENT",           "Pass level as a share of the test gas, 1 to 100 (default: the first alarm level; oxygen: falls to it)."},
+    {Opt::DueWithin,   "due-within",  "DAYS",              "Only instruments due for calibration (or overdue) within DAYS days, 0 to 3650."},
+    {Opt::JsonSwitch,  "json",        nullptr,             "Print JSON instead of lines of text (tq5800-cli(1) describes the keys)."},
 };
 
 struct CommandRow {
@@ -138,6 +144,24 @@ const CommandRow kCommands[] = {
      "the pump runs meanwhile. A channel passes when it reaches its first alarm level (oxygen:\n"
      "falls to it), or --share of the test gas, within --within seconds. The result goes to\n"
      "TQ5800_Calibration.csv and, with --certificate, to a PDF report."},
+    {"fleet list", CliCommand::FleetList, nullptr, nullptr, bit(Opt::DueWithin) | bit(Opt::JsonSwitch),
+     "the instruments of the fleet history and when each is due",
+     "Lists every instrument of the fleet history: serial number, station, user, when it was\n"
+     "last seen and calibrated, and when its next calibration is due (per channel, from its\n"
+     "calibration dates and \"Cal.Interval(Days)\"): overdue, due within 14 days, or ok."},
+    {"fleet history", CliCommand::FleetHistory, "SERIAL", "The instrument's serial number.",
+     bit(Opt::JsonSwitch), "what was done to one instrument",
+     "Prints the events of the instrument with serial number SERIAL, newest first: when, what,\n"
+     "its outcome, who and where, and the settings a write changed."},
+    {"fleet export", CliCommand::FleetExport, "FILE", "The CSV file to write.", 0,
+     "the fleet history into a CSV file",
+     "Writes every event of the fleet history, oldest first, as one line of the CSV file FILE."},
+    {"fleet import", CliCommand::FleetImport, "FILE...",
+     "Setting records (TQ5800_Setting*.csv) and calibration logs (TQ5800_Calibration.csv).", 0,
+     "setting records and calibration logs into the fleet history",
+     "Reads setting records and calibration logs this program wrote into the fleet history.\n"
+     "Every file is checked first: one that cannot be read is refused with its line, and\n"
+     "nothing is imported. An event already there is not added again."},
 };
 // clang-format on
 
@@ -188,9 +212,11 @@ QList<const CommandRow*> family(const QString& first) {
     return out;
 }
 
-void addGeneral(QCommandLineParser& p) {
+// A command with the --json switch has no --json FILE.
+void addGeneral(QCommandLineParser& p, quint32 commandOptions = 0) {
     for (int i = 0; i < GeneralCount; ++i)
-        p.addOption(optionOf(Opt(i)));
+        if (!(Opt(i) == Opt::Json && (commandOptions & bit(Opt::JsonSwitch))))
+            p.addOption(optionOf(Opt(i)));
     p.addOption(HelpOption());
     p.addOption(VersionOption());
 }
@@ -200,7 +226,7 @@ void setUpCommand(QCommandLineParser& p, const CommandRow& c) {
     for (const OptionRow& r : kOptions)
         if (int(r.id) >= GeneralCount && (c.options & bit(r.id)))
             p.addOption(optionOf(r.id));
-    addGeneral(p);
+    addGeneral(p, c.options);
     if (c.argument)
         p.addPositionalArgument(QLatin1String(c.argument), QLatin1String(c.argumentHelp));
 }
@@ -279,11 +305,24 @@ QString takeValues(const Values& v, const CommandRow& c, CliOptions& o) {
     }
     if (given(Opt::Settings) && !PortSettings::parse(o.settings = v.value(Opt::Settings)))
         return QStringLiteral("--settings needs port settings such as \"921600,n,8,1\"");
-    if (given(Opt::Json)) {
+    if (c.options & bit(Opt::JsonSwitch)) {
+        o.fleetJson = v.command.isSet(QStringLiteral("json"));
+        if (v.general.isSet(QStringLiteral("json")))
+            return QStringLiteral("--json of %1 follows the command and takes no file")
+                .arg(QLatin1String(c.words));
+    } else if (given(Opt::Json)) {
         if ((o.json = v.value(Opt::Json)).isEmpty())
             return QStringLiteral("--json needs a file name or \"-\"");
         if (!(c.options & bit(Opt::Json)))
             return QStringLiteral("--json belongs to read, write, download and live");
+    }
+    if (given(Opt::FleetDb) && (o.fleetDb = v.value(Opt::FleetDb)).isEmpty())
+        return QStringLiteral("--fleet-db needs a file path or a postgresql:// URL");
+    if (given(Opt::DueWithin)) {
+        const auto n = wholeNumber(v.value(Opt::DueWithin), 0, 3650);
+        if (!n)
+            return QStringLiteral("--due-within needs days from 0 to 3650");
+        o.dueWithinDays = *n;
     }
     if (int(o.simulate) + int(!o.port.isEmpty()) + int(!o.irda.isEmpty()) > 1)
         return QStringLiteral("choose one of --port, --irda and --simulate");
@@ -359,6 +398,10 @@ QString CliHelpText() {
         "new SerialLog.log there; with \"Serial Log File\" on in the configuration the earlier\n"
         "ones are kept as SerialLog1.log to SerialLog9.log.\n"
         "\n"
+        "The fleet commands work on the fleet history alone and touch no instrument: a file\n"
+        "(default TQ5800_Fleet.db in the current folder) or a PostgreSQL database, chosen with\n"
+        "--fleet-db, TQ5800_FLEET_DB or \"Fleet DB\" in the configuration file.\n"
+        "\n"
         "Exit status: 0 done, 1 the operation failed, 2 usage error or a file refused before\n"
         "the instrument was touched (also: more than one USB serial adapter connected, choose\n"
         "one with --port), 3 no instrument answered (also when it stops answering during a\n"
@@ -409,11 +452,13 @@ CliParse ParseCliArguments(const QStringList& args) {
             p.helpText = familyHelp(first);
             return p;
         }
-        p.error = family(first).isEmpty()
-                      ? QStringLiteral("unknown command %1").arg(first)
-                      : (first == QLatin1String("stations")
-                             ? QStringLiteral("stations needs export FILE or import FILE")
-                             : QStringLiteral("calibrate needs zero, span or bump"));
+        p.error =
+            family(first).isEmpty() ? QStringLiteral("unknown command %1").arg(first)
+            : first == QLatin1String("stations")
+                ? QStringLiteral("stations needs export FILE or import FILE")
+            : first == QLatin1String("fleet")
+                ? QStringLiteral("fleet needs list, history SERIAL, export FILE or import FILE...")
+                : QStringLiteral("calibrate needs zero, span or bump");
         return p;
     }
     o.command = c->command;
@@ -438,17 +483,24 @@ CliParse ParseCliArguments(const QStringList& args) {
         return p;
     }
     const QStringList positional = own.positionalArguments();
+    const QString argument = QLatin1String(c->argument);
     const qsizetype wanted = c->argument ? 1 : 0;
     if (positional.size() < wanted) {
-        p.error = QStringLiteral("%1 needs a file name").arg(o.commandName);
+        p.error = QStringLiteral("%1 needs %2")
+                      .arg(o.commandName, argument == u"SERIAL" ? QStringLiteral("a serial number")
+                                                                : QStringLiteral("a file name"));
         return p;
     }
-    if (positional.size() > wanted) {
+    // "FILE...": one or more.
+    if (positional.size() > wanted && !argument.endsWith(QLatin1String("..."))) {
         p.error = QStringLiteral("unexpected argument %1").arg(positional.at(wanted));
         return p;
     }
     if (wanted)
         o.file = positional.first();
+    o.files = positional;
+    if (o.command == CliCommand::FleetHistory)
+        o.serialNo = o.file;
     p.error = takeValues(Values{general, own, c->options}, *c, o);
     p.ok = p.error.isEmpty();
     return p;

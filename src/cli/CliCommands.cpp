@@ -59,6 +59,11 @@ int CliSession::runCommand() {
     case CliCommand::CalibrateBump:
         return calibrateBump();
     case CliCommand::None:
+    // The fleet commands run before any instrument is reached (CliSession::run).
+    case CliCommand::FleetList:
+    case CliCommand::FleetHistory:
+    case CliCommand::FleetExport:
+    case CliCommand::FleetImport:
         break;
     }
     return CliExit::Usage;

@@ -29,7 +29,17 @@ enum class CliCommand {
     CalibrateZero,
     CalibrateSpan,
     CalibrateBump,
+    FleetList,
+    FleetHistory,
+    FleetExport,
+    FleetImport,
 };
+
+// The commands that work on the fleet history alone, without an instrument.
+inline bool IsFleetCommand(CliCommand c) {
+    return c == CliCommand::FleetList || c == CliCommand::FleetHistory ||
+           c == CliCommand::FleetExport || c == CliCommand::FleetImport;
+}
 
 // The command line, checked. Values not given stay empty; the session fills in the defaults
 // from the configuration file.
@@ -42,7 +52,8 @@ struct CliOptions {
     std::optional<qint16> timeoutTicks; // --timeout in link ticks of 100 ms
     std::optional<qint16> retry;
     QString settings = QStringLiteral("921600,n,8,1");
-    QString json; // file, or "-" for standard output
+    QString json;    // file, or "-" for standard output
+    QString fleetDb; // --fleet-db; empty: TQ5800_FLEET_DB, the configuration, the default file
 
     CliCommand command = CliCommand::None;
     QString commandName;
@@ -57,4 +68,8 @@ struct CliOptions {
     QString cylinderLot;   // calibrate span|bump --lot
     int withinSeconds = 0; // calibrate bump --within (0: the default)
     int sharePercent = 0;  // calibrate bump --share (0: the alarm levels)
+    QString serialNo;      // fleet history SERIAL
+    QStringList files;     // fleet import FILE...
+    std::optional<int> dueWithinDays; // fleet list --due-within
+    bool fleetJson = false;           // fleet list|history --json
 };

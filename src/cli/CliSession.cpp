@@ -3,6 +3,7 @@
 #include "app/CommandLineHelp.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
+#include "cli/CliFleet.h"
 #include "link/CommLog.h"
 #include "link/uclHbif.h"
 #include "ops/InstrumentSession.h"
@@ -76,6 +77,8 @@ int CliSession::run() {
     AppState& s = appState();
     s.StartFolder = QDir::currentPath();
     ReadConfigFile(); // a missing file leaves the defaults
+    if (IsFleetCommand(m_options.command))
+        return RunFleetCommand(m_options);
     if (const int rc = checkBeforeTheInstrument(); rc != CliExit::Done)
         return rc;
     // Files that are read are checked before the instrument is touched.

@@ -37,13 +37,15 @@ struct ChannelDue {
 // From a settings snapshot and today's date.
 QList<ChannelDue> DueDates(const QJsonObject& snapshot, const QDate& today);
 DueStatus WorstDue(const QList<ChannelDue>& channels);
+// A due day's state on `today` (Unknown for an invalid day).
+DueStatus DueStatusOn(const QDate& due, const QDate& today);
 
 // One instrument as the fleet list shows it.
 struct FleetInstrument {
     FleetIdentity identity;
-    QDateTime firstSeen, lastSeen;     // UTC
-    QDateTime lastCalibration;         // UTC; invalid when never calibrated here
-    QList<ChannelDue> due;             // from its latest snapshot
+    QDateTime firstSeen, lastSeen; // UTC
+    QDateTime lastCalibration;     // UTC; invalid when never calibrated here
+    QList<ChannelDue> due;         // from its latest snapshot
     DueStatus status = DueStatus::Unknown;
 };
 
@@ -55,7 +57,8 @@ struct FleetFilter {
 };
 
 // The fleet history: one database, its schema upgraded on open (a database newer than this
-// program is refused), every value bound, never spliced into a statement.
+// program is refused), every value bound, never spliced into a statement. A store is used in
+// the thread that made it (Qt's connections belong to their thread).
 class FleetStore {
 public:
     explicit FleetStore(const FleetLocation& location);
@@ -69,8 +72,9 @@ public:
 
     // Takes the event once: an id already stored is success and changes nothing.
     bool record(const FleetEvent& event, QString* error = nullptr);
-    // Several events in one transaction, all or none (import).
-    bool recordAll(const QList<FleetEvent>& events, QString* error = nullptr);
+    // Several events in one transaction, all or none (import); `added` counts those that were
+    // not there yet.
+    bool recordAll(const QList<FleetEvent>& events, QString* error = nullptr, int* added = nullptr);
 
     QList<FleetInstrument> instruments(const FleetFilter& filter, const QDate& today,
                                        QString* error = nullptr);
@@ -79,7 +83,8 @@ public:
                               QString* error = nullptr);
     std::optional<FleetEvent> event(const QString& id, QString* error = nullptr);
     // Every event, oldest first, for the export.
-    bool forEachEvent(const std::function<bool(const FleetEvent&)>& visit, QString* error = nullptr);
+    bool forEachEvent(const std::function<bool(const FleetEvent&)>& visit,
+                      QString* error = nullptr);
 
 private:
     struct Private;

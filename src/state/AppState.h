@@ -47,6 +47,9 @@ struct AppState {
     qint32 ExecuteCount = 0;
     bool SerialLogEnabled = false;
     QString FactoryRecordSuffix;
+    // Where the fleet history lives ("Fleet DB"): a file path or a postgresql:// URL; empty:
+    // the file in the start folder. Never holds a password once read.
+    QString FleetDb;
     qint16 IrCommNum = 0;
     QString ConverterPortName; // the USB converter's port name where the system has no COM numbers
     QString CommSettings = QStringLiteral("921600,n,8,1");

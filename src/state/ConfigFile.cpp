@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QHash>
 #include <QStringList>
+#include <QUrl>
 #include <QVarLengthArray>
 #include <charconv>
 #include <cmath>
@@ -202,6 +203,11 @@ const QHash<QString, Handler>& handlers() {
          [](AppState& s, const Fields& f) {
              if (auto v = f.text(1))
                  s.FactoryRecordSuffix = *v;
+         }},
+        {QStringLiteral("FLEET DB"),
+         [](AppState& s, const Fields& f) {
+             if (auto v = f.text(1))
+                 s.FleetDb = WithoutPassword(*v);
          }},
         {QStringLiteral("EXECUTE COUNT"),
          [](AppState& s, const Fields& f) {
@@ -502,6 +508,16 @@ private:
 
 } // namespace
 
+QString WithoutPassword(const QString& fleetDb) {
+    if (!fleetDb.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive))
+        return fleetDb;
+    QUrl url(fleetDb, QUrl::TolerantMode);
+    if (url.password().isEmpty())
+        return fleetDb;
+    url.setPassword(QString());
+    return url.toString();
+}
+
 QString ConfigFilePath() {
     return PathInFolder(appState().StartFolder, QString::fromLatin1(ConfigFileName));
 }
@@ -575,6 +591,9 @@ QByteArray ConfigFileText(const AppState& s, const AppDate& now) {
     out << line(QStringLiteral("Timeout"), qint64(s.CommTimeout == 0 ? 3 : s.CommTimeout));
     out << line(QStringLiteral("Delay"), qint64(s.CommDelay == 0 ? 300 : s.CommDelay));
     out << line(QStringLiteral("Retry"), qint64(s.CommRetry == 0 ? 3 : s.CommRetry));
+    // Only when chosen, so that a file written for an earlier version stays as it was.
+    if (!s.FleetDb.isEmpty())
+        out << line(QStringLiteral("Fleet DB"), Quoted{WithoutPassword(s.FleetDb)});
     out << QString();
 
     out << QStringLiteral(";")

@@ -36,6 +36,10 @@ QByteArray ConfigFileText(const AppState& state, const AppDate& now);
 bool WriteConfigFile(const AppState& state, const QString& path, QString* error = nullptr);
 bool WriteConfigFile(QString* error = nullptr); // appState() to ConfigFilePath()
 
+// A fleet database URL as the file keeps it: a PostgreSQL password is taken from libpq's own
+// means (~/.pgpass, PGPASSFILE, a service), never from this file.
+QString WithoutPassword(const QString& fleetDb);
+
 // The stored form of the access password; both double the text's length.
 QString ScramblePassword(const QString& text);
 // The inverse. Throws ConversionError when a pair decodes to no character.
