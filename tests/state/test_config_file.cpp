@@ -337,6 +337,21 @@ private slots:
         QVERIFY(textLines(ConfigFileText(s, when()))[6].contains("Selvane CO.,LTD."));
     }
 
+    // The fleet database's key is written only when chosen, and never with a password; one
+    // that stands in a file is dropped on reading.
+    void fleetDbKeepsNoPassword() {
+        AppState& s = appState();
+        QVERIFY(!ConfigFileText(s, when()).contains("Fleet DB"));
+        s.FleetDb = QStringLiteral("postgresql://shop:s3cret@db:5432/fleet?sslmode=require");
+        const QByteArray bytes = ConfigFileText(s, when());
+        QVERIFY(!bytes.contains("s3cret"));
+        AppState back;
+        readText(back, bytes);
+        QCOMPARE(back.FleetDb, QStringLiteral("postgresql://shop@db:5432/fleet?sslmode=require"));
+        readText(back, "Fleet DB\t'postgresql://u:pw@h/db'\r\n");
+        QCOMPARE(back.FleetDb, QStringLiteral("postgresql://u@h/db"));
+    }
+
     void writeThenReadRestoresTheState() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
