@@ -199,12 +199,7 @@ int exportCsv(FleetStore& store, const CliOptions& o) {
     return CliExit::Done;
 }
 
-int import(FleetStore& store, const CliOptions& o) {
-    const FleetImport files = ReadFleetImportFiles(o.files);
-    if (!files.ok) {
-        printError(files.error);
-        return CliExit::Usage; // refused before anything was stored
-    }
+int import(FleetStore& store, const CliOptions& o, const FleetImport& files) {
     int added = 0;
     QString error;
     if (!store.recordAll(files.events, &error, &added)) {
@@ -227,6 +222,12 @@ int RunFleetCommand(const CliOptions& o) {
         printError(error);
         return CliExit::Usage;
     }
+    // The files are read whole before the database is even opened.
+    FleetImport files;
+    if (o.command == CliCommand::FleetImport && !(files = ReadFleetImportFiles(o.files)).ok) {
+        printError(files.error);
+        return CliExit::Usage;
+    }
     FleetStore store(*location);
     if (!store.open(&error)) {
         printError(error);
@@ -240,7 +241,7 @@ int RunFleetCommand(const CliOptions& o) {
     case CliCommand::FleetExport:
         return exportCsv(store, o);
     case CliCommand::FleetImport:
-        return import(store, o);
+        return import(store, o, files);
     default:
         return CliExit::Usage;
     }
