@@ -24,7 +24,8 @@
 namespace {
 
 constexpr int EventsPerInstrument = 100;
-constexpr int RowsPerInsert = 200; // bound values per statement stay well under the limits
+constexpr int RowsPerInsert = 500; // bound values per statement stay well under the limits
+constexpr int BaseFleet = 1000;    // the targets hold for it; ten times it shows the growth
 constexpr int Repeats = 7;
 const QDate Today(2026, 6, 15);
 
@@ -190,12 +191,13 @@ bool run(const QString& name, const FleetLocation& location, int instruments) {
     std::printf("%s, %d instruments x %d events (%lld events, a whole snapshot per instrument; "
                 "loaded in %.1f s)\n",
                 qPrintable(name), instruments, EventsPerInstrument, qlonglong(events), loadS);
-    std::printf("  fleet list: median %.1f ms (target < 50 ms); due within 14 days %.1f ms; "
+    const bool base = instruments == BaseFleet;
+    std::printf("  fleet list: median %.1f ms%s; due within 14 days %.1f ms; "
                 "one instrument's history %.2f ms\n",
-                median(listMs), median(dueMs), median(historyMs));
-    std::printf("  recording one read with its snapshot: median %.2f ms, worst %.2f ms "
-                "(target < 5 ms)\n",
-                median(recordMs), *std::max_element(recordMs.cbegin(), recordMs.cend()));
+                median(listMs), base ? " (target < 50 ms)" : "", median(dueMs), median(historyMs));
+    std::printf("  recording one read with its snapshot: median %.2f ms, worst %.2f ms%s\n",
+                median(recordMs), *std::max_element(recordMs.cbegin(), recordMs.cend()),
+                base ? " (target < 5 ms)" : "");
     std::printf("  database %.1f MiB: %.0f bytes per event (a snapshot is %lld bytes of JSON)\n",
                 bytes / 1048576.0, double(bytes) / double(events), qlonglong(snapshotBytes));
     std::fflush(stdout);
@@ -203,7 +205,7 @@ bool run(const QString& name, const FleetLocation& location, int instruments) {
 }
 
 bool runAll(const QString& name, const std::function<std::optional<FleetLocation>(int)>& fresh) {
-    for (int instruments : {1000, 10000}) {
+    for (int instruments : {BaseFleet, 10 * BaseFleet}) {
         const auto location = fresh(instruments);
         if (!location || !run(name, *location, instruments))
             return false;
