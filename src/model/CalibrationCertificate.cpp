@@ -5,6 +5,7 @@
 #include "app/ReadingFormat.h"
 #include "model/clsInstrument.h"
 
+#include <QJsonArray>
 #include <QRegularExpression>
 
 namespace {
@@ -18,6 +19,10 @@ Calibration::Readings unknownReadings() {
 }
 
 } // namespace
+
+QJsonValue ReadingToJson(float value) {
+    return IsUnknown(value) ? QJsonValue() : QJsonValue(double(value));
+}
 
 QString RecordReading(float value, int decimals) {
     if (IsUnknown(value))
@@ -122,4 +127,105 @@ QString CertificateFileName(const CalibrationCertificate& c) {
         serial = QStringLiteral("unknown");
     return QStringLiteral("TQ5800_Certificate_%1_%2.pdf")
         .arg(serial, c.when.toString(QStringLiteral("yyyyMMdd_hhmmss")));
+}
+
+namespace {
+
+constexpr std::array<std::pair<SpanResult, const char*>, 4> ResultNames{{
+    {SpanResult::NotSelected, "not-selected"},
+    {SpanResult::Passed, "passed"},
+    {SpanResult::Failed, "failed"},
+    {SpanResult::Unconfirmed, "unconfirmed"},
+}};
+
+// Null stays unknown; anything else that is no number is refused.
+bool readingFromJson(const QJsonValue& value, float* reading) {
+    if (value.isNull() || value.isUndefined()) {
+        *reading = UnknownReading;
+        return true;
+    }
+    if (!value.isDouble())
+        return false;
+    *reading = float(value.toDouble());
+    return true;
+}
+
+} // namespace
+
+QJsonObject CertificateToJson(const CalibrationCertificate& c) {
+    QJsonArray channels;
+    for (const CertificateChannel& ch : c.channels) {
+        QString result;
+        for (const auto& [value, name] : ResultNames)
+            if (value == ch.result)
+                result = QLatin1String(name);
+        channels.append(
+            QJsonObject{{QStringLiteral("fitted"), ch.fitted},
+                        {QStringLiteral("result"), result},
+                        {QStringLiteral("gas"), ch.gas},
+                        {QStringLiteral("unit"), ch.unit},
+                        {QStringLiteral("decimals"), ch.decimals},
+                        {QStringLiteral("concentration"), ReadingToJson(ch.concentration)},
+                        {QStringLiteral("before"), ReadingToJson(ch.before)},
+                        {QStringLiteral("after"), ReadingToJson(ch.after)}});
+    }
+    const InstrumentIdentity& id = c.identity;
+    return QJsonObject{
+        {QStringLiteral("identity"), QJsonObject{{QStringLiteral("serialNo"), id.serialNo},
+                                                 {QStringLiteral("userId"), id.userId},
+                                                 {QStringLiteral("stationId"), id.stationId},
+                                                 {QStringLiteral("specNo"), id.specNo},
+                                                 {QStringLiteral("romNumber"), id.romNumber}}},
+        {QStringLiteral("when"), c.when.toString(Qt::ISODateWithMs)},
+        {QStringLiteral("nextDue"),
+         c.nextDue.isValid() ? QJsonValue(c.nextDue.toString(Qt::ISODate)) : QJsonValue()},
+        {QStringLiteral("operator"), c.operatorName},
+        {QStringLiteral("cylinderLot"), c.cylinderLot},
+        {QStringLiteral("channels"), channels}};
+}
+
+std::optional<CalibrationCertificate> CertificateFromJson(const QJsonObject& o) {
+    CalibrationCertificate c;
+    const QJsonObject id = o.value(QStringLiteral("identity")).toObject();
+    c.identity.serialNo = id.value(QStringLiteral("serialNo")).toString();
+    c.identity.userId = id.value(QStringLiteral("userId")).toString();
+    c.identity.stationId = id.value(QStringLiteral("stationId")).toString();
+    c.identity.specNo = id.value(QStringLiteral("specNo")).toString();
+    c.identity.romNumber = id.value(QStringLiteral("romNumber")).toInt();
+    c.when = QDateTime::fromString(o.value(QStringLiteral("when")).toString(), Qt::ISODateWithMs);
+    if (!c.when.isValid())
+        return std::nullopt;
+    const QJsonValue due = o.value(QStringLiteral("nextDue"));
+    if (!due.isNull() && !due.isUndefined()) {
+        c.nextDue = QDate::fromString(due.toString(), Qt::ISODate);
+        if (!c.nextDue.isValid())
+            return std::nullopt;
+    }
+    c.operatorName = o.value(QStringLiteral("operator")).toString();
+    c.cylinderLot = o.value(QStringLiteral("cylinderLot")).toString();
+    const QJsonArray channels = o.value(QStringLiteral("channels")).toArray();
+    if (channels.size() != Calibration::Channels)
+        return std::nullopt;
+    for (int i = 0; i < Calibration::Channels; ++i) {
+        const QJsonObject j = channels.at(i).toObject();
+        CertificateChannel& ch = c.channels[i];
+        const QString result = j.value(QStringLiteral("result")).toString();
+        bool known = false;
+        for (const auto& [value, name] : ResultNames)
+            if (result == QLatin1String(name)) {
+                ch.result = value;
+                known = true;
+            }
+        if (!known)
+            return std::nullopt;
+        ch.fitted = j.value(QStringLiteral("fitted")).toBool();
+        ch.gas = j.value(QStringLiteral("gas")).toString();
+        ch.unit = j.value(QStringLiteral("unit")).toString();
+        ch.decimals = j.value(QStringLiteral("decimals")).toInt();
+        if (!readingFromJson(j.value(QStringLiteral("concentration")), &ch.concentration) ||
+            !readingFromJson(j.value(QStringLiteral("before")), &ch.before) ||
+            !readingFromJson(j.value(QStringLiteral("after")), &ch.after))
+            return std::nullopt;
+    }
+    return c;
 }

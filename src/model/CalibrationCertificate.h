@@ -4,11 +4,13 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 class clsInstrument;
 
@@ -20,6 +22,8 @@ inline bool IsUnknown(float value) {
 }
 // A reading as records show it: "unknown", "-----" for none, else the reading text.
 QString RecordReading(float value, int decimals);
+// A reading as data: null when unknown, the number otherwise (-101 stays -101).
+QJsonValue ReadingToJson(float value);
 
 // Who the instrument is, as a record states it.
 struct InstrumentIdentity {
@@ -95,3 +99,10 @@ CalibrationCertificate MakeCertificate(const clsInstrument& main, const clsInstr
 
 // "TQ5800_Certificate_<serial>_<yyyyMMdd_hhmmss>.pdf", the serial's unsafe characters as "_".
 QString CertificateFileName(const CalibrationCertificate& certificate);
+
+// The certificate as data, so a stored span can be printed again: readings as numbers, an
+// unknown reading as null, results by name ("passed", "failed", "unconfirmed", "not-selected").
+QJsonObject CertificateToJson(const CalibrationCertificate& certificate);
+// Null when the object is not a certificate this program wrote (no channels, a result or time
+// it cannot read).
+std::optional<CalibrationCertificate> CertificateFromJson(const QJsonObject& object);

@@ -6,11 +6,13 @@
 #include "model/CalibrationLog.h"
 #include "model/CommandSet.h"
 #include "model/clsInstrument.h"
+#include "ops/InstrumentSession.h"
 #include "ops/OperationSequences.h"
 #include "ops/ReadSequences.h"
 #include "ops/WriteSequences.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <cmath>
 #include <memory>
 
@@ -58,6 +60,40 @@ bool readHistoryAfterSpan(uclHbif& link, clsInstrument& main, SpanFacts& facts) 
 void logRecordFailure(const QString& error, const FlowOutput& out) {
     if (!error.isEmpty())
         info(out, 5724, FlowColor::Failure, {error});
+}
+
+// Who did a calibration with which cylinder, for the fleet history.
+void attachAuthor(uclHbif& link, const RecordAuthor& author) {
+    AttachOperationDetail(link, QStringLiteral("operator"), author.operatorName.trimmed());
+    AttachOperationDetail(link, QStringLiteral("cylinderLot"), author.cylinderLot.trimmed());
+}
+
+QString bumpResultName(BumpResult result) {
+    switch (result) {
+    case BumpResult::Passed:
+        return QStringLiteral("passed");
+    case BumpResult::Failed:
+        return QStringLiteral("failed");
+    case BumpResult::Unconfirmed:
+        return QStringLiteral("unconfirmed");
+    case BumpResult::NotTested:
+        break;
+    }
+    return QStringLiteral("not-tested");
+}
+
+QJsonObject bumpTestJson(const BumpTestRecord& record) {
+    QJsonArray channels;
+    for (const BumpChannel& c : record.channels)
+        channels.append(QJsonObject{{QStringLiteral("gas"), c.gas},
+                                    {QStringLiteral("unit"), c.unit},
+                                    {QStringLiteral("result"), bumpResultName(c.result)},
+                                    {QStringLiteral("applied"), ReadingToJson(c.applied)},
+                                    {QStringLiteral("passLevel"), ReadingToJson(c.passLevel)},
+                                    {QStringLiteral("peak"), ReadingToJson(c.peak)},
+                                    {QStringLiteral("secondsToAlarm"), c.secondsToAlarm}});
+    return QJsonObject{{QStringLiteral("passed"), record.passed()},
+                       {QStringLiteral("channels"), channels}};
 }
 
 BumpClock linkClock(uclHbif& link) {
@@ -124,6 +160,11 @@ AdjustmentOutcome ZeroAdjustmentFlow(uclHbif& link, const FlowOutput& out) {
     } else {
         adjustmentFailed(link, out);
     }
+    QJsonArray channels;
+    for (int i = 0; i < Calibration::Channels; ++i)
+        channels.append(QJsonObject{{QStringLiteral("adjusted"), result.status[i]},
+                                    {QStringLiteral("before"), ReadingToJson(result.before[i])}});
+    AttachOperationDetail(link, QStringLiteral("channels"), channels);
     return result;
 }
 
@@ -156,6 +197,8 @@ SpanOutcome SpanAdjustmentFlow(uclHbif& link, clsInstrument& main, const clsInst
     if (!facts.historyRead && result.ok)
         info(out, 5820, FlowColor::Failure);
     result.record = MakeCertificate(main, cal, facts, author.operatorName, author.cylinderLot);
+    attachAuthor(link, author);
+    AttachOperationDetail(link, QStringLiteral("certificate"), CertificateToJson(result.record));
     if (!logPath.isEmpty())
         AppendCalibrationLog(logPath, result.record, &result.logError);
     logRecordFailure(result.logError, out);
@@ -202,6 +245,8 @@ BumpOutcome BumpTestFlow(uclHbif& link, const clsInstrument& main, const clsInst
     result.record =
         test.finish(now, IdentityOf(main), when, author.operatorName, author.cylinderLot);
     link.AddLog(LoadMessage(result.record.passed() ? 5824 : 5825, {AppDate::now().general()}));
+    attachAuthor(link, author);
+    AttachOperationDetail(link, QStringLiteral("bumpTest"), bumpTestJson(result.record));
     if (!logPath.isEmpty())
         AppendCalibrationLog(logPath, result.record, &result.logError);
     logRecordFailure(result.logError, out);
@@ -232,6 +277,7 @@ NitrogenCalibration::RangeResult NitrogenCalibration::SetRange(uclHbif& link, cl
 
 bool NitrogenCalibration::Calibrate(uclHbif& link, const QString& oxygenText) {
     LivePollingPause pause(link);
+    AttachOperationDetail(link, QStringLiteral("oxygen"), oxygenText);
     return OperationSequences(link).zCal(oxygenText);
 }
 

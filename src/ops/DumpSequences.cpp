@@ -8,6 +8,7 @@
 #include "link/uclHbif.h"
 #include "model/CommandSet.h"
 #include "model/Payloads.h"
+#include "ops/InstrumentSession.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -199,8 +200,12 @@ bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
     // The blocks that came whole; after surplus only those followed by a quiet line count.
     const qint64 arrived = (m_outcome.end == Outcome::End::Surplus ? quietFrom : block) - first;
     finishImage(path, first, arrived, complete);
-    if (m_outcome.end == Outcome::End::Complete)
+    if (m_outcome.end == Outcome::End::Complete) {
+        AttachFileWritten(m_link, path);
         return true;
+    }
+    if (!m_outcome.partialPath.isEmpty())
+        AttachFileWritten(m_link, m_outcome.partialPath);
     m_link.release();
     emit m_link.Beep();
     return false;

@@ -8,7 +8,10 @@
 #include "link/uclHbif.h"
 #include "model/clsInstrument.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
+#include <utility>
 
 PortChoice ChoosePort(const PortRequest& request, const QList<PortDescriptor>& ports) {
     PortChoice c;
@@ -162,17 +165,29 @@ void InstrumentSession::onIrDAError(qint16 code) {
         emit linkEvent(LinkEventKind::PortProblem, PortAccessRefusedText(m_irda->portName()));
 }
 
-QString InstrumentSession::serialNo() const {
-    const clsInstrument* record = m_record ? m_record : m_link->Instrument();
-    return record ? record->SerialNo().trimmed() : QString();
+const clsInstrument* InstrumentSession::record() const {
+    return m_record ? m_record : m_link->Instrument();
+}
+
+InstrumentIdentity InstrumentSession::identity() const {
+    const clsInstrument* r = record();
+    return r ? IdentityOf(*r) : InstrumentIdentity{};
+}
+
+QString InstrumentSession::portName() const {
+    const PortControl* port = m_link->ActivePort();
+    if (port && !port->portName().isEmpty())
+        return port->portName();
+    return m_choice.kind == PortChoice::Simulated ? QStringLiteral("simulator") : m_choice.name;
 }
 
 bool InstrumentSession::begin() {
     if (m_running)
         return false;
     m_running = true;
-    m_serialNoBefore = serialNo();
+    m_identityBefore = identity();
     m_cancelsBefore = m_link->CancelCount();
+    m_details = {};
     return true;
 }
 
@@ -183,9 +198,12 @@ void InstrumentSession::end(const QString& operation, bool ok) {
     report.outcome = ok                                         ? OperationOutcome::Done
                      : m_link->CancelCount() != m_cancelsBefore ? OperationOutcome::Cancelled
                                                                 : OperationOutcome::Failed;
-    report.serialNo = serialNo();
-    if (report.serialNo.isEmpty())
-        report.serialNo = m_serialNoBefore;
+    report.identity = identity();
+    if (report.identity.serialNo.isEmpty())
+        report.identity = m_identityBefore;
+    report.serialNo = report.identity.serialNo;
+    report.port = portName();
+    report.details = std::exchange(m_details, {});
     emit operationFinished(report);
 }
 
@@ -208,4 +226,19 @@ SessionOperation::~SessionOperation() {
 bool RunOperation(uclHbif& link, const QString& operation, const std::function<bool()>& body) {
     SessionOperation scope(link, operation);
     return scope.finish(body());
+}
+
+void AttachOperationDetail(uclHbif& link, const QString& key, const QJsonValue& value) {
+    InstrumentSession* session = InstrumentSession::of(link);
+    if (session && session->m_running)
+        session->m_details.insert(key, value);
+}
+
+void AttachFileWritten(uclHbif& link, const QString& path) {
+    AttachOperationDetail(link, QStringLiteral("file"), QDir::toNativeSeparators(path));
+    QFile file(path);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (file.open(QIODevice::ReadOnly) && hash.addData(&file))
+        AttachOperationDetail(link, QStringLiteral("sha256"),
+                              QString::fromLatin1(hash.result().toHex()));
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "link/ConverterLookup.h"
+#include "model/CalibrationCertificate.h"
 
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -48,6 +51,11 @@ struct OperationReport {
     QString operation; // the command line's command words: "read", "calibrate span", ...
     OperationOutcome outcome = OperationOutcome::Failed;
     QString serialNo; // the instrument's identity; empty when it was never read
+    // Who the instrument is (as at the start when the operation cleared the record: a power off).
+    InstrumentIdentity identity;
+    QString port; // the port's name; "simulator" for the simulated instrument
+    // What the operation stated while it ran (AttachOperationDetail), by key.
+    QJsonObject details;
 };
 
 // The operation names both front ends report under.
@@ -86,6 +94,8 @@ public:
     uclHbif& link() const { return *m_link; }
     // The record whose identity the reports carry.
     void setRecord(clsInstrument* record) { m_record = record; }
+    // The record the reports' identity comes from (the link's when none was set).
+    const clsInstrument* record() const;
     void setSimulatedPortFactory(SimulatedPortFactory factory) { m_simulatedPort = factory; }
     // The program keeps listening on the infrared path when no converter is found; the command
     // line stops there.
@@ -114,12 +124,14 @@ signals:
 
 private:
     friend class SessionOperation;
+    friend void AttachOperationDetail(uclHbif& link, const QString& key, const QJsonValue& value);
     bool begin();
     void end(const QString& operation, bool ok);
     void portProblem(const PortControl* port, const QString& name, const QString& why);
     void onDisconnect();
     void onIrDAError(qint16 code);
-    QString serialNo() const;
+    InstrumentIdentity identity() const;
+    QString portName() const;
 
     uclHbif* m_link = nullptr;
     clsInstrument* m_record = nullptr;
@@ -133,8 +145,9 @@ private:
     bool m_logging = false; // the log's failure handler is this session's
     bool m_running = false; // an operation that runs another reports once, as itself
     // At the start of the operation that runs:
-    QString m_serialNoBefore; // a power off clears the record, not the instrument's identity
+    InstrumentIdentity m_identityBefore; // a power off clears the record, not the identity
     quint32 m_cancelsBefore = 0;
+    QJsonObject m_details;
 };
 
 // One operation of the session that owns `link` as a scope, for a body with several ways out:
@@ -156,3 +169,10 @@ private:
 
 // Runs `body` as a SessionOperation.
 bool RunOperation(uclHbif& link, const QString& operation, const std::function<bool()>& body);
+
+// States `value` under `key` in the report of the operation running on `link` (the outer one
+// when operations nest); nothing when no operation of a session runs there.
+void AttachOperationDetail(uclHbif& link, const QString& key, const QJsonValue& value);
+// States the file an operation wrote: its path and its SHA-256 as read back from the disk
+// ("file", "sha256").
+void AttachFileWritten(uclHbif& link, const QString& path);

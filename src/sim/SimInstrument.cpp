@@ -6,6 +6,11 @@ SimInstrument::SimInstrument(const SimOptions& opts, QObject* parent)
     : QObject(parent), m_responder(m_state), m_pacer(this), m_rng(opts.seed) {
     m_state.seed(opts.seed);
     m_pacer.setBaud(opts.baud);
+    for (const auto& [given, held] :
+         {std::pair{&opts.serialNo, &m_state.serialNo},
+          std::pair{&opts.stationId, &m_state.stationId}, std::pair{&opts.userId, &m_state.userId}})
+        if (!given->isEmpty())
+            *held = *given;
     for (int i = 0; i < SimSensors::Channels && i < opts.cylinder.size(); ++i)
         m_state.sensors.cylinder[i] = opts.cylinder[i];
     if (opts.spanGasApplied) {

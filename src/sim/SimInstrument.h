@@ -18,6 +18,8 @@ struct SimOptions {
     QList<float> cylinder{};     // span gas per channel; the device's defaults where not given
     bool spanGasApplied = false; // the span gas flows from the start, readings settled
     bool bumpGas = false;        // the cylinder is on the inlet and flows when the pump goes on
+    // The identity the instrument answers with; the device's own where empty.
+    QByteArray serialNo, stationId, userId;
 };
 
 // The simulated instrument as the PC sees it through a port: bytes in, bytes out.

@@ -9,6 +9,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSocketNotifier>
 
@@ -118,8 +119,31 @@ int main(int argc, char* argv[]) {
         QStringLiteral("report-timing"),
         QStringLiteral("On exit, print how many replies were sent and how much later, on "
                        "average, their last bytes left than the line allows."));
-    parser.addOptions(
-        {pty, baud, faults, seed, cylinder, spanGas, bumpGas, checkImage, timing, help, version});
+    // The identity fields as wide as the instrument keeps them.
+    const struct IdentityOption {
+        QCommandLineOption option;
+        QByteArray SimOptions::*field;
+        int width;
+    } identity[] = {
+        {{QStringLiteral("serial"),
+          QStringLiteral("Answer with this serial number (up to 20 characters)."),
+          QStringLiteral("TEXT")},
+         &SimOptions::serialNo,
+         20},
+        {{QStringLiteral("station"),
+          QStringLiteral("Answer with this station ID (up to 16 characters)."),
+          QStringLiteral("TEXT")},
+         &SimOptions::stationId,
+         16},
+        {{QStringLiteral("user"), QStringLiteral("Answer with this user ID (up to 16 characters)."),
+          QStringLiteral("TEXT")},
+         &SimOptions::userId,
+         16},
+    };
+    parser.addOptions({pty, baud, faults, seed, cylinder, spanGas, bumpGas});
+    for (const IdentityOption& id : identity)
+        parser.addOption(id.option);
+    parser.addOptions({checkImage, timing, help, version});
     if (!parser.parse(app.arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(help))
@@ -157,6 +181,14 @@ int main(int argc, char* argv[]) {
             }
             opts.cylinder.append(c);
         }
+    }
+    for (const IdentityOption& id : identity) {
+        const QString text = parser.value(id.option);
+        // Printable ASCII without the field separator: what the instrument's fields can carry.
+        static const QRegularExpression fieldText(QStringLiteral("^[ -+\\--~]*$"));
+        if (text.size() > id.width || !fieldText.match(text).hasMatch())
+            return usageError(QStringLiteral("bad --%1 value").arg(id.option.names().first()));
+        opts.*id.field = text.toLatin1();
     }
     opts.spanGasApplied = parser.isSet(spanGas);
     opts.bumpGas = parser.isSet(bumpGas);

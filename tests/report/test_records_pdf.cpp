@@ -10,6 +10,8 @@
 
 #include <QFont>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -118,6 +120,52 @@ private slots:
             QVERIFY2(rows.contains(row), qPrintable(row + " not in:\n" + text));
         }
         QVERIFY(text.contains(LoadMessage(5801))); // unknown, said so
+    }
+
+    // A stored span is printed again from its JSON: the same certificate comes back, an
+    // unknown reading still unknown and the system's "none" still -101.
+    void certificateComesBackFromItsJson() {
+        const CalibrationCertificate c = certificate();
+        const QByteArray stored = QJsonDocument(CertificateToJson(c)).toJson();
+        const auto back = CertificateFromJson(QJsonDocument::fromJson(stored).object());
+        QVERIFY(back);
+        QCOMPARE(back->when, c.when);
+        QCOMPARE(back->nextDue, c.nextDue);
+        QCOMPARE(back->identity.programNumber(), QStringLiteral("04426"));
+        QCOMPARE(back->identity.specNo, c.identity.specNo);
+        QCOMPARE(back->cylinderLot, c.cylinderLot);
+        for (int i = 0; i < Calibration::Channels; ++i) {
+            const CertificateChannel &was = c.channels[i], &is = back->channels[i];
+            QCOMPARE(is.result, was.result);
+            QCOMPARE(is.gas, was.gas);
+            QCOMPARE(is.decimals, was.decimals);
+            QCOMPARE(RecordReading(is.concentration, is.decimals),
+                     RecordReading(was.concentration, was.decimals));
+            QCOMPARE(RecordReading(is.before, is.decimals),
+                     RecordReading(was.before, was.decimals));
+            QCOMPARE(RecordReading(is.after, is.decimals), RecordReading(was.after, was.decimals));
+        }
+        QVERIFY(IsUnknown(back->channels[3].after));
+        QCOMPARE(back->channels[2].after, -101.0f);
+    }
+    void certificateJsonNotOursIsRefused_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QJsonValue>("value");
+        QJsonArray channels = CertificateToJson(certificate()).value("channels").toArray();
+        QJsonObject first = channels.at(0).toObject();
+        first.insert("result", "maybe");
+        channels.replace(0, first);
+        QTest::newRow("no time") << "when" << QJsonValue("yesterday");
+        QTest::newRow("channels missing") << "channels" << QJsonValue(QJsonArray{});
+        QTest::newRow("a result not ours") << "channels" << QJsonValue(channels);
+        QTest::newRow("due date unreadable") << "nextDue" << QJsonValue("soon");
+    }
+    void certificateJsonNotOursIsRefused() {
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, value);
+        QJsonObject o = CertificateToJson(certificate());
+        o.insert(key, value);
+        QVERIFY(!CertificateFromJson(o));
     }
 
     void bumpTestReportTextSaysWhatThePageShows_data() {
