@@ -19,7 +19,7 @@ struct SimOptions {
     bool spanGasApplied = false; // the span gas flows from the start, readings settled
     bool bumpGas = false;        // the cylinder is on the inlet and flows when the pump goes on
     // The identity the instrument answers with; the device's own where empty.
-    QByteArray serialNo, stationId, userId;
+    QByteArray serialNo{}, stationId{}, userId{};
 };
 
 // The simulated instrument as the PC sees it through a port: bytes in, bytes out.
