@@ -1,11 +1,13 @@
 // tq5800: the desktop program. Start-up order: single instance, start folder, switches, font,
 // splash, then the password dialog; the main window follows an accepted password.
 #include "app/CommandLineHelp.h"
+#include "app/ConfigFile.h"
 #include "app/MessageTable.h"
 #include "app/ProgramVersion.h"
 #include "state/AppState.h"
 #include "ui/common/FontHelpers.h"
 #include "ui/common/UiServices.h"
+#include "ui/fleet/frmFleet.h"
 #include "ui/main/frmMain.h"
 #include "ui/shell/StartupOptions.h"
 #include "ui/shell/frmOpen.h"
@@ -25,6 +27,30 @@ int usageError(const QString& why) {
     std::fputs(qPrintable(UsageErrorText(QStringLiteral("tq5800"), why, QStringLiteral("tq5800"))),
                stderr);
     return 2;
+}
+
+// Where the program's files are: the start folder, which relative names then mean too.
+void enterStartFolder(const StartupOptions& options) {
+    AppState& s = appState();
+    QString folderError;
+    s.StartFolder = ChooseStartFolder(options, &folderError);
+    if (s.StartFolder.isEmpty()) {
+        std::fprintf(stderr, "tq5800: %s; using the current folder\n", qPrintable(folderError));
+        s.StartFolder = QDir::currentPath();
+    }
+    QDir::setCurrent(s.StartFolder);
+}
+
+// --fleet: the Fleet window alone. It opens no port, so it takes neither the single-instance
+// lock nor the password that guards the instrument, and may run beside the program.
+int runFleetWindow(const StartupOptions& options, QApplication& app) {
+    enterStartFolder(options);
+    // Only read: the configuration file may name the database. The main window writes it.
+    ReadConfigFile();
+    auto* fleet = new frmFleet(FleetUrlOf(options));
+    fleet->setAttribute(Qt::WA_DeleteOnClose);
+    fleet->show();
+    return app.exec();
 }
 
 } // namespace
@@ -61,6 +87,11 @@ int main(int argc, char** argv) {
     QApplication::setFont(WithJapaneseFallback(QApplication::font()));
     InstallQtTranslations(MessageLanguage());
 
+    appState().AppFont = FontSpec{};
+    appState().AppFont.Size = 9.0f;
+    if (options.fleet)
+        return runFleetWindow(options, app);
+
     // The lock lives in the user's runtime folder, which no other user can write to.
     QString lockFolder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (lockFolder.isEmpty())
@@ -80,18 +111,9 @@ int main(int argc, char** argv) {
     }
 
     AppState& s = appState();
-    QString folderError;
-    s.StartFolder = ChooseStartFolder(options, &folderError);
-    if (s.StartFolder.isEmpty()) {
-        std::fprintf(stderr, "tq5800: %s; using the current folder\n", qPrintable(folderError));
-        s.StartFolder = QDir::currentPath();
-    }
-    // Relative names (a data file, a dialog's first folder) then mean the same folder.
-    QDir::setCurrent(s.StartFolder);
+    enterStartFolder(options);
     s.DebugMode = options.debug;
     s.FactoryMode = options.factory;
-    s.AppFont = FontSpec{};
-    s.AppFont.Size = 9.0f;
 
     ui().setBusy(true);
     {

@@ -254,7 +254,7 @@ private slots:
             QVERIFY2(!keys.contains(key), qPrintable(b->text()));
             keys.insert(key);
         }
-        QCOMPARE(keys.size(), 18);
+        QCOMPARE(keys.size(), 19);
     }
 
     // Escape leaves the factory dialog and changes nothing; the calibration window likewise,

@@ -128,6 +128,8 @@ private slots:
                                           << "L&oad local file" << set << 1 << 0;
         QTest::newRow("cmdExportSetting") << "cmdExportSetting"
                                           << "&Store local file" << set << 1 << 1;
+        QTest::newRow("cmdFleet") << "cmdFleet"
+                                  << "Fleet Histor&y" << set << 2 << 0;
         QTest::newRow("cmdExit") << "cmdExit"
                                  << "E&xit" << QString() << -1 << -1;
     }
@@ -156,7 +158,7 @@ private slots:
         QTest::addColumn<QString>("record");
         QTest::addColumn<QStringList>("enabled");
         const QStringList always{"cmdFactorySetting", "cmdImportSetting", "cmdExportSetting",
-                                 "cmdExit"};
+                                 "cmdFleet", "cmdExit"};
         const QStringList online =
             always + QStringList{"cmdDown1",    "cmdDown2",   "cmdDown4",   "cmdDown5",
                                  "cmdFRAMDump", "cmdOption1", "cmdOption3", "cmdOption4",
@@ -193,7 +195,7 @@ private slots:
             QVERIFY2(b->isEnabled() == enabled.contains(b->objectName()),
                      qPrintable(b->objectName()));
         }
-        QCOMPARE(seen, 18);
+        QCOMPARE(seen, 19);
     }
 
     // At the smallest size the window allows, no button is squashed below what its caption

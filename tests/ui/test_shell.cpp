@@ -67,9 +67,14 @@ private slots:
         QVERIFY(o.error.isEmpty() && o.debug && o.factory && o.version);
         QCOMPARE(o.port, QStringLiteral("/dev/x-debug"));
         QCOMPARE(o.irda, QStringLiteral("ir-Seizo"));
+        // The Fleet window alone, on a database named on the command line.
+        o = ParseStartupOptions({"tq5800", "--fleet", "--fleet-db", "/srv/fleet.sqlite"});
+        QVERIFY(o.fleet && o.error.isEmpty() && !o.debug);
+        QCOMPARE(o.fleetDb, QStringLiteral("/srv/fleet.sqlite"));
         // Every option the program takes is in its --help (the manual page is written from it).
-        for (const char* option : {"--port", "--irda", "--simulate-baud", "--xdg-data", "--help",
-                                   "--version", "-DEBUG", "-SEIZO", "TQ5800_LANG", "dialout"})
+        for (const char* option :
+             {"--port", "--irda", "--simulate-baud", "--xdg-data", "--fleet", "--fleet-db",
+              "--help", "--version", "-DEBUG", "-SEIZO", "TQ5800_LANG", "dialout"})
             QVERIFY2(StartupUsageText().contains(QLatin1String(option)), option);
     }
 

@@ -26,6 +26,7 @@ enum class MainButton {
     FramDump,
     LoadSettings,
     StoreSettings,
+    Fleet,
     // below the frames
     Exit,
 };
@@ -87,6 +88,7 @@ inline constexpr std::array<MainButtonRow, MainButtonCount> MainButtons = [] {
         {B::FramDump,        "cmdFRAMDump",       5222,   'M', F::Setting, E::Connected,             S::DebugSwitch},
         {B::LoadSettings,    "cmdImportSetting",  5228,   'O', F::Setting, E::Always,                S::Always},
         {B::StoreSettings,   "cmdExportSetting",  5229,   'S', F::Setting, E::Always,                S::Always},
+        {B::Fleet,           "cmdFleet",          9701,   'Y', F::Setting, E::Always,                S::Always},
         {B::Exit,            "cmdExit",           5007,   'X', F::None,    E::WithFrames,            S::Always},
     }};
 }();

@@ -18,6 +18,7 @@
 #include "ui/common/WindowHelpers.h"
 #include "ui/common/frmUpload.h"
 #include "ui/factory/frmFsDialog.h"
+#include "ui/fleet/frmFleet.h"
 #include "ui/main/MainCommands.h"
 #include "ui/main/SettingsGrid.h"
 #include "ui/shell/AboutBox.h"
@@ -575,6 +576,9 @@ void frmMain::command_Click(MainButton which) {
     case MainButton::StoreSettings:
         m_commands->ExportSetting();
         break;
+    case MainButton::Fleet:
+        showFleetWindow();
+        break;
     case MainButton::Exit:
         close();
         break;
@@ -601,6 +605,18 @@ void frmMain::showFactoryDialog() {
     dialog.setInstrument(&appState().Instrument);
     dialog.exec();
     ShowInstrument();
+}
+
+void frmMain::showFleetWindow() {
+    // One Fleet window: pressed again, it comes to the front.
+    if (QWidget* open = FindForm(QStringLiteral("frmFleet"))) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* fleet = new frmFleet(FleetUrlOf(m_options));
+    fleet->setAttribute(Qt::WA_DeleteOnClose);
+    fleet->show();
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

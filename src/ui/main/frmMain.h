@@ -108,6 +108,8 @@ private:
     void buildCommands();
     // "Detail Settings": the factory dialog on the shared record, then the record redrawn.
     void showFactoryDialog();
+    // The "Fleet" window, on its own: the main window goes on working beside it.
+    void showFleetWindow();
     void loadWindow();
     void setLamp(int index, LampState state);
     void showProgress(const QString& caption, const QString& label = QString());

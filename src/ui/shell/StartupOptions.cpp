@@ -1,6 +1,8 @@
 #include "ui/shell/StartupOptions.h"
 
+#include "app/AppState.h"
 #include "app/CommandLineHelp.h"
+#include "fleet/FleetStore.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -29,6 +31,18 @@ struct ProgramOptions {
         QStringLiteral("Keep the program's files in the per-user data folder "
                        "$XDG_DATA_HOME/tq5800 (~/.local/share/tq5800 by default) instead of the "
                        "current folder; the desktop menu entry starts the program so.")};
+    QCommandLineOption fleet{
+        QStringLiteral("fleet"),
+        QStringLiteral("Only the Fleet window: every instrument the fleet history knows, when "
+                       "each is next due, and what was done to it. No instrument is needed and "
+                       "no port is opened.")};
+    QCommandLineOption fleetDb{
+        QStringLiteral("fleet-db"),
+        QStringLiteral("The fleet history database: a file path, or "
+                       "postgresql://user@host:port/dbname (the password from ~/.pgpass). "
+                       "Default: TQ5800_FLEET_DB, else the configuration file's \"Fleet DB\", "
+                       "else TQ5800_Fleet.db in the program's folder."),
+        QStringLiteral("URL")};
     QCommandLineOption help = HelpOption();
     QCommandLineOption version = VersionOption();
     QCommandLineParser parser;
@@ -38,10 +52,11 @@ struct ProgramOptions {
             QStringLiteral("The TQ-5800 Setup desktop program. After the splash window it asks "
                            "for a password;\nthe factory password is 7261 (letter case does "
                            "not matter)."));
-        parser.addOptions({port, irda, simulate, simulateBaud, xdgData, help, version});
+        parser.addOptions(
+            {port, irda, simulate, simulateBaud, xdgData, fleet, fleetDb, help, version});
     }
     bool takesValue(const QString& name) const {
-        for (const QCommandLineOption* o : {&port, &irda, &simulateBaud})
+        for (const QCommandLineOption* o : {&port, &irda, &simulateBaud, &fleetDb})
             if (o->names().contains(name))
                 return true;
         return false;
@@ -86,6 +101,8 @@ StartupOptions ParseStartupOptions(const QStringList& arguments) {
     o.port = p.value(options.port);
     o.irda = p.value(options.irda);
     o.userDataFolder = p.isSet(options.xdgData);
+    o.fleet = p.isSet(options.fleet);
+    o.fleetDb = p.value(options.fleetDb);
     if (o.error.isEmpty() && p.isSet(options.simulateBaud)) {
         bool ok = false;
         o.simulateBaud = p.value(options.simulateBaud).toInt(&ok);
@@ -137,4 +154,8 @@ QString ChooseStartFolder(const StartupOptions& options, QString* error) {
         return QString();
     }
     return folder;
+}
+
+QString FleetUrlOf(const StartupOptions& options) {
+    return ChooseFleetUrl(options.fleetDb, appState().FleetDb, appState().StartFolder);
 }

@@ -13,6 +13,8 @@ struct StartupOptions {
     QString port;
     QString irda;
     bool userDataFolder = false; // --xdg-data: files in the per-user data folder
+    bool fleet = false;          // --fleet: the Fleet window alone, no instrument
+    QString fleetDb;             // --fleet-db URL
     bool help = false;
     bool version = false;
     QString error; // a usage error, one line; empty when there is none
@@ -30,3 +32,7 @@ QString StartupUsageText();
 // per-user data folder ($XDG_DATA_HOME/tq5800), created when missing. Empty with a reason in
 // `error` when that folder cannot be created.
 QString ChooseStartFolder(const StartupOptions& options, QString* error = nullptr);
+
+// The fleet database this run uses: --fleet-db, else TQ5800_FLEET_DB, else the configuration
+// file's, else the file in the start folder.
+QString FleetUrlOf(const StartupOptions& options);

@@ -1,0 +1,139 @@
+#include "ui/fleet/FleetHistoryData.h"
+
+#include "app/MessageTable.h"
+#include "model/CalibrationCertificate.h"
+#include "ui/fleet/FleetListModel.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <algorithm>
+
+namespace {
+
+QString ValueText(const QJsonValue& value) {
+    switch (value.type()) {
+    case QJsonValue::String:
+        return value.toString();
+    case QJsonValue::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QJsonValue::Double:
+        return QString::number(value.toDouble(), 'g', 15);
+    case QJsonValue::Array:
+        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Object:
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    default:
+        return QString();
+    }
+}
+
+// Every leaf of the record by its path: "Key", "Key[2]", "Key.Inner".
+void Flatten(const QJsonValue& value, const QString& path, QList<QPair<QString, QString>>& out) {
+    if (value.isObject()) {
+        const QJsonObject o = value.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it)
+            Flatten(it.value(), path.isEmpty() ? it.key() : path + u'.' + it.key(), out);
+    } else if (value.isArray()) {
+        const QJsonArray a = value.toArray();
+        for (qsizetype i = 0; i < a.size(); ++i)
+            Flatten(a.at(i), path + QStringLiteral("[%1]").arg(i), out);
+    } else {
+        out.append({path, ValueText(value)});
+    }
+}
+
+// A reading a chart can draw: known, and no instrument state or "none" code.
+bool Drawable(float value) {
+    return !IsUnknown(value) && value > -100.0f;
+}
+
+} // namespace
+
+QList<SettingComparison> CompareSnapshots(const QJsonObject& first, const QJsonObject& second) {
+    QList<QPair<QString, QString>> a, b;
+    Flatten(first, QString(), a);
+    Flatten(second, QString(), b);
+    QList<SettingComparison> out;
+    QList<int> heldBy; // per row: 1 the first snapshot, 2 the second, 3 both
+    QHash<QString, qsizetype> row;
+    auto take = [&](const QList<QPair<QString, QString>>& leaves, int which) {
+        for (const auto& [setting, value] : leaves) {
+            auto it = row.constFind(setting);
+            if (it == row.cend()) {
+                it = row.insert(setting, out.size());
+                out.append({setting, QString(), QString(), false});
+                heldBy.append(0);
+            }
+            (which == 1 ? out[*it].first : out[*it].second) = value;
+            heldBy[*it] |= which;
+        }
+    };
+    take(a, 1);
+    take(b, 2);
+    // A setting only one snapshot holds is a change even when its value is empty.
+    for (qsizetype i = 0; i < out.size(); ++i)
+        out[i].changed = heldBy.at(i) != 3 || out.at(i).first != out.at(i).second;
+    return out;
+}
+
+QString ChangesText(const QJsonArray& changes) {
+    QStringList parts;
+    for (const QJsonValue& v : changes) {
+        const QJsonObject c = v.toObject();
+        parts << QStringLiteral("%1: %2 -> %3")
+                     .arg(c.value(QStringLiteral("setting")).toString(),
+                          ValueText(c.value(QStringLiteral("before"))),
+                          ValueText(c.value(QStringLiteral("after"))));
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+QString OutcomeText(FleetOutcome outcome) {
+    switch (outcome) {
+    case FleetOutcome::Done:
+        return LoadMessage(9745);
+    case FleetOutcome::Failed:
+        return LoadMessage(9746);
+    case FleetOutcome::Cancelled:
+        break;
+    }
+    return LoadMessage(9747);
+}
+
+QString EventTitle(const FleetEvent& event) {
+    return LocalTimeText(event.when) + u' ' + event.kind;
+}
+
+std::optional<CalibrationCertificate> StoredCertificate(const FleetEvent& event) {
+    const QJsonValue stored = event.details.value(QStringLiteral("certificate"));
+    if (!stored.isObject())
+        return std::nullopt;
+    return CertificateFromJson(stored.toObject());
+}
+
+std::array<ChannelSpans, Calibration::Channels> SpanReadings(const QList<FleetEvent>& history) {
+    QList<const FleetEvent*> byTime;
+    for (const FleetEvent& e : history)
+        byTime << &e;
+    std::stable_sort(byTime.begin(), byTime.end(),
+                     [](const FleetEvent* x, const FleetEvent* y) { return x->when < y->when; });
+    std::array<ChannelSpans, Calibration::Channels> out;
+    for (const FleetEvent* e : byTime) {
+        const std::optional<CalibrationCertificate> certificate = StoredCertificate(*e);
+        if (!certificate)
+            continue;
+        for (int i = 0; i < Calibration::Channels; ++i) {
+            const CertificateChannel& c = certificate->channels[std::size_t(i)];
+            if (!c.fitted || !c.selected())
+                continue;
+            if (!c.gas.isEmpty()) {
+                out[std::size_t(i)].gas = c.gas;
+                out[std::size_t(i)].unit = c.unit;
+            }
+            if (Drawable(c.before) && Drawable(c.after))
+                out[std::size_t(i)].readings.append({e->when, c.before, c.after});
+        }
+    }
+    return out;
+}
