@@ -38,6 +38,8 @@ bool FillFleet(FleetStore& store) {
         const QString serial = QStringLiteral("TQ58-%1").arg(2401 + n * 7, 6, 10, QChar(u'0'));
         const QString station = stations.at(n % stations.size());
         const QString user = users.at(n % users.size());
+        if (n == 0)
+            continue; // the instrument with a history below
         const QDateTime calibrated = now.addDays(-ages.at(n));
         FleetEvent read = Event(serial, station, user, QStringLiteral("read"), now.addDays(-n));
         read.snapshot = Snapshot(calibrated, 180, user);

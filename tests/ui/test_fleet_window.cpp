@@ -6,9 +6,11 @@
 #include "app/MessageTable.h"
 #include "fleet/FleetStore.h"
 #include "support/FleetSupport.h"
+#include "support/MainWindowBench.h"
 #include "support/PdfText.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"
+#include "ui/common/WindowHelpers.h"
 #include "ui/fleet/FleetListModel.h"
 #include "ui/fleet/FleetSpanChart.h"
 #include "ui/fleet/frmFleet.h"
@@ -271,6 +273,27 @@ private slots:
         w->vfgHistory()->setFocus();
         QTest::keyClick(w->vfgHistory(), Qt::Key_X);
         QVERIFY(!w->vfgHistory()->isEditing());
+    }
+
+    // The main window's Fleet History opens the window on the database configured, without an
+    // instrument; pressed again, the same window comes forward.
+    void openedFromTheMainWindow() {
+        m_ui.reset(); // the bench brings its own
+        windowtest::MainWindowBench bench;
+        frmMain& main = bench.open();
+        appState().FleetDb = m_db;
+        QVERIFY(main.button(MainButton::Fleet)->isEnabled());
+        main.button(MainButton::Fleet)->click();
+        auto* fleet = qobject_cast<frmFleet*>(FindForm(QStringLiteral("frmFleet")));
+        QVERIFY(fleet);
+        QVERIFY(fleet->isLoaded());
+        QCOMPARE(fleet->lstFleet()->model()->rowCount(), 3);
+        main.button(MainButton::Fleet)->click();
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QCOMPARE(std::count_if(windows.cbegin(), windows.cend(),
+                               [](QWidget* w) { return qobject_cast<frmFleet*>(w) != nullptr; }),
+                 1);
+        fleet->close();
     }
 
     // A file that is no database is said in the window; nothing is listed.
