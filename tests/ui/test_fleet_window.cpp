@@ -241,6 +241,11 @@ private slots:
         const QString text = pdftext::extract(pdf);
         for (const char* expected : {"SN-OVER", "K. Tanaka", "LOT 4471-B", "41.5", "50.5"})
             QVERIFY2(text.contains(QLatin1String(expected)), expected);
+        // A folder that is not there: said in a box, never reported as written.
+        m_ui->services.fileNames.enqueue(m_dir.filePath(QStringLiteral("gone/again.pdf")));
+        w->cmdReprint()->click();
+        QCOMPARE(m_ui->services.asked.last().icon, UiServices::Critical);
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("gone/again.pdf"))));
     }
 
     // Typed with real keys: capitals and Shift in the search field, Tab out of every grid.
@@ -269,10 +274,12 @@ private slots:
                          next->isAncestorOf(QApplication::focusWidget()),
                      qPrintable(grid->objectName()));
         }
-        // Typing on a grid edits nothing.
+        // Typing on a grid edits nothing; Escape closes the window.
         w->vfgHistory()->setFocus();
         QTest::keyClick(w->vfgHistory(), Qt::Key_X);
         QVERIFY(!w->vfgHistory()->isEditing());
+        QTest::keyClick(w->vfgHistory(), Qt::Key_Escape);
+        QVERIFY(!w->isVisible());
     }
 
     // The main window's Fleet History opens the window on the database configured, without an

@@ -55,6 +55,10 @@ public:
     bool selectInstrument(const QString& serialNo);
     void cmdReprint_Click();
 
+protected:
+    // Escape closes the window, as it leaves the program's dialogs.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void buildControls();
     void buildLayout();
