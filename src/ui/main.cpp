@@ -1,10 +1,10 @@
 // tq5800: the desktop program. Start-up order: single instance, start folder, switches, font,
 // splash, then the password dialog; the main window follows an accepted password.
 #include "app/CommandLineHelp.h"
-#include "app/ConfigFile.h"
 #include "app/MessageTable.h"
 #include "app/ProgramVersion.h"
 #include "state/AppState.h"
+#include "state/ConfigFile.h"
 #include "ui/common/FontHelpers.h"
 #include "ui/common/UiServices.h"
 #include "ui/fleet/frmFleet.h"

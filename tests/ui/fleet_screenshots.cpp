@@ -2,9 +2,9 @@
 // fleet of twelve instruments at four stations, some overdue, some due soon, one with a year of
 // history (reads, writes, spans with a sensor losing sensitivity) chosen, and each of the
 // three detail pages.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "fleet/FleetStore.h"
+#include "state/AppState.h"
 #include "support/FleetSupport.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/fleet/frmFleet.h"

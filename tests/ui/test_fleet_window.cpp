@@ -2,9 +2,9 @@
 // fills it: the list's status texts and colours, its sorting and filters, an instrument's
 // history, two snapshots compared, the span chart, a certificate printed again, the keyboard,
 // and a database that cannot be opened.
-#include "app/AppState.h"
 #include "app/MessageTable.h"
 #include "fleet/FleetStore.h"
+#include "state/AppState.h"
 #include "support/FleetSupport.h"
 #include "support/MainWindowBench.h"
 #include "support/PdfText.h"

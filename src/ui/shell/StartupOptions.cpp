@@ -1,8 +1,8 @@
 #include "ui/shell/StartupOptions.h"
 
-#include "app/AppState.h"
 #include "app/CommandLineHelp.h"
 #include "fleet/FleetStore.h"
+#include "state/AppState.h"
 
 #include <QCommandLineParser>
 #include <QDir>
