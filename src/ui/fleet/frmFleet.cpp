@@ -314,8 +314,7 @@ void frmFleet::instrumentChosen() {
         fillDue(instrument);
         QString error;
         m_history = m_store->history(m_serial, true, &error);
-        if (!error.isEmpty())
-            showMessage(error);
+        showMessage(error); // cleared again once a history reads well
     } else {
         ResetRows(m_vfgDue, 0);
     }

@@ -614,7 +614,8 @@ void frmMain::showFleetWindow() {
         open->activateWindow();
         return;
     }
-    auto* fleet = new frmFleet(FleetUrlOf(m_options));
+    // A window of its own, beside this one, and closed with it.
+    auto* fleet = new frmFleet(FleetUrlOf(m_options), this);
     fleet->setAttribute(Qt::WA_DeleteOnClose);
     fleet->show();
 }

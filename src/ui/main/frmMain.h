@@ -108,7 +108,7 @@ private:
     void buildCommands();
     // "Detail Settings": the factory dialog on the shared record, then the record redrawn.
     void showFactoryDialog();
-    // The "Fleet" window, on its own: the main window goes on working beside it.
+    // The "Fleet" window beside this one: the main window goes on working.
     void showFleetWindow();
     void loadWindow();
     void setLamp(int index, LampState state);
