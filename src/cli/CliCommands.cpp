@@ -131,6 +131,9 @@ int CliSession::write() {
     // values, identity) are the instrument's own, as after "Instrument Information".
     if (!ReadInstrumentFlow(*m_link, *m_record, output(), [this] { ApplyLockedGases(*m_record); }))
         return CliExit::Failed;
+    // What the instrument held before, so that the history knows what this write changed.
+    AttachOperationDetail(*m_link, QStringLiteral("settingsBefore"), m_record->ToJson());
+    AttachFile(*m_link, m_options.file);
 
     const SettingsReadResult loaded = ImportSettingsFile(*m_record, m_options.file);
     if (settingsFileRefused(loaded))
@@ -314,6 +317,7 @@ int CliSession::stationsExport() {
 int CliSession::stationsImport() {
     // A fresh record: only the file's entries are flagged, so only they are written.
     m_record->ClearChangeFlags();
+    AttachFile(*m_link, m_options.file);
     for (qsizetype k = 0; k < m_stations.size(); ++k)
         m_record->setStationList(int(k), m_stations.at(k));
     if (!WriteSequences(*m_link).SetInstrument(m_record))

@@ -4,6 +4,7 @@
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "cli/CliFleet.h"
+#include "fleet/FleetStore.h"
 #include "link/CommLog.h"
 #include "link/uclHbif.h"
 #include "ops/InstrumentSession.h"
@@ -20,6 +21,9 @@
 #include <cstdio>
 
 namespace {
+
+// How long a run waits at its end for its events to reach the fleet database.
+constexpr int FleetFlushMs = 5000;
 
 // The log pane's texts end in a line break of their own ("~c"); a terminal line needs none.
 QString terminalLine(QString text) {
@@ -105,6 +109,8 @@ int CliSession::run() {
         }
         return rc == CliExit::Done;
     });
+    // The history waits in the spool for a later run when the database is away.
+    m_recorder->flush(FleetFlushMs);
     if (rc == CliExit::Failed)
         printError(m_failureLine.isEmpty()
                        ? QStringLiteral("tq5800-cli: %1 failed").arg(m_options.commandName)
@@ -150,6 +156,11 @@ int CliSession::setUp() {
     link.setInstrument(m_record);
     m_session->setRecord(m_record);
     m_session->setSimulatedPortFactory(m_simulatedPort);
+    m_recorder = std::make_unique<FleetRecorder>(
+        ChooseFleetUrl(m_options.fleetDb, s.FleetDb, s.StartFolder), s.StartFolder);
+    m_recorder->attach(*m_session);
+    connect(m_recorder.get(), &FleetRecorder::notice, this,
+            [this](const QString& text) { printError(QStringLiteral("tq5800-cli: ") + text); });
     connect(m_session.get(), &InstrumentSession::linkEvent, this, &CliSession::showLinkEvent);
     connect(m_session.get(), &InstrumentSession::operationFinished, this,
             &CliSession::operationFinished);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "fleet/FleetRecorder.h"
 #include "link/LinkState.h"
 #include "model/CalibrationRules.h"
 #include "ops/InstrumentFlows.h"
@@ -90,6 +91,7 @@ private:
     CliOptions m_options;
     // Every command runs as one operation of the session.
     std::unique_ptr<InstrumentSession> m_session;
+    std::unique_ptr<FleetRecorder> m_recorder;
     InstrumentSession::SimulatedPortFactory m_simulatedPort;
     uclHbif* m_link = nullptr; // the session's
 

@@ -4,8 +4,10 @@
 
 #include <QObject>
 #include <QString>
+#include <memory>
 
 class InstrumentSession;
+struct OperationReport;
 
 // Keeps the fleet history of one program run: every operation the session finishes becomes an
 // event. Recording happens after the operation and never holds up the window or fails a
@@ -31,4 +33,14 @@ signals:
     // The database could not be reached and events wait in the spool, or it is back: a line
     // for the log pane or standard error. Never holds a password.
     void notice(const QString& text);
+
+private:
+    void recordOperation(const InstrumentSession& session, const OperationReport& report);
+    struct Private;
+    std::unique_ptr<Private> d;
 };
+
+// The event of one finished operation: identity, operator (the calibration's, else the login
+// name), bench, and for a read or a write that went through the settings after it; a write
+// that stated the settings it started from ("settingsBefore") gets the settings it changed.
+FleetEvent EventOfOperation(const OperationReport& report, const QJsonObject& settingsAfter);

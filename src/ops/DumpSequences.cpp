@@ -201,11 +201,11 @@ bool DumpSequences::GetBinDump(const QString& path, int first, int last) {
     const qint64 arrived = (m_outcome.end == Outcome::End::Surplus ? quietFrom : block) - first;
     finishImage(path, first, arrived, complete);
     if (m_outcome.end == Outcome::End::Complete) {
-        AttachFileWritten(m_link, path);
+        AttachFile(m_link, path);
         return true;
     }
     if (!m_outcome.partialPath.isEmpty())
-        AttachFileWritten(m_link, m_outcome.partialPath);
+        AttachFile(m_link, m_outcome.partialPath);
     m_link.release();
     emit m_link.Beep();
     return false;

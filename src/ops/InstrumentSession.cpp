@@ -234,7 +234,7 @@ void AttachOperationDetail(uclHbif& link, const QString& key, const QJsonValue& 
         session->m_details.insert(key, value);
 }
 
-void AttachFileWritten(uclHbif& link, const QString& path) {
+void AttachFile(uclHbif& link, const QString& path) {
     AttachOperationDetail(link, QStringLiteral("file"), QDir::toNativeSeparators(path));
     QFile file(path);
     QCryptographicHash hash(QCryptographicHash::Sha256);

@@ -73,7 +73,11 @@ inline const QString Read = QStringLiteral("read"), Write = QStringLiteral("writ
                      CalibrateSpan = QStringLiteral("calibrate span"),
                      CalibrateBump = QStringLiteral("calibrate bump"),
                      Nitrogen = QStringLiteral("calibrate nitrogen"),
-                     Compensation = QStringLiteral("compensation");
+                     Compensation = QStringLiteral("compensation"),
+                     // Files, not the instrument; recorded with the instrument they belong to.
+    SettingsLoad = QStringLiteral("settings load"),
+                     SettingsStore = QStringLiteral("settings store"),
+                     StationsImport = QStringLiteral("stations import");
 } // namespace Operation
 
 // One instrument as the program or the command line reaches it: the link and its ports, opened
@@ -173,6 +177,6 @@ bool RunOperation(uclHbif& link, const QString& operation, const std::function<b
 // States `value` under `key` in the report of the operation running on `link` (the outer one
 // when operations nest); nothing when no operation of a session runs there.
 void AttachOperationDetail(uclHbif& link, const QString& key, const QJsonValue& value);
-// States the file an operation wrote: its path and its SHA-256 as read back from the disk
-// ("file", "sha256").
-void AttachFileWritten(uclHbif& link, const QString& path);
+// States the file an operation wrote or read: its path and its SHA-256 as the disk holds it
+// ("file", "sha256"; no checksum when it cannot be read).
+void AttachFile(uclHbif& link, const QString& path);

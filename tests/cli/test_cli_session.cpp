@@ -7,6 +7,7 @@
 #include "ops/InstrumentSession.h"
 #include "state/AppState.h"
 
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -71,24 +72,27 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("faults");
         QTest::addColumn<OperationOutcome>("outcome");
+        QTest::addColumn<QString>("detail"); // what the report states besides, or empty
         const auto row = [](const char* words, CliCommand command, const char* file = "",
                             const char* faults = "",
-                            OperationOutcome outcome = OperationOutcome::Done) {
+                            OperationOutcome outcome = OperationOutcome::Done,
+                            const char* detail = "") {
             const QString tag = *faults ? QStringLiteral("%1, silent").arg(words) : words;
-            QTest::newRow(qPrintable(tag))
-                << command << QString(words) << QString(file) << QString(faults) << outcome;
+            QTest::newRow(qPrintable(tag)) << command << QString(words) << QString(file)
+                                           << QString(faults) << outcome << QString(detail);
         };
+        const auto Done = OperationOutcome::Done;
         row("read", CliCommand::Read);
-        row("write", CliCommand::Write, "a.seq");
+        row("write", CliCommand::Write, "a.seq", "", Done, "settingsBefore");
         row("set-clock", CliCommand::SetClock);
-        row("download", CliCommand::Download, "TQ5800.DAT");
-        row("fram-dump", CliCommand::FramDump, "DumpEF.dat");
+        row("download", CliCommand::Download, "TQ5800.DAT", "", Done, "sha256");
+        row("fram-dump", CliCommand::FramDump, "DumpEF.dat", "", Done, "sha256");
         row("live", CliCommand::Live);
         // The three maintenance commands are one flow: one of them (each waits 15 s).
         row("clear-logger", CliCommand::ClearLogger);
         row("check-data", CliCommand::CheckData);
         row("stations export", CliCommand::StationsExport, "Station.csv");
-        row("calibrate zero", CliCommand::CalibrateZero);
+        row("calibrate zero", CliCommand::CalibrateZero, "", "", Done, "channels");
         row("power-off", CliCommand::PowerOff);
         // The instrument answers the connect sequence and then falls silent.
         row("read", CliCommand::Read, "", "silent=3", OperationOutcome::Failed);
@@ -102,6 +106,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, faults);
         QFETCH(OperationOutcome, outcome);
+        QFETCH(QString, detail);
         CliOptions options;
         options.simulate = true;
         options.command = command;
@@ -138,6 +143,11 @@ private slots:
         // The simulated instrument's serial number, even after a power off cleared the record.
         if (outcome == OperationOutcome::Done)
             QVERIFY2(!reports[0].serialNo.isEmpty(), qPrintable(words));
+        QCOMPARE(reports[0].identity.serialNo, reports[0].serialNo);
+        QCOMPARE(reports[0].port, QStringLiteral("simulator"));
+        if (!detail.isEmpty())
+            QVERIFY2(reports[0].details.contains(detail),
+                     qPrintable(QJsonDocument(reports[0].details).toJson()));
     }
 
 private:

@@ -3,6 +3,7 @@
 #include "app/MessageTable.h"
 #include "model/StationFile.h"
 #include "model/clsInstrument.h"
+#include "ops/InstrumentSession.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/UiServices.h"
 #include "ui/common/WindowHelpers.h"
@@ -171,7 +172,16 @@ void FsStationTab::cmdStationImport_Click() {
         ui().openFileName(this, QString(), FiltersFromPipeList(FileFilters), CsvFilter);
     if (path.isEmpty())
         return;
-    const StationFile::ReadResult read = StationFile::Read(path);
+    StationFile::ReadResult read;
+    const auto importFile = [&] {
+        read = StationFile::Read(path);
+        AttachFile(*m_link, path);
+        return read.ok;
+    };
+    if (m_link)
+        RunOperation(*m_link, Operation::StationsImport, importFile);
+    else
+        importFile();
     if (!read.ok) {
         // A refused file changes nothing.
         ui().inform(this, StationFile::RefusalText(read, QFileInfo(path).fileName()),

@@ -28,6 +28,8 @@ public:
     void setCaptions();
     // Fill from the working record; the record is also where an import marks its entries.
     void Fill(clsInstrument& work);
+    // The link whose session records an import (none: not recorded).
+    void setLink(uclHbif* link) { m_link = link; }
     // True when no identifier is marked invalid.
     bool Check() const;
     // Writes each identifier that differs into the working record.
@@ -50,4 +52,5 @@ private:
     QPushButton* m_cmdStationExport = nullptr;
     QPushButton* m_cmdStationImport = nullptr;
     clsInstrument* m_work = nullptr;
+    uclHbif* m_link = nullptr;
 };

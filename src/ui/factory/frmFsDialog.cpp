@@ -92,6 +92,7 @@ void frmFsDialog::FirstActivate() {
     StartWorkRecord(*m_instrument, m_work);
     buildParameterGrid();
     m_station->Fill(m_work);
+    m_station->setLink(m_link);
     m_gasTable->Fill(m_work);
     m_compensation->Fill(m_link, m_instrument);
 }

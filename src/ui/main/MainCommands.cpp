@@ -90,8 +90,12 @@ bool MainCommands::Update(UpdateKind kind) {
     }
     m_host.setBusy(true);
     UpdateResult result;
-    RunOperation(link(), kind == UpdateKind::Settings ? Operation::Write : Operation::WriteIdentity,
-                 [&] { return (result = UpdateFlow(link(), r, kind, output())).written; });
+    RunOperation(
+        link(), kind == UpdateKind::Settings ? Operation::Write : Operation::WriteIdentity, [&] {
+            // What the instrument held before, so that the history knows what changed.
+            AttachOperationDetail(link(), QStringLiteral("settingsBefore"), m_baseline.ToJson());
+            return (result = UpdateFlow(link(), r, kind, output())).written;
+        });
     m_host.setBusy(false);
     if (result.written)
         rememberBaseline();

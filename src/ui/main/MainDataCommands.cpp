@@ -150,7 +150,12 @@ bool MainCommands::ExportSetting() {
         return false;
     }
     QString error;
-    if (!WriteSettingsFile(record(), path, &error)) {
+    const bool stored = RunOperation(link(), Operation::SettingsStore, [&] {
+        const bool ok = WriteSettingsFile(record(), path, &error);
+        AttachFile(link(), path);
+        return ok;
+    });
+    if (!stored) {
         ui().message(m_host.window, LoadMessage(9416, {QDir::toNativeSeparators(path), error}),
                      m_host.window->windowTitle(), UiServices::Critical, UiServices::Ok);
         return false;
@@ -165,7 +170,12 @@ bool MainCommands::ImportSetting() {
         return false;
     m_host.setBusy(true);
     clsInstrument& r = record();
-    const SettingsReadResult result = ImportSettingsFile(r, path);
+    SettingsReadResult result;
+    RunOperation(link(), Operation::SettingsLoad, [&] {
+        result = ImportSettingsFile(r, path);
+        AttachFile(link(), path);
+        return result.ok;
+    });
     if (!result.ok) {
         // Nothing of the file was taken; one message says where and why it was refused.
         m_host.setBusy(false);

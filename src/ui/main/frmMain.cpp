@@ -3,6 +3,8 @@
 #include "app/AppDate.h"
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
+#include "fleet/FleetRecorder.h"
+#include "fleet/FleetStore.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "ops/InstrumentFlows.h"
@@ -58,6 +60,13 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
     InstallAboutBox(this);
     installSimulatorActions();
     loadWindow();
+    // Every operation goes into the fleet history; the configuration names where it lives.
+    const AppState& s = appState();
+    m_recorder = new FleetRecorder(ChooseFleetUrl(options.fleetDb, s.FleetDb, s.StartFolder),
+                                   s.StartFolder, this);
+    m_recorder->attach(*m_session);
+    connect(m_recorder, &FleetRecorder::notice, this,
+            [this](const QString& text) { AddInfo(text, QColor::fromRgb(FlowColor::Instrument)); });
 }
 
 frmMain::~frmMain() {

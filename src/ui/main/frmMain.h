@@ -10,6 +10,7 @@
 #include <array>
 #include <map>
 
+class FleetRecorder;
 class FlexGrid;
 class InstrumentSession;
 class MainCommands;
@@ -44,6 +45,7 @@ public:
     InstrumentSession* session() const { return m_session; }
     SettingsGrid* settings() const { return m_settings; }
     MainCommands* commands() const { return m_commands; }
+    FleetRecorder* fleetRecorder() const { return m_recorder; }
 
     void AddInfo(const QString& text, const QColor& color);
     QString logText() const;
@@ -124,6 +126,7 @@ private:
     uclHbif* m_link = nullptr; // the session's
     SettingsGrid* m_settings = nullptr;
     MainCommands* m_commands = nullptr;
+    FleetRecorder* m_recorder = nullptr;
     SimInstrument* m_simInstrument = nullptr;
     bool m_busy = false;
     QString m_checkFilePath;
