@@ -6,6 +6,7 @@
 #include "model/SettingRecord.h"
 #include "model/clsInstrument.h"
 #include "ops/DumpSequences.h"
+#include "ops/InstrumentSession.h"
 #include "ops/OperationSequences.h"
 #include "ops/WriteSequences.h"
 #include "state/RecordFiles.h"
@@ -179,6 +180,7 @@ bool FramDumpFlow(uclHbif& link, const QString& path, const FlowOutput& out) {
     const bool ok = dumps.GetRomDump2(path);
     const QString elapsed = FormatElapsed(start.secsTo(QDateTime::currentDateTime()));
     if (ok) {
+        AttachFile(link, path);
         link.AddLog(LoadMessage(5570, {nowText(), elapsed}));
         info(out, 5464, FlowColor::Dump, {QString()});
         return true;

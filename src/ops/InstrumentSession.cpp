@@ -175,10 +175,10 @@ InstrumentIdentity InstrumentSession::identity() const {
 }
 
 QString InstrumentSession::portName() const {
+    if (m_choice.kind == PortChoice::Simulated)
+        return QStringLiteral("simulator");
     const PortControl* port = m_link->ActivePort();
-    if (port && !port->portName().isEmpty())
-        return port->portName();
-    return m_choice.kind == PortChoice::Simulated ? QStringLiteral("simulator") : m_choice.name;
+    return port && !port->portName().isEmpty() ? port->portName() : m_choice.name;
 }
 
 bool InstrumentSession::begin() {

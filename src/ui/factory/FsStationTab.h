@@ -7,6 +7,7 @@ class FlexGrid;
 class QLabel;
 class QPushButton;
 class clsInstrument;
+class uclHbif;
 
 // The "Station ID" tab of the factory dialog: the 128 station identifiers of the working
 // record, the left-space count of the identifier under the cursor, and the station file's
