@@ -3,6 +3,8 @@
 // what the log pane, the boxes and the files show, and the refusals before anything is sent.
 #include "app/MessageTable.h"
 #include "app/ReadingFormat.h"
+#include "fleet/FleetRecorder.h"
+#include "fleet/FleetStore.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "ops/InstrumentSession.h"
@@ -711,6 +713,35 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return w.logText().contains(o.irda); }, ConnectLimitMs));
         QCOMPARE(w.shpStatus(0)->fillColor(), QColor(254, 0, 0));
         QVERIFY(w.logText().contains(shown(5786, {o.irda, QString()})));
+    }
+
+    // The window records what it does in the fleet history its --fleet-db names; a database
+    // it cannot reach is a line of the log pane, and the operation goes on.
+    void theWindowKeepsTheFleetHistory() {
+        StartupOptions o;
+        o.simulate = true;
+        o.fleetDb = m_bench->dir.filePath(QStringLiteral("fleet.db"));
+        {
+            frmMain w(o);
+            w.link()->setLinkTickInterval(5);
+            QVERIFY(windowtest::MainWindowBench::connected(w));
+            QVERIFY(w.commands()->Read());
+            QVERIFY(w.fleetRecorder()->flush(ConnectLimitMs));
+        }
+        FleetStore store(*ParseFleetLocation(o.fleetDb));
+        QVERIFY(store.open());
+        const QList<FleetEvent> events = store.history(appState().Instrument.SerialNo().trimmed());
+        QCOMPARE(events.size(), 1);
+        QCOMPARE(events.at(0).kind, Operation::Read);
+
+        // Where the database's folder should be is a file: it cannot be opened.
+        QFile blocker(m_bench->dir.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        o.fleetDb = blocker.fileName() + QStringLiteral("/fleet.db");
+        frmMain w(o);
+        QVERIFY(QTest::qWaitFor([&] { return w.logText().contains("cannot be reached"); },
+                                ConnectLimitMs));
     }
 };
 
