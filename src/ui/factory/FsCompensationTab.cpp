@@ -106,8 +106,11 @@ void FsCompensationTab::vfgCompensation_MouseDown(int row, int col) {
         });
         BusyPointer busy;
         m_link->setInstrument(m_main);
-        ok = RunOperation(*m_link, Operation::Compensation,
-                          [&] { return WriteSequences(*m_link).sendCompensation(built.payload); });
+        ok = RunOperation(*m_link, Operation::Compensation, [&] {
+            // Which compensation was sent, for the fleet history.
+            AttachOperationDetail(*m_link, QStringLiteral("command"), built.payload);
+            return WriteSequences(*m_link).sendCompensation(built.payload);
+        });
     }
     if (!ok) {
         ui().inform(this, QStringLiteral("Fail"), LoadMessage(5001), UiServices::Critical);
