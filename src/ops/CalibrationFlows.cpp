@@ -62,12 +62,6 @@ void logRecordFailure(const QString& error, const FlowOutput& out) {
         info(out, 5724, FlowColor::Failure, {error});
 }
 
-// Who did a calibration with which cylinder, for the fleet history.
-void attachAuthor(uclHbif& link, const RecordAuthor& author) {
-    AttachOperationDetail(link, QStringLiteral("operator"), author.operatorName.trimmed());
-    AttachOperationDetail(link, QStringLiteral("cylinderLot"), author.cylinderLot.trimmed());
-}
-
 QString bumpResultName(BumpResult result) {
     switch (result) {
     case BumpResult::Passed:
@@ -107,6 +101,11 @@ BumpClock linkClock(uclHbif& link) {
 }
 
 } // namespace
+
+void AttachAuthor(uclHbif& link, const RecordAuthor& author) {
+    AttachOperationDetail(link, QStringLiteral("operator"), author.operatorName.trimmed());
+    AttachOperationDetail(link, QStringLiteral("cylinderLot"), author.cylinderLot.trimmed());
+}
 
 LivePollingPause::LivePollingPause(uclHbif& link) : m_link(link), m_wasOn(link.RunDensty()) {
     m_link.setRunDensty(false);
@@ -197,7 +196,7 @@ SpanOutcome SpanAdjustmentFlow(uclHbif& link, clsInstrument& main, const clsInst
     if (!facts.historyRead && result.ok)
         info(out, 5820, FlowColor::Failure);
     result.record = MakeCertificate(main, cal, facts, author.operatorName, author.cylinderLot);
-    attachAuthor(link, author);
+    AttachAuthor(link, author);
     AttachOperationDetail(link, QStringLiteral("certificate"), CertificateToJson(result.record));
     if (!logPath.isEmpty())
         AppendCalibrationLog(logPath, result.record, &result.logError);
@@ -245,7 +244,7 @@ BumpOutcome BumpTestFlow(uclHbif& link, const clsInstrument& main, const clsInst
     result.record =
         test.finish(now, IdentityOf(main), when, author.operatorName, author.cylinderLot);
     link.AddLog(LoadMessage(result.record.passed() ? 5824 : 5825, {AppDate::now().general()}));
-    attachAuthor(link, author);
+    AttachAuthor(link, author);
     AttachOperationDetail(link, QStringLiteral("bumpTest"), bumpTestJson(result.record));
     if (!logPath.isEmpty())
         AppendCalibrationLog(logPath, result.record, &result.logError);

@@ -55,6 +55,9 @@ struct RecordAuthor {
     QString operatorName;
     QString cylinderLot;
 };
+// States the author to the operation that runs on `link`, for the fleet history: zero and the
+// nitrogen step keep no record of their own, yet were done by someone.
+void AttachAuthor(uclHbif& link, const RecordAuthor& author);
 
 struct SpanOutcome : AdjustmentOutcome {
     Calibration::SpanRequest request; // refused requests are not sent

@@ -395,8 +395,10 @@ void frmCalibration::runAdjustment(ProgressTask task) {
 void frmCalibration::zeroAdjustment() {
     AdjustmentOutcome r;
     if (m_host.link)
-        RunOperation(*m_host.link, Operation::CalibrateZero,
-                     [&] { return (r = ZeroAdjustmentFlow(*m_host.link, output())).ok; });
+        RunOperation(*m_host.link, Operation::CalibrateZero, [&] {
+            AttachAuthor(*m_host.link, author());
+            return (r = ZeroAdjustmentFlow(*m_host.link, output())).ok;
+        });
     m_calibrationOK = r.ok;
     m_resultText = Calibration::ResultText(appState().CalibrationRecord, m_sensorEnabled, {},
                                            r.status, r.before, true);
@@ -586,8 +588,10 @@ void frmCalibration::nitrogenStep() {
     const clsInstrument& cal = s.CalibrationRecord;
     const QString oxygen = Calibration::NitrogenReadingText(
         s.LiveReadings[Calibration::OxygenChannel], cal.GasPoint(Calibration::OxygenChannel));
-    const bool ok =
-        RunOperation(link, Operation::Nitrogen, [&] { return m_n2.Calibrate(link, oxygen); });
+    const bool ok = RunOperation(link, Operation::Nitrogen, [&] {
+        AttachAuthor(link, author());
+        return m_n2.Calibrate(link, oxygen);
+    });
     m_trend->markGap();
     const QString line =
         Calibration::NitrogenResultLine(cal, ok, m_sensorEnabled[Calibration::RangeChannel],
