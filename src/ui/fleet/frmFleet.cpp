@@ -27,6 +27,9 @@
 
 namespace {
 
+// How many rows of the list its columns are fitted to: a screenful and more.
+constexpr int ListRowsMeasured = 100;
+
 const QColor kFailure(255, 0, 0);
 const QColor kChanged(255, 255, 160);
 
@@ -119,6 +122,8 @@ void frmFleet::buildControls() {
     m_lstFleet->setTabKeyNavigation(false);
     m_lstFleet->verticalHeader()->hide();
     m_lstFleet->horizontalHeader()->setStretchLastSection(true);
+    // Columns are fitted to the first rows, not to every instrument of a large fleet.
+    m_lstFleet->horizontalHeader()->setResizeContentsPrecision(ListRowsMeasured);
     m_lstFleet->setWordWrap(false);
 
     m_lblDue = new QLabel(LoadMessage(9742), this);
@@ -275,7 +280,7 @@ void frmFleet::load(const QString& fleetUrl) {
     m_cmbStation->clear();
     m_cmbStation->addItem(LoadMessage(9705));
     m_cmbStation->addItems(m_model->stations());
-    // Measures the rows in sight only, however long the list.
+    // Measures the first rows only (ListRowsMeasured), however long the list.
     m_lstFleet->resizeColumnsToContents();
     showCount();
 }
