@@ -124,6 +124,21 @@ private slots:
         WriteSerialLog(QStringLiteral("again"));
         QCOMPARE(log.lines(), QStringList{"again"});
 
+        // Renamed away between lines, as a rotation does: the next line starts a new file.
+        QVERIFY(QFile::rename(log.path(), log.path() + ".1"));
+        WriteSerialLog(QStringLiteral("rotated"));
+        QCOMPARE(log.lines(), QStringList{"rotated"});
+        // Made read-only between lines: the line is refused and the refusal told, even though
+        // the file was open for writing.
+        QString why;
+        SetCommLogFailureHandler([&why](const QString&, const QString& w) { why = w; });
+        QVERIFY(QFile::setPermissions(log.path(), QFile::ReadOwner));
+        WriteSerialLog(QStringLiteral("refused"));
+        SetCommLogFailureHandler({});
+        QVERIFY(QFile::setPermissions(log.path(), QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(log.lines(), QStringList{"rotated"});
+        QVERIFY(!why.isEmpty());
+
         // A start folder that already ends in a separator (a drive root) gets no second one.
         appState().StartFolder = QDir(appState().StartFolder).path() + "/";
         QCOMPARE(SerialLogPath(), QDir(appState().StartFolder).path() + "/SerialLog.log");
