@@ -2,8 +2,8 @@
 // nothing sent before the inputs are checked, the system's reason for a port that does not
 // open, standard output that fails, JSON lines from live, the JSON record against its schema,
 // and the usage habits of the three programs.
-#include "support/CliTestSupport.h"
 #include "app/MessageTable.h"
+#include "support/CliTestSupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -28,38 +28,6 @@ void setWritable(const QString& path, bool on) {
     const QFile::Permissions w = QFile::WriteOwner | QFile::WriteUser;
     const QFile::Permissions p = QFile::permissions(path);
     QFile::setPermissions(path, on ? p | w : p & ~w);
-}
-
-// Validates `instance` against the record's schema with Debian's python3-jsonschema, and that
-// it has every key of the schema; empty when it passes, "skip" when the validator is not
-// installed.
-QString schemaErrors(const QString& instance) {
-    static const char* script = R"(
-import json, sys
-try:
-    import jsonschema
-except ImportError:
-    sys.exit(77)
-schema = json.load(open(sys.argv[1]))
-jsonschema.Draft202012Validator.check_schema(schema)
-instance = json.load(open(sys.argv[2]))
-errors = jsonschema.Draft202012Validator(schema).iter_errors(instance)
-text = ["/".join(map(str, e.path)) + ": " + e.message for e in errors]
-# A read gives every key the schema knows.
-text += ["missing: " + key for key in sorted(set(schema["properties"]) - set(instance))]
-print("\n".join(text[:20]))
-sys.exit(1 if text else 0)
-)";
-    QProcess python;
-    python.start("/usr/bin/python3",
-                 {"-c", script, TQ_SOURCE_DIR "/docs/tq5800-record.schema.json", instance});
-    if (!python.waitForFinished(clitest::CommandLimitMs))
-        return "python3 did not finish";
-    if (python.exitCode() == 77)
-        return "skip";
-    return python.exitCode() == 0
-               ? QString()
-               : QString::fromUtf8(python.readAll() + python.readAllStandardError());
 }
 
 } // namespace
@@ -214,7 +182,8 @@ private slots:
         const QJsonObject o = QJsonDocument::fromJson(text).object();
         QCOMPARE(o.value("LS_Name").toArray().at(0).toString(), QString("CH4"));
         QCOMPARE(o.value("CommFlags"), QJsonValue(true));
-        const QString errors = schemaErrors(dir.filePath("r.json"));
+        const QString errors = clitest::SchemaErrors(
+            TQ_SOURCE_DIR "/docs/tq5800-record.schema.json", dir.filePath("r.json"), true);
         if (errors == "skip")
             QSKIP("python3-jsonschema is not installed (scripts/install-deps installs it)");
         QVERIFY2(errors.isEmpty(), qPrintable(errors));

@@ -34,6 +34,16 @@ QJsonObject jsonOut(const clitest::Result& r) {
     return QJsonDocument::fromJson(r.out.toUtf8()).object();
 }
 
+// The JSON scripts read is what docs/tq5800-fleet.schema.json says (a machine without the
+// validator is not held to it).
+bool schemaHolds(const QString& json) {
+    const QString errors =
+        clitest::SchemaErrorsOfText(TQ_SOURCE_DIR "/docs/tq5800-fleet.schema.json", json);
+    if (!errors.isEmpty() && errors != "skip")
+        qWarning("%s", qPrintable(errors));
+    return errors.isEmpty() || errors == "skip";
+}
+
 } // namespace
 
 class TestCliFleet : public QObject {
@@ -77,6 +87,7 @@ private slots:
 
         r = fleet({"list", "--json"});
         QCOMPARE(r.exitCode, 0);
+        QVERIFY2(schemaHolds(r.out), qPrintable(r.out));
         const QJsonArray list = jsonOut(r).value("Instruments").toArray();
         QCOMPARE(list.size(), 2);
         QCOMPARE(list.at(0)["SerialNo"].toString(), "FINE-2");
@@ -87,6 +98,7 @@ private slots:
         QVERIFY(r.out.contains("LATE-1") && !r.out.contains("FINE-2"));
 
         r = fleet({"history", "LATE-1", "--json"});
+        QVERIFY2(schemaHolds(r.out), qPrintable(r.out));
         const QJsonArray events = jsonOut(r).value("Events").toArray();
         QCOMPARE(events.size(), 2);
         QCOMPARE(events.at(0)["Kind"].toString(), "calibrate span");

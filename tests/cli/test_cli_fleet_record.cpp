@@ -115,6 +115,11 @@ private slots:
         const QJsonArray events = history(dir.path(), serial);
         QVERIFY2(!events.isEmpty(), qPrintable(r.err));
         const QJsonObject e = events.first().toObject();
+        // Changes and details as scripts read them: what docs/tq5800-fleet.schema.json says.
+        const QString errors = clitest::SchemaErrorsOfText(
+            TQ_SOURCE_DIR "/docs/tq5800-fleet.schema.json",
+            runCli(dir.path(), {"fleet", "history", serial, "--json"}).out);
+        QVERIFY2(errors.isEmpty() || errors == "skip", qPrintable(errors));
         QCOMPARE(e.value("Kind").toString(), kind);
         QCOMPARE(e.value("Outcome").toString(), outcome);
         QCOMPARE(e.value("StationID").toString(), "TANK 3");

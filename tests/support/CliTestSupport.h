@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <functional>
 
@@ -124,6 +125,45 @@ inline int countLines(const QString& folder, const QString& text) {
 inline QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Validates the JSON in `instance` against the schema `schema` (a file of docs/) with Debian's
+// python3-jsonschema; with `everyKey`, the instance must also have every top-level key the
+// schema knows. Empty when it passes, "skip" when the validator is not installed.
+inline QString SchemaErrors(const QString& schema, const QString& instance, bool everyKey) {
+    static const char* script = R"(
+import json, sys
+try:
+    import jsonschema
+except ImportError:
+    sys.exit(77)
+schema = json.load(open(sys.argv[1]))
+jsonschema.Draft202012Validator.check_schema(schema)
+instance = json.load(open(sys.argv[2]))
+errors = jsonschema.Draft202012Validator(schema).iter_errors(instance)
+text = ["/".join(map(str, e.path)) + ": " + e.message for e in errors]
+if sys.argv[3] == "1":
+    text += ["missing: " + key for key in sorted(set(schema["properties"]) - set(instance))]
+print("\n".join(text[:20]))
+sys.exit(1 if text else 0)
+)";
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", script, schema, instance, everyKey ? "1" : "0"});
+    if (!python.waitForFinished(CommandLimitMs))
+        return "python3 did not finish";
+    if (python.exitCode() == 77)
+        return "skip";
+    return python.exitCode() == 0
+               ? QString()
+               : QString::fromUtf8(python.readAll() + python.readAllStandardError());
+}
+
+// The same for JSON a program wrote to standard output.
+inline QString SchemaErrorsOfText(const QString& schema, const QString& json) {
+    QTemporaryFile file;
+    if (!file.open() || file.write(json.toUtf8()) != json.toUtf8().size() || !file.flush())
+        return "the JSON could not be kept for the validator";
+    return SchemaErrors(schema, file.fileName(), false);
 }
 
 } // namespace clitest
