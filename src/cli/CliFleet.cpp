@@ -52,14 +52,6 @@ QJsonValue dateValue(const QDate& d) {
     return d.isValid() ? QJsonValue(d.toString(Qt::ISODate)) : QJsonValue(QJsonValue::Null);
 }
 
-QDate nextDue(const FleetInstrument& i) {
-    QDate earliest;
-    for (const ChannelDue& c : i.due)
-        if (c.due.isValid() && (!earliest.isValid() || c.due < earliest))
-            earliest = c.due;
-    return earliest;
-}
-
 QByteArray listJson(const QList<FleetInstrument>& list) {
     QJsonArray instruments;
     for (const FleetInstrument& i : list) {
@@ -79,7 +71,7 @@ QByteArray listJson(const QList<FleetInstrument>& list) {
             {QStringLiteral("FirstSeen"), JsonTime(i.firstSeen)},
             {QStringLiteral("LastSeen"), JsonTime(i.lastSeen)},
             {QStringLiteral("LastCalibration"), JsonTime(i.lastCalibration)},
-            {QStringLiteral("NextDue"), dateValue(nextDue(i))},
+            {QStringLiteral("NextDue"), dateValue(NextDue(i.due))},
             {QStringLiteral("Status"), statusName(i.status)},
             {QStringLiteral("Channels"), channels},
         });
@@ -98,7 +90,7 @@ QByteArray listText(const QList<FleetInstrument>& list) {
                             QStringLiteral("Last calibration").leftJustified(16),
                             QStringLiteral("Next due").leftJustified(10), QStringLiteral("Status"));
     for (const FleetInstrument& i : list) {
-        const QDate due = nextDue(i);
+        const QDate due = NextDue(i.due);
         text +=
             QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
                 .arg(i.identity.serialNo.leftJustified(16), i.identity.stationId.leftJustified(16),

@@ -36,6 +36,14 @@ QList<ChannelDue> DueDates(const QJsonObject& snapshot, const QDate& today) {
     return out;
 }
 
+QDate NextDue(const QList<ChannelDue>& channels) {
+    QDate earliest;
+    for (const ChannelDue& c : channels)
+        if (c.due.isValid() && (!earliest.isValid() || c.due < earliest))
+            earliest = c.due;
+    return earliest;
+}
+
 DueStatus WorstDue(const QList<ChannelDue>& channels) {
     DueStatus worst = DueStatus::Unknown;
     for (const ChannelDue& c : channels)

@@ -183,17 +183,15 @@ bool MigrateFleetSchema(QSqlDatabase& db, const QString& shownName, QString* err
 
 FleetDueFacts FleetDueFactsOf(const QJsonObject& snapshot) {
     QJsonArray channels;
-    QDate earliest;
     // The day only matters for the state, which is worked out again whenever it is shown.
-    for (const ChannelDue& c : DueDates(snapshot, QDate::currentDate())) {
+    const QList<ChannelDue> due = DueDates(snapshot, QDate::currentDate());
+    for (const ChannelDue& c : due)
         channels.append(
             QJsonObject{{QStringLiteral("Channel"), c.channel},
                         {QStringLiteral("Gas"), c.gas},
                         {QStringLiteral("Calibrated"), c.calibrated.toString(Qt::ISODate)},
                         {QStringLiteral("Due"), c.due.toString(Qt::ISODate)}});
-        if (c.due.isValid() && (!earliest.isValid() || c.due < earliest))
-            earliest = c.due;
-    }
+    const QDate earliest = NextDue(due);
     return {QString::fromUtf8(QJsonDocument(channels).toJson(QJsonDocument::Compact)),
             earliest.isValid() ? QVariant(earliest.toString(Qt::ISODate))
                                : QVariant(QMetaType::fromType<QString>())};

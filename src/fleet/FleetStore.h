@@ -37,6 +37,8 @@ struct ChannelDue {
 // From a settings snapshot and today's date.
 QList<ChannelDue> DueDates(const QJsonObject& snapshot, const QDate& today);
 DueStatus WorstDue(const QList<ChannelDue>& channels);
+// The earliest day any channel is due; invalid when none has one.
+QDate NextDue(const QList<ChannelDue>& channels);
 // A due day's state on `today` (Unknown for an invalid day).
 DueStatus DueStatusOn(const QDate& due, const QDate& today);
 

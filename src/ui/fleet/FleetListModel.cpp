@@ -51,14 +51,6 @@ QColor DueStatusForeground(DueStatus status) {
     }
 }
 
-QDate EarliestDue(const QList<ChannelDue>& channels) {
-    QDate earliest;
-    for (const ChannelDue& c : channels)
-        if (c.due.isValid() && (!earliest.isValid() || c.due < earliest))
-            earliest = c.due;
-    return earliest;
-}
-
 QString LocalTimeText(const QDateTime& utc) {
     return utc.isValid() ? utc.toLocalTime().toString(QString::fromLatin1(GeneralDateFormat))
                          : QString();
@@ -94,7 +86,7 @@ QVariant FleetListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_instruments.size())
         return {};
     const FleetInstrument& i = m_instruments.at(index.row());
-    const QDate due = EarliestDue(i.due);
+    const QDate due = ::NextDue(i.due);
     switch (role) {
     case Qt::BackgroundRole:
         if (const QColor c = DueStatusBackground(i.status); c.isValid())

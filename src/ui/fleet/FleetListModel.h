@@ -36,8 +36,6 @@ QString DueStatusText(DueStatus status);
 // The row colours: red overdue, amber due soon; invalid (the view's own) otherwise.
 QColor DueStatusBackground(DueStatus status);
 QColor DueStatusForeground(DueStatus status);
-// The day the first channel falls due; invalid when no channel has a due day.
-QDate EarliestDue(const QList<ChannelDue>& channels);
 // A UTC time as the windows show it, in local time; empty when invalid.
 QString LocalTimeText(const QDateTime& utc);
 
