@@ -142,7 +142,8 @@ public:
     double finish() {
         if (m_sim.state() == QProcess::NotRunning)
             return -1;
-        link.ActivePort()->close();
+        if (port) // no port when the simulator never named its pseudo-terminal
+            port->close();
         m_sim.terminate();
         if (!m_sim.waitForFinished(StartLimitMs))
             return -1;

@@ -47,14 +47,22 @@ void SetMessageLanguage(const QString& language) {
     languageOverride() = language;
 }
 
-QString ActiveLanguage() {
-    const QByteArray forced = qgetenv("TQ5800_LANG").trimmed().toLower();
-    if (forced == "ja" || forced == "en")
-        return QString::fromLatin1(forced);
-    const QStringList langs = QLocale::system().uiLanguages();
-    if (!langs.isEmpty() && langs.first().startsWith(QLatin1String("ja"), Qt::CaseInsensitive))
+QString ChooseLanguage(const QByteArray& forced, const QStringList& uiLanguages) {
+    const QByteArray f = forced.trimmed().toLower();
+    if (f == "ja" || f == "en")
+        return QString::fromLatin1(f);
+    if (!uiLanguages.isEmpty() &&
+        uiLanguages.first().startsWith(QLatin1String("ja"), Qt::CaseInsensitive))
         return QStringLiteral("ja");
     return QStringLiteral("en");
+}
+
+QString ActiveLanguage() {
+    // Chosen once a run: every message looks it up, two for each exchange on the line, and
+    // asking the system for its languages reads the environment each time.
+    static const QString chosen =
+        ChooseLanguage(qgetenv("TQ5800_LANG"), QLocale::system().uiLanguages());
+    return chosen;
 }
 
 QString MessageLanguage() {

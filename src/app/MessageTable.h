@@ -20,4 +20,8 @@ const QHash<int, QString>& MessageTableFor(const QString& language);
 void SetMessageLanguage(const QString& language);
 QString MessageLanguage();
 // The user-interface language: "ja" or "en". TQ5800_LANG overrides the system's choice.
+// Chosen once, at the first call of a run.
 QString ActiveLanguage();
+// The rule behind it: a forced "ja" or "en" (any case, spaces around), else Japanese when the
+// system's first user-interface language is, else English.
+QString ChooseLanguage(const QByteArray& forced, const QStringList& uiLanguages);

@@ -4,9 +4,13 @@
 #include "app/MessageTable.h"
 #include "state/AppState.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QStringEncoder>
-#include <QTime>
+
+#include <limits>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -20,6 +24,30 @@ struct LogState {
     qint64 lost = 0;  // lines lost since the last one that was written
     QString why;      // the cause of the first of them
     QString lostFrom; // the log they were lost from: a gap is news only to its own log
+    // Lines stamped and kept for the next write (see DeferSerialLog), and the log they are for.
+    QByteArray deferred;
+    qint64 deferredLines = 0;
+    QString deferredPath;
+    bool flushPosted = false;
+
+    // "hh:mm:ss" of now. The local time is worked out once a second: working it out asks the
+    // system for its time zone, twice an exchange otherwise.
+    QString timeOfDay() {
+        const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+        const qint64 second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+        if (second != m_second) {
+            m_second = second;
+            m_timeOfDay = QDateTime::fromMSecsSinceEpoch(second * 1000)
+                              .toLocalTime()
+                              .time()
+                              .toString(QStringLiteral("hh:mm:ss"));
+        }
+        return m_timeOfDay;
+    }
+
+private:
+    qint64 m_second = std::numeric_limits<qint64>::min();
+    QString m_timeOfDay;
 };
 
 LogState& state() {
@@ -35,7 +63,8 @@ class HeldLog {
 public:
     bool append(const QString& path, const QByteArray& bytes) {
 #ifdef Q_OS_UNIX
-        if (m_file.isOpen() && (m_path != path || !stillWritable()))
+        qint64 before = 0;
+        if (m_file.isOpen() && (m_path != path || !stillWritable(&before)))
             m_file.close();
         if (!m_file.isOpen()) {
             // Opened after a line went through the checks: the file is there, whole, writable.
@@ -47,7 +76,6 @@ public:
                 m_file.close();
             return true;
         }
-        const qint64 before = m_file.size();
         if (WriteAll(m_file, bytes))
             return true;
         // What did get onto the disk is taken back; the full path then says why.
@@ -63,12 +91,14 @@ public:
 
 private:
 #ifdef Q_OS_UNIX
-    bool stillWritable() const {
+    // Also gives the file's size, which a line that fails is cut back to.
+    bool stillWritable(qint64* size) const {
         struct stat named {};
         struct stat held {};
         if (::stat(QFile::encodeName(m_path).constData(), &named) != 0 ||
             ::fstat(m_file.handle(), &held) != 0)
             return false;
+        *size = qint64(held.st_size);
         return named.st_dev == held.st_dev && named.st_ino == held.st_ino &&
                (named.st_mode & S_IWUSR);
     }
@@ -87,6 +117,52 @@ QByteArray encoded(const QString& line) {
     return toLocal.encode(line);
 }
 
+QByteArray stamped(LogState& s, const QString& text) {
+    return encoded(s.timeOfDay() + u' ' + text + QStringLiteral("\r\n"));
+}
+
+// Appends `count` stamped lines to the log at `path`, whole or not at all.
+void writeOut(const QString& path, const QByteArray& lines, qint64 count) {
+    LogState& s = state();
+    if (s.lostFrom != path)
+        s.lost = 0;
+    QByteArray bytes;
+    if (s.lost > 0)
+        bytes = stamped(s, LoadMessage(9412, {QString::number(s.lost), s.why}));
+    bytes += lines;
+    QString why;
+    if (held().append(path, bytes) || AppendWhole(path, bytes, &why)) {
+        s.lost = 0;
+        return;
+    }
+    if (s.lost == 0) {
+        s.why = why;
+        s.lostFrom = path;
+        // Said once per gap: the host tells the operator; the log itself says it when it can.
+        if (s.onFailure)
+            s.onFailure(path, why);
+    }
+    s.lost += count;
+}
+
+// The deferred lines, and with them `more` (count lines) when it is for the same log.
+void writeDeferred(const QString& path = QString(), const QByteArray& more = QByteArray(),
+                   qint64 count = 0) {
+    LogState& s = state();
+    QByteArray lines = std::exchange(s.deferred, QByteArray());
+    const qint64 n = std::exchange(s.deferredLines, 0);
+    const QString from = std::exchange(s.deferredPath, QString());
+    if (n > 0 && from != path) {
+        writeOut(from, lines, n);
+        lines.clear();
+    } else {
+        count += n;
+    }
+    lines += more;
+    if (count > 0)
+        writeOut(path, lines, count);
+}
+
 } // namespace
 
 QString SerialLogPath() {
@@ -94,6 +170,7 @@ QString SerialLogPath() {
 }
 
 void SetSerialLogName(const QString& fileName) {
+    FlushSerialLog();
     state().name = fileName;
 }
 
@@ -103,27 +180,40 @@ void SetCommLogFailureHandler(CommLogFailureHandler handler) {
 
 void WriteSerialLog(const QString& text) {
     LogState& s = state();
+    writeDeferred(SerialLogPath(), stamped(s, text), 1);
+}
+
+void DeferSerialLog(const QString& text) {
+    LogState& s = state();
+    QCoreApplication* app = QCoreApplication::instance();
     const QString path = SerialLogPath();
-    if (s.lostFrom != path)
-        s.lost = 0;
-    const QString time = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
-    QByteArray bytes;
-    if (s.lost > 0)
-        bytes = encoded(time + u' ' + LoadMessage(9412, {QString::number(s.lost), s.why}) +
-                        QStringLiteral("\r\n"));
-    bytes += encoded(time + u' ' + text + QStringLiteral("\r\n"));
-    QString why;
-    if (held().append(path, bytes) || AppendWhole(path, bytes, &why)) {
-        s.lost = 0;
+    if (!app || (s.deferredLines > 0 && s.deferredPath != path)) {
+        WriteSerialLog(text);
         return;
     }
-    if (s.lost++ == 0) {
-        s.why = why;
-        s.lostFrom = path;
-        // Said once per gap: the host tells the operator; the log itself says it when it can.
-        if (s.onFailure)
-            s.onFailure(path, why);
+    s.deferred += stamped(s, text);
+    ++s.deferredLines;
+    s.deferredPath = path;
+    if (!s.flushPosted) {
+        static const bool atExit = [] {
+            qAddPostRoutine(FlushSerialLog);
+            return true;
+        }();
+        Q_UNUSED(atExit);
+        s.flushPosted = true;
+        QMetaObject::invokeMethod(
+            app,
+            [] {
+                state().flushPosted = false;
+                FlushSerialLog();
+            },
+            Qt::QueuedConnection);
     }
+}
+
+void FlushSerialLog() {
+    if (state().deferredLines > 0)
+        writeDeferred();
 }
 
 QString LiteralMessage(int number, const QStringList& params) {

@@ -4,6 +4,12 @@
 #include <QSerialPort>
 #include <QSerialPortInfo>
 
+#include <algorithm>
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
+
 namespace {
 
 QSerialPort::Parity parityOf(char p) {
@@ -143,12 +149,33 @@ bool SerialPortControl::isOpen() const {
 qint64 SerialPortControl::write(const QByteArray& bytes) {
     if (!m_port->isOpen())
         return -1;
-    const qint64 taken = m_port->write(bytes);
+    qint64 done = 0;
+#ifdef Q_OS_UNIX
+    // A request leaves at once, straight to the device while nothing of an earlier one waits
+    // in the port's buffer. Handed to the port, the bytes would be buffered and the line
+    // watched for room, which wakes the event loop twice for every request. What the device
+    // cannot take now, and every failure, is left to the port below, which reports it.
+    if (m_port->bytesToWrite() == 0) {
+        const int fd = int(m_port->handle());
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n > 0)
+                done += n;
+            else if (n < 0 && errno == EINTR)
+                continue;
+            else
+                break;
+        }
+        if (done == bytes.size())
+            return done;
+    }
+#endif
+    const qint64 taken = m_port->write(bytes.constData() + done, bytes.size() - done);
     // The port only buffers what it is given and writes on a later turn of the event loop; a
     // request waits for nothing, so it leaves now. Errors still reach the link queued.
     if (taken > 0)
         m_port->flush();
-    return taken;
+    return taken < 0 && done == 0 ? taken : done + std::max<qint64>(0, taken);
 }
 
 QByteArray SerialPortControl::readAll() {

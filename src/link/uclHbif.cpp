@@ -172,7 +172,6 @@ void uclHbif::DataSend(const QByteArray& frame, Send kind) {
     m_frames.frameSent();
     PortControl* port = ActivePort();
     const qint64 written = port ? port->write(frame) : -1;
-    post([this] { emit StsTransmit(); });
     m_state.LastFrame = frame;
     if (CommandKey(frame).size() == 4)
         m_commandFrame = frame;
@@ -199,6 +198,7 @@ bool uclHbif::waitWhile(const std::function<bool()>& condition) {
         return true;
     QEventLoop loop;
     m_loop = &loop;
+    m_loopQuitting = false;
     m_waitCondition = &condition;
     const QPointer<uclHbif> alive(this);
     loop.exec();
@@ -231,8 +231,11 @@ bool uclHbif::Exchange(const QString& payload, LinkStatus waitStatus) {
 }
 
 void uclHbif::checkWait() {
-    if (m_loop && !(*m_waitCondition)())
+    // Telling the loop once is enough: each quit wakes the event dispatcher again.
+    if (m_loop && !m_loopQuitting && !(*m_waitCondition)()) {
+        m_loopQuitting = true;
         m_loop->quit();
+    }
 }
 
 void uclHbif::failExchange(FailureCause why) {
@@ -275,7 +278,7 @@ void uclHbif::logBabble(const QString& text) {
 void uclHbif::onPortEvent(PortControl* port, int code, int detail) {
     const bool irda = port == m_irda && port != m_serial;
     if (code == PortEvent::Received)
-        receive(port, irda);
+        receive(port);
     else if (irda)
         irdaEvent(code, detail);
     else
@@ -283,8 +286,7 @@ void uclHbif::onPortEvent(PortControl* port, int code, int detail) {
     checkWait();
 }
 
-void uclHbif::receive(PortControl* port, bool irda) {
-    post([this] { emit StsTransmit(); });
+void uclHbif::receive(PortControl* port) {
     m_lineErrors = 0;
     const QByteArray bytes = port->readAll();
     if (m_cancel) {
@@ -304,8 +306,6 @@ void uclHbif::receive(PortControl* port, bool irda) {
         m_frames.append(bytes);
         takeBlocks();
     }
-    if (irda)
-        post([this] { emit StsIdle(); });
 }
 
 void uclHbif::dropNoise() {
@@ -361,8 +361,10 @@ void uclHbif::takeBlocks() {
             logBabble(QStringLiteral("<<< Reply to another command dropped >>>"));
             continue;
         }
-        // Every reply to the exchange is logged: the log exists to show them.
-        logLine(LiteralMessage(5549, {ToLogText(block)}));
+        // Every reply to the exchange is logged: the log exists to show them. Its line goes to
+        // the file with the next one, after the request that may follow has left.
+        flushSuppressed();
+        DeferSerialLog(LiteralMessage(5549, {ToLogText(block)}));
         if (!m_decoder.DecodeResponse(block)) {
             rejectBlock();
         } else if (block.back() == Ctl::ETB) {

@@ -180,8 +180,6 @@ signals:
     void DumpMessage(const QString& text);
     void OnDisconnect();
     void IrDAError(qint16 code);
-    void StsTransmit();
-    void StsIdle();
     // An operation failed in a way the operator must hear (a memory download that broke off).
     void Beep();
 
@@ -191,7 +189,7 @@ private:
     void setLinkMode(ConnectMode mode) { m_state.LinkMode = mode; }
     void attachPort(PortControl* port);
     void onPortEvent(PortControl* port, int code, int detail);
-    void receive(PortControl* port, bool irda);
+    void receive(PortControl* port);
     void takeBlocks();
     void dropNoise();
     void reportNoise(qint64 bytes);
@@ -257,6 +255,7 @@ private:
     qint64 m_rxLogSuppressed = 0;
 
     QEventLoop* m_loop = nullptr;
+    bool m_loopQuitting = false; // the wait's condition is met; its loop was told once
     const std::function<bool()>* m_waitCondition = nullptr;
 };
 

@@ -69,11 +69,24 @@ private slots:
         QVERIFY(LoadMessage(5407).endsWith(QStringLiteral("\r\n")));
     }
 
+    void languageChoice_data() {
+        QTest::addColumn<QByteArray>("forced");
+        QTest::addColumn<QStringList>("system");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("forced ja over English")
+            << QByteArray(" JA ") << QStringList{"en-US"} << "ja";
+        QTest::newRow("forced en over Japanese")
+            << QByteArray("en") << QStringList{"ja-JP"} << "en";
+        QTest::newRow("unknown forced: system") << QByteArray("fr") << QStringList{"ja-JP"} << "ja";
+        QTest::newRow("first system language only")
+            << QByteArray() << QStringList{"de", "ja"} << "en";
+        QTest::newRow("no system language") << QByteArray() << QStringList{} << "en";
+    }
     void languageChoice() {
-        qputenv("TQ5800_LANG", "ja");
-        QCOMPARE(ActiveLanguage(), QStringLiteral("ja"));
-        qputenv("TQ5800_LANG", "en");
-        QCOMPARE(ActiveLanguage(), QStringLiteral("en"));
+        QFETCH(QByteArray, forced);
+        QFETCH(QStringList, system);
+        QFETCH(QString, chosen);
+        QCOMPARE(ChooseLanguage(forced, system), chosen);
     }
 };
 

@@ -151,6 +151,35 @@ private slots:
         QVERIFY(!QFile::exists(SerialLogPath()));
     }
 
+    void deferredLinesKeepTheirPlace() {
+        linktest::LogFolder a;
+        // What is on disk now, without flushing.
+        const auto onDisk = [](const QString& path) {
+            QFile f(path);
+            QStringList out;
+            if (f.open(QIODevice::ReadOnly))
+                for (const QByteArray& l : f.readAll().split('\n'))
+                    if (l.size() > 9)
+                        out << QString::fromLatin1(l.mid(9)).trimmed();
+            return out;
+        };
+        DeferSerialLog(QStringLiteral("R 1"));
+        WriteSerialLog(QStringLiteral("W 2"));
+        QCOMPARE(onDisk(a.path()), (QStringList{"R 1", "W 2"}));
+        DeferSerialLog(QStringLiteral("R 3"));
+        QTRY_COMPARE(onDisk(a.path()).size(), 3); // the event loop's next turn writes it
+        DeferSerialLog(QStringLiteral("R 4"));
+        FlushSerialLog();
+        QCOMPARE(onDisk(a.path()).last(), QStringLiteral("R 4"));
+        // A line kept for one log is written to that log, not to the one named next.
+        DeferSerialLog(QStringLiteral("R 5"));
+        const QString first = a.path();
+        linktest::LogFolder b;
+        WriteSerialLog(QStringLiteral("other"));
+        QCOMPARE(onDisk(first), (QStringList{"R 1", "W 2", "R 3", "R 4", "R 5"}));
+        QCOMPARE(onDisk(b.path()), QStringList{"other"});
+    }
+
     void literalMessagesKeepWireText() {
         linktest::LogFolder log;
         // "~c" and "~1" from the wire are text, not escapes.

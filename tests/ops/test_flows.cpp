@@ -118,9 +118,9 @@ private slots:
     void aCancelledReadSaysSo() {
         seqtest::SimLink s;
         QVERIFY(s.connect());
-        int sent = 0;
-        QObject::connect(&s.link, &uclHbif::StsTransmit, [&] {
-            if (++sent == 20)
+        int replies = 0;
+        QObject::connect(&s.sim(), &SimInstrument::transmit, [&] {
+            if (++replies == 20)
                 s.link.setCancel(true);
         });
         Pane pane;

@@ -3,6 +3,7 @@
 // Shared pieces of the link tests: a temporary start folder whose communication log the tests
 // read back, and frames built by the test itself.
 
+#include "link/CommLog.h"
 #include "link/uclHbif.h"
 #include "state/AppState.h"
 #include "support/LinkTestAccess.h"
@@ -69,6 +70,7 @@ public:
     QString path() const { return m_dir.path() + "/SerialLog.log"; }
     // The log's lines without their "hh:mm:ss " prefix.
     QStringList lines() const {
+        FlushSerialLog();
         QFile f(path());
         if (!f.open(QIODevice::ReadOnly))
             return {};
@@ -86,7 +88,10 @@ public:
                 ++n;
         return n;
     }
-    void clear() { QFile::remove(path()); }
+    void clear() {
+        FlushSerialLog();
+        QFile::remove(path());
+    }
 
 private:
     QTemporaryDir m_dir;
