@@ -38,8 +38,8 @@ bool SimInstrument::setFaults(const QString& faults, QString* error) {
     return true;
 }
 
-void SimInstrument::receive(const QByteArray& fromPc) {
-    m_arrivedUs = m_pacer.nowUs();
+void SimInstrument::receive(const QByteArray& fromPc, qint64 arrivedUs) {
+    m_arrivedUs = arrivedUs >= 0 ? arrivedUs : m_pacer.nowUs();
     m_reader.feed(fromPc);
     while (m_reader.hasFrame())
         handleFrame(m_reader.takeFrame());

@@ -29,7 +29,8 @@ public:
     explicit SimInstrument(const SimOptions& opts = {}, QObject* parent = nullptr);
 
     // Bytes the PC wrote. Replies leave later through transmit(), never from inside this call.
-    void receive(const QByteArray& fromPc);
+    // `arrivedUs` (on pacer().nowUs()) is when they were known to be there, if earlier than now.
+    void receive(const QByteArray& fromPc, qint64 arrivedUs = -1);
     // Opening the port ends the silence after a power off; closing it drops unsent bytes.
     void portOpened();
     void portClosed();

@@ -121,6 +121,9 @@ void SimPtyServer::drainOpenCloseEvents() {
 }
 
 void SimPtyServer::readMaster() {
+    // The bytes the event loop woke us for were there before anything below: the request's
+    // time on the line counts from here.
+    qint64 arrivedUs = m_instrument->pacer().nowUs();
     // A close and reopen that happened before these bytes were written must be handled
     // first, or the new session's request would be taken for the old one's.
     drainOpenCloseEvents();
@@ -130,7 +133,8 @@ void SimPtyServer::readMaster() {
     for (;;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n > 0) {
-            m_instrument->receive(QByteArray(buffer, n));
+            m_instrument->receive(QByteArray(buffer, n), arrivedUs);
+            arrivedUs = -1; // later reads: bytes that may have come since
             continue;
         }
         if (n < 0 && errno == EINTR)
