@@ -11,6 +11,7 @@
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/common/WindowHelpers.h"
+#include "ui/fleet/FleetHistoryData.h"
 #include "ui/fleet/FleetListModel.h"
 #include "ui/fleet/FleetSpanChart.h"
 #include "ui/fleet/frmFleet.h"
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -189,6 +191,15 @@ private slots:
         // Another instrument replaces it.
         QVERIFY(w->selectInstrument(QStringLiteral("SN-OK")));
         QCOMPARE(GridColumn(g, 1), QStringList{"read"});
+        // Operations are named in the window's language; one this program does not know, as
+        // it was stored.
+        SetMessageLanguage(QStringLiteral("ja"));
+        const auto back = qScopeGuard([] { SetMessageLanguage(QStringLiteral("en")); });
+        auto ja = open();
+        QVERIFY(ja->selectInstrument(QStringLiteral("SN-OVER")));
+        QCOMPARE(GridColumn(ja->vfgHistory(), 1).mid(0, 2),
+                 (QStringList{"読み出し", "スパン校正"}));
+        QCOMPARE(KindText(QStringLiteral("re-zero")), QStringLiteral("re-zero"));
     }
 
     // The first and the latest snapshot: exactly the settings the write changed are marked.

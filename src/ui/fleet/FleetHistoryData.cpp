@@ -2,6 +2,7 @@
 
 #include "app/MessageTable.h"
 #include "model/CalibrationCertificate.h"
+#include "ops/InstrumentSession.h"
 #include "ui/fleet/FleetListModel.h"
 
 #include <QHash>
@@ -101,8 +102,24 @@ QString OutcomeText(FleetOutcome outcome) {
     return LoadMessage(9747);
 }
 
+QString KindText(const QString& kind) {
+    static const QHash<QString, int> messages{
+        {Operation::Read, 9760},          {Operation::Write, 9761},
+        {Operation::WriteIdentity, 9762}, {Operation::SetClock, 9763},
+        {Operation::Download, 9764},      {Operation::FramDump, 9765},
+        {Operation::PowerOff, 9766},      {Operation::ClearLogger, 9767},
+        {Operation::ClearPower, 9768},    {Operation::Defaults, 9769},
+        {Operation::CheckData, 9770},     {Operation::FlashCheck, 9771},
+        {Operation::CalibrateZero, 9772}, {Operation::CalibrateSpan, 9773},
+        {Operation::CalibrateBump, 9774}, {Operation::Nitrogen, 9775},
+        {Operation::Compensation, 9776},  {Operation::SettingsLoad, 9777},
+        {Operation::SettingsStore, 9778}, {Operation::StationsImport, 9779}};
+    const int number = messages.value(kind);
+    return number ? LoadMessage(number) : kind;
+}
+
 QString EventTitle(const FleetEvent& event) {
-    return LocalTimeText(event.when) + u' ' + event.kind;
+    return LocalTimeText(event.when) + u' ' + KindText(event.kind);
 }
 
 std::optional<CalibrationCertificate> StoredCertificate(const FleetEvent& event) {

@@ -24,6 +24,8 @@ QList<SettingComparison> CompareSnapshots(const QJsonObject& first, const QJsonO
 QString ChangesText(const QJsonArray& changes);
 // "done", "failed" or "cancelled" in the current language.
 QString OutcomeText(FleetOutcome outcome);
+// An operation's name in the current language; a name this program does not know, as it is.
+QString KindText(const QString& kind);
 // "<local time> <kind>": how a history entry is named in a choice list.
 QString EventTitle(const FleetEvent& event);
 

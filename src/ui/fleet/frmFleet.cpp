@@ -353,8 +353,8 @@ void frmFleet::fillHistory() {
     for (int i = 0; i < m_history.size(); ++i) {
         const FleetEvent& e = m_history.at(i);
         const int row = i + 1;
-        const QStringList cells{LocalTimeText(e.when), e.kind,  OutcomeText(e.outcome),
-                                e.operatorName,        e.bench, ChangesText(e.changes)};
+        const QStringList cells{LocalTimeText(e.when), KindText(e.kind), OutcomeText(e.outcome),
+                                e.operatorName,        e.bench,          ChangesText(e.changes)};
         for (int col = 0; col < cells.size(); ++col) {
             m_vfgHistory->setTextMatrix(row, col, cells.at(col));
             if (e.outcome == FleetOutcome::Failed)
