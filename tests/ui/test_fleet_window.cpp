@@ -4,6 +4,7 @@
 // and a database that cannot be opened.
 #include "app/MessageTable.h"
 #include "fleet/FleetStore.h"
+#include "ops/InstrumentSession.h"
 #include "state/AppState.h"
 #include "support/FleetSupport.h"
 #include "support/MainWindowBench.h"
@@ -306,6 +307,19 @@ private slots:
         QVERIFY(fleet);
         QVERIFY(fleet->isLoaded());
         QCOMPARE(fleet->lstFleet()->model()->rowCount(), 3);
+        // No instrument read yet: the window opens on the first row, its history shown.
+        QCOMPARE(fleet->lstFleet()->currentIndex().row(), 0);
+        QVERIFY(fleet->vfgHistory()->Rows() > 1);
+        fleet->close();
+        // An instrument read that the history knows: the window opens on it.
+        QVERIFY(bench.connected(main));
+        windowtest::MainWindowBench::sim(main).state().serialNo = "SN-SOON             ";
+        main.command_Click(MainButton::Read);
+        QCOMPARE(main.session()->record()->SerialNo().trimmed(), QStringLiteral("SN-SOON"));
+        main.button(MainButton::Fleet)->click();
+        fleet = qobject_cast<frmFleet*>(FindForm(QStringLiteral("frmFleet")));
+        QVERIFY(fleet);
+        QCOMPARE(fleet->lstFleet()->currentIndex().data().toString(), QStringLiteral("SN-SOON"));
         main.button(MainButton::Fleet)->click();
         const QWidgetList windows = QApplication::topLevelWidgets();
         QCOMPARE(std::count_if(windows.cbegin(), windows.cend(),

@@ -283,6 +283,9 @@ void frmFleet::load(const QString& fleetUrl) {
     // Measures the first rows only (ListRowsMeasured), however long the list.
     m_lstFleet->resizeColumnsToContents();
     showCount();
+    // The window opens on an instrument, so the panes below say something at once.
+    if (m_proxy->rowCount() > 0)
+        m_lstFleet->setCurrentIndex(m_proxy->index(0, FleetListModel::Serial));
 }
 
 void frmFleet::applyFilters() {
@@ -301,7 +304,8 @@ void frmFleet::showCount() {
 bool frmFleet::selectInstrument(const QString& serialNo) {
     for (int row = 0; row < m_proxy->rowCount(); ++row) {
         const QModelIndex index = m_proxy->index(row, FleetListModel::Serial);
-        if (index.data().toString() == serialNo) {
+        if (!serialNo.trimmed().isEmpty() &&
+            index.data().toString().trimmed() == serialNo.trimmed()) {
             m_lstFleet->setCurrentIndex(index);
             return true;
         }

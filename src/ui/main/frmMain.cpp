@@ -626,6 +626,8 @@ void frmMain::showFleetWindow() {
     // A window of its own, beside this one, and closed with it.
     auto* fleet = new frmFleet(FleetUrlOf(m_options), this);
     fleet->setAttribute(Qt::WA_DeleteOnClose);
+    // On the instrument at hand, when the history knows it.
+    fleet->selectInstrument(m_session->record()->SerialNo());
     fleet->show();
 }
 
