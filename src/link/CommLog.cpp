@@ -195,11 +195,12 @@ void DeferSerialLog(const QString& text) {
     ++s.deferredLines;
     s.deferredPath = path;
     if (!s.flushPosted) {
-        static const bool atExit = [] {
+        // Each application object runs its post-routines once, when it is destroyed.
+        static const QCoreApplication* flushedAtExit = nullptr;
+        if (flushedAtExit != app) {
+            flushedAtExit = app;
             qAddPostRoutine(FlushSerialLog);
-            return true;
-        }();
-        Q_UNUSED(atExit);
+        }
         s.flushPosted = true;
         QMetaObject::invokeMethod(
             app,
