@@ -8,12 +8,12 @@ namespace {
 const QStringList RecordState{QStringLiteral("FormatVersion"), QStringLiteral("CommFlags"),
                               QStringLiteral("ImportFlag")};
 
-void compare(const QString& name, const QJsonValue& before, const QJsonValue& after,
-             QJsonArray* changes) {
+void walk(const QString& name, const QJsonValue& before, const QJsonValue& after,
+          QList<SnapshotSetting>* out) {
     if (before.isArray() && after.isArray()) {
         const QJsonArray b = before.toArray(), a = after.toArray();
         for (qsizetype i = 0; i < std::max(b.size(), a.size()); ++i)
-            compare(name + u'[' + QString::number(i) + u']', b.at(i), a.at(i), changes);
+            walk(name + u'[' + QString::number(i) + u']', b.at(i), a.at(i), out);
         return;
     }
     if (before.isObject() && after.isObject()) {
@@ -23,26 +23,31 @@ void compare(const QString& name, const QJsonValue& before, const QJsonValue& af
             if (!b.contains(key))
                 keys << key;
         for (const QString& key : keys) {
-            // The record's own state (its layout, where its data came from) is no setting.
             if (name.isEmpty() && RecordState.contains(key))
                 continue;
-            compare(name.isEmpty() ? key : name + u'.' + key, b.value(key), a.value(key), changes);
+            walk(name.isEmpty() ? key : name + u'.' + key, b.value(key), a.value(key), out);
         }
         return;
     }
     // A value one side lacks counts as null there.
-    const QJsonValue b = before.isUndefined() ? QJsonValue() : before;
-    const QJsonValue a = after.isUndefined() ? QJsonValue() : after;
-    if (b != a)
-        changes->append(QJsonObject{{QStringLiteral("setting"), name},
-                                    {QStringLiteral("before"), b},
-                                    {QStringLiteral("after"), a}});
+    out->append({name, before.isUndefined() ? QJsonValue() : before,
+                 after.isUndefined() ? QJsonValue() : after});
 }
 
 } // namespace
 
+QList<SnapshotSetting> SnapshotSettings(const QJsonObject& before, const QJsonObject& after) {
+    QList<SnapshotSetting> out;
+    walk(QString(), before, after, &out);
+    return out;
+}
+
 QJsonArray SnapshotChanges(const QJsonObject& before, const QJsonObject& after) {
     QJsonArray changes;
-    compare(QString(), before, after, &changes);
+    for (const SnapshotSetting& s : SnapshotSettings(before, after))
+        if (s.changed())
+            changes.append(QJsonObject{{QStringLiteral("setting"), s.setting},
+                                       {QStringLiteral("before"), s.before},
+                                       {QStringLiteral("after"), s.after}});
     return changes;
 }

@@ -1,6 +1,7 @@
 #include "ui/fleet/FleetHistoryData.h"
 
 #include "app/MessageTable.h"
+#include "fleet/SnapshotChanges.h"
 #include "model/CalibrationCertificate.h"
 #include "ops/InstrumentSession.h"
 #include "ui/fleet/FleetListModel.h"
@@ -29,21 +30,6 @@ QString ValueText(const QJsonValue& value) {
     }
 }
 
-// Every leaf of the record by its path: "Key", "Key[2]", "Key.Inner".
-void Flatten(const QJsonValue& value, const QString& path, QList<QPair<QString, QString>>& out) {
-    if (value.isObject()) {
-        const QJsonObject o = value.toObject();
-        for (auto it = o.begin(); it != o.end(); ++it)
-            Flatten(it.value(), path.isEmpty() ? it.key() : path + u'.' + it.key(), out);
-    } else if (value.isArray()) {
-        const QJsonArray a = value.toArray();
-        for (qsizetype i = 0; i < a.size(); ++i)
-            Flatten(a.at(i), path + QStringLiteral("[%1]").arg(i), out);
-    } else {
-        out.append({path, ValueText(value)});
-    }
-}
-
 // A reading a chart can draw: known, and no instrument state or "none" code.
 bool Drawable(float value) {
     return !IsUnknown(value) && value > -100.0f;
@@ -52,29 +38,9 @@ bool Drawable(float value) {
 } // namespace
 
 QList<SettingComparison> CompareSnapshots(const QJsonObject& first, const QJsonObject& second) {
-    QList<QPair<QString, QString>> a, b;
-    Flatten(first, QString(), a);
-    Flatten(second, QString(), b);
     QList<SettingComparison> out;
-    QList<int> heldBy; // per row: 1 the first snapshot, 2 the second, 3 both
-    QHash<QString, qsizetype> row;
-    auto take = [&](const QList<QPair<QString, QString>>& leaves, int which) {
-        for (const auto& [setting, value] : leaves) {
-            auto it = row.constFind(setting);
-            if (it == row.cend()) {
-                it = row.insert(setting, out.size());
-                out.append({setting, QString(), QString(), false});
-                heldBy.append(0);
-            }
-            (which == 1 ? out[*it].first : out[*it].second) = value;
-            heldBy[*it] |= which;
-        }
-    };
-    take(a, 1);
-    take(b, 2);
-    // A setting only one snapshot holds is a change even when its value is empty.
-    for (qsizetype i = 0; i < out.size(); ++i)
-        out[i].changed = heldBy.at(i) != 3 || out.at(i).first != out.at(i).second;
+    for (const SnapshotSetting& s : SnapshotSettings(first, second))
+        out.append({s.setting, ValueText(s.before), ValueText(s.after), s.changed()});
     return out;
 }
 

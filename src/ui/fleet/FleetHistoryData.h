@@ -17,7 +17,7 @@ struct SettingComparison {
     QString first, second; // empty where that snapshot does not hold the setting
     bool changed = false;
 };
-// Every setting either snapshot holds, in the record's order of keys.
+// Every setting either snapshot holds (SnapshotSettings), its values as texts.
 QList<SettingComparison> CompareSnapshots(const QJsonObject& first, const QJsonObject& second);
 
 // A change list of a write as one line: "setting: before -> after; ...".
