@@ -68,8 +68,8 @@ FleetEvent EventOfOperation(const OperationReport& report, const QJsonObject& se
     event.kind = report.operation;
     event.outcome = outcomeOf(report.outcome);
     const InstrumentIdentity& id = report.identity;
-    event.identity = FleetIdentity{id.serialNo.isEmpty() ? report.serialNo : id.serialNo,
-                                   id.programNumber(), id.romNumber, id.stationId, id.userId};
+    event.identity =
+        FleetIdentity{id.serialNo, id.programNumber(), id.romNumber, id.stationId, id.userId};
     event.details = report.details;
     const QString calibrationOperator =
         event.details.take(QStringLiteral("operator")).toString().trimmed();
@@ -211,9 +211,11 @@ void FleetRecorder::attach(InstrumentSession& session) {
 void FleetRecorder::recordOperation(const InstrumentSession& session,
                                     const OperationReport& report) {
     // An instrument that never said who it is has no place in the history.
-    if (report.identity.serialNo.isEmpty() && report.serialNo.isEmpty())
+    if (report.identity.serialNo.isEmpty())
         return;
-    const clsInstrument* instrument = session.record();
+    // The whole record (some 6 KB of JSON) only for the events that keep it.
+    const bool keeps = report.outcome == OperationOutcome::Done && keepsSnapshot(report.operation);
+    const clsInstrument* instrument = keeps ? session.record() : nullptr;
     record(EventOfOperation(report, instrument ? instrument->ToJson() : QJsonObject()));
 }
 
