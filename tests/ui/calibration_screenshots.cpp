@@ -6,6 +6,7 @@
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "state/AppState.h"
+#include "support/ScreenshotSupport.h"
 #include "ui/calibration/frmCalibration.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/common/ScriptedUiServices.h"
@@ -20,21 +21,13 @@
 #include <QTimer>
 
 namespace {
-void save(QWidget* w, const QDir& dir, const QString& name, int settleMs = 300) {
-    w->show();
-    if (!QTest::qWaitForWindowExposed(w))
-        qWarning("window %s not exposed", qPrintable(name));
-    QTest::qWait(settleMs);
-    w->grab().save(dir.filePath(name + QStringLiteral(".png")));
-}
-
 // The last box the window showed, as the operator saw it.
 void saveLastBox(ScriptedUiServices& scripted, QWidget* parent, const QDir& dir,
                  const QString& name) {
     const auto& asked = scripted.asked;
     QMessageBox box(QMessageBox::Information, asked.isEmpty() ? QString() : asked.last().title,
                     asked.isEmpty() ? QString() : asked.last().text, QMessageBox::Ok, parent);
-    save(&box, dir, name);
+    shots::Save(&box, dir, name);
 }
 
 // Grabs the modal window that is up `afterMs` from now.
@@ -50,8 +43,7 @@ void grabModalLater(const QDir& dir, const QString& name, int afterMs) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
-    QDir().mkpath(out.path());
+    const QDir out = shots::OutputFolder(argc, argv);
     QTemporaryDir work;
     appState().StartFolder = work.path();
     appState().PasswordAccepted = true;
@@ -82,21 +74,21 @@ int main(int argc, char** argv) {
     w.show();
     w.FirstActivate();
     QTest::qWait(1500);
-    save(&w, out, QStringLiteral("calibration_open"));
+    shots::Save(&w, out, QStringLiteral("calibration_open"));
 
     w.cmdZero_Click(); // zero in clean air; the span gas is connected afterwards
     saveLastBox(scripted.services, &w, out, QStringLiteral("calibration_zero_result"));
     QTest::qWait(2500);
-    save(&w, out, QStringLiteral("calibration_trend_settling"));
+    shots::Save(&w, out, QStringLiteral("calibration_trend_settling"));
     QTest::qWait(6000);
-    save(&w, out, QStringLiteral("calibration_before_span"));
+    shots::Save(&w, out, QStringLiteral("calibration_before_span"));
 
     sim.setFaults(QStringLiteral("delay=700")); // a span slow enough to be seen
     grabModalLater(out, QStringLiteral("calibration_during_span"), 400);
     w.cmdSpan_Click();
     sim.setFaults(QString());
     QTest::qWait(2500);
-    save(&w, out, QStringLiteral("calibration_after_span"));
+    shots::Save(&w, out, QStringLiteral("calibration_after_span"));
     saveLastBox(scripted.services, &w, out, QStringLiteral("calibration_span_result"));
 
     // A span whose CO concentration is not the cylinder's: CO fails, the others pass.
@@ -108,7 +100,7 @@ int main(int argc, char** argv) {
     w.txtCylinderLot()->setText(QStringLiteral("LOT 4471-C"));
     w.cmdSpan_Click();
     QTest::qWait(1500);
-    save(&w, out, QStringLiteral("calibration_after_failed_span"));
+    shots::Save(&w, out, QStringLiteral("calibration_after_failed_span"));
     saveLastBox(scripted.services, &w, out, QStringLiteral("calibration_failed_span_result"));
     scripted.services.fileNames.enqueue(out.filePath(QStringLiteral("certificate.pdf")));
     w.cmdCertificate_Click();
@@ -128,13 +120,13 @@ int main(int argc, char** argv) {
     grabModalLater(out, QStringLiteral("calibration_during_bump"), 3500);
     w.cmdBumpTest_Click();
     QTest::qWait(1500);
-    save(&w, out, QStringLiteral("calibration_after_bump"));
+    shots::Save(&w, out, QStringLiteral("calibration_after_bump"));
     saveLastBox(scripted.services, &w, out, QStringLiteral("calibration_bump_result"));
     scripted.services.fileNames.enqueue(out.filePath(QStringLiteral("bump_report.pdf")));
     w.cmdBumpReport_Click();
     sim.setFaults(QString());
     w.close();
-    save(&main, out, QStringLiteral("main_after_calibration"));
+    shots::Save(&main, out, QStringLiteral("main_after_calibration"));
     scripted.services.answers.enqueue(UiServices::AnswerYes);
     main.close();
     return 0;

@@ -6,6 +6,7 @@
 #include "fleet/FleetStore.h"
 #include "state/AppState.h"
 #include "support/FleetSupport.h"
+#include "support/ScreenshotSupport.h"
 #include "ui/common/FlexGrid.h"
 #include "ui/fleet/frmFleet.h"
 
@@ -19,14 +20,6 @@
 using namespace fleettest;
 
 namespace {
-
-void save(QWidget* w, const QDir& dir, const QString& name) {
-    w->show();
-    if (!QTest::qWaitForWindowExposed(w))
-        qWarning("window %s not exposed", qPrintable(name));
-    QTest::qWait(300);
-    w->grab().save(dir.filePath(name + QStringLiteral(".png")));
-}
 
 bool FillFleet(FleetStore& store) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
@@ -69,8 +62,7 @@ bool FillFleet(FleetStore& store) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
-    QDir().mkpath(out.path());
+    const QDir out = shots::OutputFolder(argc, argv);
     QTemporaryDir work;
     appState().StartFolder = work.path();
     const QString db = QDir(work.path()).filePath(QStringLiteral("fleet.sqlite"));
@@ -89,10 +81,10 @@ int main(int argc, char** argv) {
         w.vfgHistory()->setCurrentCell(1, 0);
         for (int tab = 0; tab < w.tabs()->count(); ++tab) {
             w.tabs()->setCurrentIndex(tab);
-            save(&w, out, QStringLiteral("fleet_%1_%2").arg(language).arg(tab));
+            shots::Save(&w, out, QStringLiteral("fleet_%1_%2").arg(language).arg(tab));
         }
         w.cmbStatus()->setCurrentIndex(1);
-        save(&w, out, QStringLiteral("fleet_%1_overdue").arg(language));
+        shots::Save(&w, out, QStringLiteral("fleet_%1_overdue").arg(language));
     }
     return 0;
 }

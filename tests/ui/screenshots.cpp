@@ -3,6 +3,7 @@
 #include "app/MessageTable.h"
 #include "link/uclHbif.h"
 #include "state/AppState.h"
+#include "support/ScreenshotSupport.h"
 #include "ui/calibration/frmGasSel.h"
 #include "ui/common/ScriptedUiServices.h"
 #include "ui/factory/frmFsDialog.h"
@@ -17,32 +18,21 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-void save(QWidget* w, const QDir& dir, const QString& name) {
-    w->show();
-    if (!QTest::qWaitForWindowExposed(w))
-        qWarning("window %s not exposed", qPrintable(name));
-    QTest::qWait(300);
-    w->grab().save(dir.filePath(name + QStringLiteral(".png")));
-}
-} // namespace
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
-    QDir().mkpath(out.path());
+    const QDir out = shots::OutputFolder(argc, argv);
     QTemporaryDir work;
     appState().StartFolder = work.path();
     ScopedScriptedUi scripted;
 
     {
         frmOpen splash(nullptr, 60000);
-        save(&splash, out, QStringLiteral("splash"));
+        shots::Save(&splash, out, QStringLiteral("splash"));
     }
     {
         frmPassword password;
         password.txtPass()->setText(QStringLiteral("7261"));
-        save(&password, out, QStringLiteral("password"));
+        shots::Save(&password, out, QStringLiteral("password"));
         appState().PasswordAccepted = true;
     }
     StartupOptions o;
@@ -53,15 +43,15 @@ int main(int argc, char** argv) {
     if (!QTest::qWaitFor([&] { return main.link()->Connected(); }, 5000))
         qWarning("the simulated instrument did not connect");
     main.command_Click(MainButton::Read);
-    save(&main, out, QStringLiteral("main_after_read"));
+    shots::Save(&main, out, QStringLiteral("main_after_read"));
     main.resize(main.minimumSize());
-    save(&main, out, QStringLiteral("main_minimum_size"));
+    shots::Save(&main, out, QStringLiteral("main_minimum_size"));
     {
         frmGasSel sel(&main);
         sel.setGasNo(0);
-        save(&sel, out, QStringLiteral("gas_select_slot0"));
+        shots::Save(&sel, out, QStringLiteral("gas_select_slot0"));
         sel.setGasNo(2);
-        save(&sel, out, QStringLiteral("gas_select_slot2"));
+        shots::Save(&sel, out, QStringLiteral("gas_select_slot2"));
     }
     {
         frmFsDialog factory(main.link(), &main);
@@ -70,9 +60,9 @@ int main(int argc, char** argv) {
         for (int tab = 0; tab < 4; ++tab) {
             factory.SSTab1()->setCurrentIndex(tab);
             factory.resize(factory.minimumSize());
-            save(&factory, out, QStringLiteral("factory_%1_minimum_size").arg(tabs[tab]));
+            shots::Save(&factory, out, QStringLiteral("factory_%1_minimum_size").arg(tabs[tab]));
             factory.resize(factory.sizeHint().expandedTo(QSize(900, 600)));
-            save(&factory, out, QStringLiteral("factory_%1").arg(tabs[tab]));
+            shots::Save(&factory, out, QStringLiteral("factory_%1").arg(tabs[tab]));
         }
     }
     scripted.services.answers.enqueue(UiServices::AnswerYes);
