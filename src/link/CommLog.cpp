@@ -145,24 +145,6 @@ void writeOut(const QString& path, const QByteArray& lines, qint64 count) {
     s.lost += count;
 }
 
-// The deferred lines, and with them `more` (count lines) when it is for the same log.
-void writeDeferred(const QString& path = QString(), const QByteArray& more = QByteArray(),
-                   qint64 count = 0) {
-    LogState& s = state();
-    QByteArray lines = std::exchange(s.deferred, QByteArray());
-    const qint64 n = std::exchange(s.deferredLines, 0);
-    const QString from = std::exchange(s.deferredPath, QString());
-    if (n > 0 && from != path) {
-        writeOut(from, lines, n);
-        lines.clear();
-    } else {
-        count += n;
-    }
-    lines += more;
-    if (count > 0)
-        writeOut(path, lines, count);
-}
-
 } // namespace
 
 QString SerialLogPath() {
@@ -179,18 +161,20 @@ void SetCommLogFailureHandler(CommLogFailureHandler handler) {
 }
 
 void WriteSerialLog(const QString& text) {
-    LogState& s = state();
-    writeDeferred(SerialLogPath(), stamped(s, text), 1);
+    FlushSerialLog();
+    writeOut(SerialLogPath(), stamped(state(), text), 1);
 }
 
 void DeferSerialLog(const QString& text) {
     LogState& s = state();
     QCoreApplication* app = QCoreApplication::instance();
-    const QString path = SerialLogPath();
-    if (!app || (s.deferredLines > 0 && s.deferredPath != path)) {
+    if (!app) {
         WriteSerialLog(text);
         return;
     }
+    const QString path = SerialLogPath();
+    if (s.deferredPath != path)
+        FlushSerialLog(); // what was kept for another log goes there first
     s.deferred += stamped(s, text);
     ++s.deferredLines;
     s.deferredPath = path;
@@ -213,8 +197,12 @@ void DeferSerialLog(const QString& text) {
 }
 
 void FlushSerialLog() {
-    if (state().deferredLines > 0)
-        writeDeferred();
+    LogState& s = state();
+    if (s.deferredLines == 0)
+        return;
+    const qint64 lines = std::exchange(s.deferredLines, 0);
+    writeOut(std::exchange(s.deferredPath, QString()), std::exchange(s.deferred, QByteArray()),
+             lines);
 }
 
 QString LiteralMessage(int number, const QStringList& params) {
