@@ -206,8 +206,12 @@ int import(FleetStore& store, const CliOptions& o, const FleetImport& files) {
 
 } // namespace
 
+QString CliFleetUrl(const CliOptions& options) {
+    return ChooseFleetUrl(options.fleetDb, appState().FleetDb, appState().StartFolder);
+}
+
 int RunFleetCommand(const CliOptions& o) {
-    const QString url = ChooseFleetUrl(o.fleetDb, appState().FleetDb, appState().StartFolder);
+    const QString url = CliFleetUrl(o);
     QString error;
     const auto location = ParseFleetLocation(url, &error);
     if (!location) {

@@ -4,7 +4,6 @@
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "cli/CliFleet.h"
-#include "fleet/FleetStore.h"
 #include "link/CommLog.h"
 #include "link/uclHbif.h"
 #include "ops/InstrumentSession.h"
@@ -156,8 +155,7 @@ int CliSession::setUp() {
     link.setInstrument(m_record);
     m_session->setRecord(m_record);
     m_session->setSimulatedPortFactory(m_simulatedPort);
-    m_recorder = std::make_unique<FleetRecorder>(
-        ChooseFleetUrl(m_options.fleetDb, s.FleetDb, s.StartFolder), s.StartFolder);
+    m_recorder = std::make_unique<FleetRecorder>(CliFleetUrl(m_options), s.StartFolder);
     m_recorder->attach(*m_session);
     connect(m_recorder.get(), &FleetRecorder::notice, this,
             [this](const QString& text) { printError(QStringLiteral("tq5800-cli: ") + text); });

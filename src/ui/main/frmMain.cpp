@@ -4,7 +4,6 @@
 #include "app/FilePaths.h"
 #include "app/MessageTable.h"
 #include "fleet/FleetRecorder.h"
-#include "fleet/FleetStore.h"
 #include "link/SimPortControl.h"
 #include "link/uclHbif.h"
 #include "ops/InstrumentFlows.h"
@@ -61,9 +60,7 @@ frmMain::frmMain(const StartupOptions& options, QWidget* parent)
     installSimulatorActions();
     loadWindow();
     // Every operation goes into the fleet history; the configuration names where it lives.
-    const AppState& s = appState();
-    m_recorder = new FleetRecorder(ChooseFleetUrl(options.fleetDb, s.FleetDb, s.StartFolder),
-                                   s.StartFolder, this);
+    m_recorder = new FleetRecorder(FleetUrlOf(options), appState().StartFolder, this);
     m_recorder->attach(*m_session);
     connect(m_recorder, &FleetRecorder::notice, this,
             [this](const QString& text) { AddInfo(text, QColor::fromRgb(FlowColor::Instrument)); });
