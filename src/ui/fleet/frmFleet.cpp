@@ -302,10 +302,12 @@ void frmFleet::showCount() {
 }
 
 bool frmFleet::selectInstrument(const QString& serialNo) {
+    const QString wanted = serialNo.trimmed();
+    if (wanted.isEmpty())
+        return false;
     for (int row = 0; row < m_proxy->rowCount(); ++row) {
         const QModelIndex index = m_proxy->index(row, FleetListModel::Serial);
-        if (!serialNo.trimmed().isEmpty() &&
-            index.data().toString().trimmed() == serialNo.trimmed()) {
+        if (index.data().toString().trimmed() == wanted) {
             m_lstFleet->setCurrentIndex(index);
             return true;
         }
